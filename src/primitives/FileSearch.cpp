@@ -1,0 +1,57 @@
+#include "primitives/FileSearch.h"
+
+#include <fnmatch.h>
+#include <sys/stat.h>
+
+namespace primitives {
+
+bool FileSearch::open(const Text& folder, const Text& pattern) {
+    close();
+    m_dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    m_folder = folder;
+    m_pattern = pattern;
+    return m_dir != nullptr;
+}
+
+namespace {
+
+bool is_folder(const Text& folder, const dirent* entry) {
+    if (entry->d_type == DT_DIR) return true;
+    if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) return false;
+    struct stat info {};
+    const Text path = (folder.empty() ? Text(".") : folder) + "/" + entry->d_name;
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+} // namespace
+
+Text FileSearch::next() {
+    while (m_dir) {
+        const dirent* entry = ::readdir(m_dir);
+        if (!entry) break;
+        if (::fnmatch(m_pattern.c_str(), entry->d_name, FNM_CASEFOLD) != 0) continue;
+        if (is_folder(m_folder, entry)) continue;
+        return entry->d_name;
+    }
+    close();
+    return {};
+}
+
+void FileSearch::close() {
+    if (m_dir) ::closedir(m_dir);
+    m_dir = nullptr;
+}
+
+Text list_files(const Text& pattern, FileSearch& state) {
+    if (!pattern.empty()) {
+        const auto slash = find_text_from_end(pattern, "/", CodePage::Utf8);
+        const Text folder = slash < 0 ? Text{} : middle_text(pattern, 1, slash == 1 ? 1 : slash - 1);
+        const Text name = slash < 0 ? pattern : right_text(pattern, text_length(pattern) - slash);
+        if (!state.open(folder, name)) return {};
+    }
+    return state.next();
+}
+
+void close_file_search(FileSearch& state) { state.close(); }
+
+} // namespace primitives

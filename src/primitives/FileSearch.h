@@ -1,0 +1,34 @@
+#pragma once
+
+#include "primitives/Text.h"
+
+#include <dirent.h>
+
+namespace primitives {
+
+// The state of one directory walk of list_files; closed when it is destroyed.
+class FileSearch {
+public:
+    FileSearch() = default;
+    FileSearch(const FileSearch&) = delete;
+    FileSearch& operator=(const FileSearch&) = delete;
+    ~FileSearch() { close(); }
+
+    bool open(const Text& folder, const Text& pattern);
+    // Next matching non-folder name, or the empty text when the walk is over.
+    Text next();
+    void close();
+    bool is_open() const { return m_dir != nullptr; }
+
+private:
+    DIR* m_dir = nullptr;
+    Text m_folder;
+    Text m_pattern;
+};
+
+// "folder/*.mp3" starts a search, the empty pattern continues it; names only,
+// in directory order, folders skipped, wildcards matched regardless of case.
+Text list_files(const Text& pattern, FileSearch& state);
+void close_file_search(FileSearch& state);
+
+} // namespace primitives

@@ -1,0 +1,98 @@
+#include "primitives/Files.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace primitives {
+
+Text program_folder() {
+    char buffer[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0) return {};
+    const Text exe(buffer, static_cast<std::size_t>(length));
+    const auto slash = find_text_from_end(exe, "/", CodePage::Utf8);
+    if (slash <= 1) return {};
+    return middle_text(exe, 1, slash - 1);
+}
+
+std::int64_t file_size(const Text& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) return -1;
+    return static_cast<std::int64_t>(info.st_size);
+}
+
+bool file_exists(const Text& path) {
+    struct stat info {};
+    return !path.empty() && ::stat(path.c_str(), &info) == 0;
+}
+
+bool delete_file(const Text& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }
+
+namespace {
+
+bool write_all(int fd, const Bytes& block) {
+    std::size_t done = 0;
+    while (done < block.size()) {
+        const ssize_t n = ::write(fd, block.data() + done, block.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool write_file(const Text& path, std::initializer_list<const Bytes*> blocks) {
+    if (path.empty()) return false;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = true;
+    for (const Bytes* block : blocks) ok = ok && write_all(fd, *block);
+    // close() is where a network or full file system may first report the failure.
+    if (::close(fd) != 0) ok = false;
+    return ok;
+}
+
+bool write_file(const Text& path, const Bytes& block) { return write_file(path, {&block}); }
+
+FileHandle open_file(const Text& path) {
+    if (path.empty()) return {};
+    return FileHandle{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+}
+
+std::int64_t file_length(FileHandle handle) {
+    struct stat info {};
+    if (!handle || ::fstat(handle.fd, &info) != 0) return -1;
+    return static_cast<std::int64_t>(info.st_size);
+}
+
+bool seek_file(FileHandle handle, SeekOrigin origin, std::int64_t distance) {
+    if (!handle) return false;
+    const int whence = origin == SeekOrigin::Start ? SEEK_SET : origin == SeekOrigin::End ? SEEK_END : SEEK_CUR;
+    return ::lseek(handle.fd, static_cast<off_t>(distance), whence) >= 0;
+}
+
+Bytes read_bytes(FileHandle handle, std::int64_t n) {
+    if (!handle || n <= 0) return {};
+    Bytes block(static_cast<std::size_t>(n));
+    std::size_t done = 0;
+    while (done < block.size()) {
+        const ssize_t got = ::read(handle.fd, block.data() + done, block.size() - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return {};
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    block.resize(done);
+    return block;
+}
+
+void close_file(FileHandle& handle) {
+    if (handle) ::close(handle.fd);
+    handle = {};
+}
+
+} // namespace primitives

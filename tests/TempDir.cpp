@@ -1,0 +1,39 @@
+#include "TempDir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+TempDir::TempDir() {
+    char pattern[] = "/tmp/tunvask-test-XXXXXX";
+    m_path = ::mkdtemp(pattern);
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+std::string TempDir::write(const std::string& name, const std::string& content) const {
+    const std::string path = file(name);
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+}
+
+std::string corpus_folder() {
+    if (const char* env = std::getenv("TUNVASK_CORPUS")) return env;
+    for (const char* candidate : {TUNVASK_SOURCE_DIR "/../shared/corpus", TUNVASK_SOURCE_DIR "/../../shared/corpus"}) {
+        if (std::filesystem::is_regular_file(std::string(candidate) + "/README.md"))
+            return std::filesystem::canonical(candidate).string();
+    }
+    return {};
+}
+
+std::string read_whole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}

@@ -1,0 +1,111 @@
+#include "TempDir.h"
+#include "primitives/FileSearch.h"
+#include "primitives/Files.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace primitives;
+
+namespace {
+
+std::vector<Text> all_matches(const Text& pattern) {
+    FileSearch search;
+    std::vector<Text> names;
+    for (Text name = list_files(pattern, search); !name.empty(); name = list_files({}, search)) names.push_back(name);
+    EXPECT_FALSE(search.is_open());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+TEST(ListFiles, MatchesCaseInsensitivelySkipsFoldersFindsHidden) {
+    TempDir dir;
+    dir.write("x.mp3", "1");
+    dir.write("Y.MP3", "2");
+    dir.write(".hidden.mp3", "3");
+    dir.write("notes.txt", "4");
+    dir.write("a.mp3.bak", "5");
+    std::filesystem::create_directory(dir.file("z.mp3"));
+    dir.write("z.mp3/inner.mp3", "6");
+    EXPECT_EQ(all_matches(dir.path() + "/*.mp3"), (std::vector<Text>{".hidden.mp3", "Y.MP3", "x.mp3"}));
+    EXPECT_EQ(all_matches(dir.path() + "/?.Mp3"), (std::vector<Text>{"Y.MP3", "x.mp3"}));
+}
+
+TEST(ListFiles, EmptyPatternWithoutSearchAndMissingFolder) {
+    FileSearch search;
+    EXPECT_EQ(list_files({}, search), "");
+    EXPECT_EQ(list_files("/no/such/folder/*.mp3", search), "");
+    TempDir dir;
+    dir.write("a.mp3", "");
+    EXPECT_EQ(list_files(dir.path() + "/*.mp3", search), "a.mp3");
+    close_file_search(search);
+    EXPECT_FALSE(search.is_open());
+    EXPECT_EQ(list_files({}, search), "");
+}
+
+TEST(Files, SizeExistsDeleteAndWrite) {
+    TempDir dir;
+    const Text path = dir.file("f.bin");
+    EXPECT_EQ(file_size(path), -1);
+    EXPECT_FALSE(file_exists(path));
+    EXPECT_TRUE(write_file(path, Bytes{}));
+    EXPECT_TRUE(file_exists(path));
+    EXPECT_EQ(file_size(path), 0);
+    const Bytes a{'a', 'b'}, b{'c'};
+    EXPECT_TRUE(write_file(path, {&a, &b}));
+    EXPECT_EQ(read_whole(path), "abc");
+    EXPECT_TRUE(write_file(path, b));
+    EXPECT_EQ(read_whole(path), "c");
+    EXPECT_TRUE(file_exists(dir.path()));
+    EXPECT_TRUE(delete_file(path));
+    EXPECT_FALSE(delete_file(path));
+}
+
+TEST(Files, WriteFailsWithoutFolderEmptyPathOrFullDisk) {
+    EXPECT_FALSE(write_file("", Bytes{'x'}));
+    EXPECT_FALSE(write_file("/no/such/folder/f", Bytes{'x'}));
+    if (file_exists("/dev/full")) {
+        EXPECT_FALSE(write_file("/dev/full", Bytes(10, 'x')));
+    }
+}
+
+TEST(Files, SizeIsSixtyFourBitAndNeedsNoReadAccess) {
+    TempDir dir;
+    const Text path = dir.file("sparse");
+    ASSERT_TRUE(write_file(path, Bytes{}));
+    ASSERT_EQ(::truncate(path.c_str(), 3LL << 30), 0);
+    EXPECT_EQ(file_size(path), 3LL << 30);
+    ::chmod(path.c_str(), 0);
+    EXPECT_EQ(file_size(path), 3LL << 30);
+}
+
+TEST(Files, HandleReadsSeeksAndRejectsInvalidHandles) {
+    TempDir dir;
+    const Text path = dir.write("data", "0123456789");
+    FileHandle file = open_file(path);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file_length(file), 10);
+    EXPECT_TRUE(seek_file(file, SeekOrigin::End, -3));
+    EXPECT_EQ(to_text(read_bytes(file, 100)), "789");
+    EXPECT_TRUE(read_bytes(file, 5).empty());
+    EXPECT_FALSE(seek_file(file, SeekOrigin::Start, -1));
+    EXPECT_TRUE(seek_file(file, SeekOrigin::Current, -4));
+    EXPECT_EQ(to_text(read_bytes(file, 2)), "67");
+    close_file(file);
+    EXPECT_FALSE(file);
+    EXPECT_EQ(file_length(file), -1);
+    EXPECT_TRUE(read_bytes(file, 5).empty());
+    EXPECT_FALSE(open_file(dir.file("missing")));
+}
+
+TEST(Files, ProgramFolderIsTheTestBinaryFolder) {
+    const Text folder = program_folder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_NE(folder.back(), '/');
+    EXPECT_TRUE(file_exists(folder + "/core_tests"));
+}

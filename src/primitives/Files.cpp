@@ -1,6 +1,7 @@
 #include "primitives/Files.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -93,6 +94,33 @@ Bytes read_bytes(FileHandle handle, std::int64_t n) {
 void close_file(FileHandle& handle) {
     if (handle) ::close(handle.fd);
     handle = {};
+}
+
+} // namespace primitives
+
+#include <pwd.h>
+
+namespace primitives {
+
+Text home_folder() {
+    const char* home = std::getenv("HOME");
+    Text folder = home && *home ? Text(home) : Text{};
+    if (folder.empty()) {
+        if (const passwd* entry = ::getpwuid(::getuid())) folder = entry->pw_dir;
+    }
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    return folder;
+}
+
+} // namespace primitives
+
+namespace primitives {
+
+bool same_file(const Text& a, const Text& b) {
+    struct stat first {};
+    struct stat second {};
+    if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 } // namespace primitives

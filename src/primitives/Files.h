@@ -34,3 +34,18 @@ Bytes read_bytes(FileHandle handle, std::int64_t n);
 void close_file(FileHandle& handle);
 
 } // namespace primitives
+
+namespace primitives {
+
+// The user's home folder followed by "/": where the output folder starts.
+Text home_folder();
+
+} // namespace primitives
+
+namespace primitives {
+
+// True when both paths name one file (same device and inode), whatever links,
+// relative parts or spellings lead there.
+bool same_file(const Text& a, const Text& b);
+
+} // namespace primitives

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace encoder {
+
+// A block of decoded audio: interleaved float samples in -1..1.
+struct AudioBlock {
+    long rate = 0;
+    int channels = 0;
+    std::vector<float> samples;
+    std::size_t frames() const { return channels ? samples.size() / static_cast<std::size_t>(channels) : 0; }
+};
+
+struct StreamFacts {
+    bool mpeg = false;
+    int layer = 0;
+    long rate = 0;
+    int channels = 0;
+    std::int64_t frames = 0;  // per channel; an estimate that may be off
+    double average_bit_rate = 0; // bits per second of the audio part (MPEG only)
+    bool mono_throughout = false;
+};
+
+// A decoder for one input file. read() fills block with the next piece of audio
+// (format may change between blocks) and returns false at the end; a stream that
+// breaks off throws a Failure.
+class AudioSource {
+public:
+    virtual ~AudioSource() = default;
+    virtual const StreamFacts& facts() const = 0;
+    virtual bool read(AudioBlock& block) = 0;
+};
+
+// Recognises the input by its content: PCM formats through libsndfile, MPEG audio
+// layers I to III through libmpg123. Throws a Failure for anything else.
+std::unique_ptr<AudioSource> open_source(const std::string& path);
+
+} // namespace encoder

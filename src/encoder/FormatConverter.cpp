@@ -1,0 +1,84 @@
+#include "encoder/FormatConverter.h"
+
+#include "encoder/Failure.h"
+
+namespace encoder {
+
+FormatConverter::~FormatConverter() {
+    if (m_soxr) soxr_delete(m_soxr);
+}
+
+void FormatConverter::remix(const AudioBlock& block) {
+    const std::size_t frames = block.frames();
+    const int in = block.channels;
+    m_mixed.resize(frames * static_cast<std::size_t>(m_out_channels));
+    const float* src = block.samples.data();
+    float* dst = m_mixed.data();
+    if (in == m_out_channels) {
+        std::copy(src, src + frames * static_cast<std::size_t>(in), dst);
+    } else if (m_out_channels == 1) {
+        const float scale = 1.0f / static_cast<float>(in);
+        for (std::size_t f = 0; f < frames; ++f, src += in) {
+            float sum = 0;
+            for (int c = 0; c < in; ++c) sum += src[c];
+            dst[f] = sum * scale;
+        }
+    } else if (in == 1) {
+        for (std::size_t f = 0; f < frames; ++f) dst[2 * f] = dst[2 * f + 1] = src[f];
+    } else {
+        // More than two channels: keep the front pair.
+        for (std::size_t f = 0; f < frames; ++f, src += in) dst[2 * f] = src[0], dst[2 * f + 1] = src[1];
+    }
+}
+
+void FormatConverter::convert(const AudioBlock& block, std::vector<float>& out) {
+    remix(block);
+    if (block.rate != m_in_rate) {
+        // A new input rate: what the old resampler holds belongs before this block.
+        drain(out);
+        m_in_rate = block.rate;
+        if (m_in_rate != m_out_rate) {
+            soxr_error_t error = nullptr;
+            const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+            const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+            m_soxr = soxr_create(static_cast<double>(m_in_rate), static_cast<double>(m_out_rate),
+                                 static_cast<unsigned>(m_out_channels), &error, &io, &quality, nullptr);
+            if (error) fail(kFailInput, "resampler", error);
+        }
+    }
+    if (!m_soxr) {
+        out.insert(out.end(), m_mixed.begin(), m_mixed.end());
+        return;
+    }
+    resample(m_mixed.data(), m_mixed.size() / static_cast<std::size_t>(m_out_channels), out);
+}
+
+void FormatConverter::resample(const float* in, std::size_t frames, std::vector<float>& out) {
+    const auto ch = static_cast<std::size_t>(m_out_channels);
+    for (;;) {
+        const std::size_t room = frames * static_cast<std::size_t>(m_out_rate) / static_cast<std::size_t>(m_in_rate) + 256;
+        const std::size_t start = out.size();
+        out.resize(start + room * ch);
+        std::size_t used = 0, made = 0;
+        soxr_process(m_soxr, in, frames, &used, out.data() + start, room, &made);
+        out.resize(start + made * ch);
+        if (!in) {
+            if (made == 0) return;
+            continue;
+        }
+        in += used * ch;
+        frames -= used;
+        if (frames == 0 || (used == 0 && made == 0)) return;
+    }
+}
+
+void FormatConverter::drain(std::vector<float>& out) {
+    if (!m_soxr) return;
+    resample(nullptr, 0, out);
+    soxr_delete(m_soxr);
+    m_soxr = nullptr;
+}
+
+void FormatConverter::flush(std::vector<float>& out) { drain(out); }
+
+} // namespace encoder

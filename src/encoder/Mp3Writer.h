@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <lame/lame.h>
+#include <string>
+#include <vector>
+
+namespace encoder {
+
+struct EncoderSettings {
+    long in_rate;     // rate of the source's first audio
+    int in_channels;  // channels of the source's first audio
+    int bit_rate;     // bits per second
+    bool downmix;
+};
+
+// The format LAME would choose for a source: its output rate and channel count.
+struct OutputFormat {
+    long rate;
+    int channels;
+};
+OutputFormat choose_output_format(const EncoderSettings& settings);
+
+// Constant bit rate MP3 with a LAME "Info" frame, between the source's tags.
+class Mp3Writer {
+public:
+    Mp3Writer(const std::string& path, const OutputFormat& format, int bit_rate);
+    ~Mp3Writer();
+    Mp3Writer(const Mp3Writer&) = delete;
+    Mp3Writer& operator=(const Mp3Writer&) = delete;
+
+    void write_leading(const std::vector<std::uint8_t>& tag);
+    // Interleaved float samples at the output rate and channel count.
+    void encode(const float* samples, std::size_t frames);
+    // Flushes LAME, appends the trailer, fills in the Info frame and closes.
+    void finish(const std::vector<std::uint8_t>& trailer);
+    // Removes a half-written output after a failure.
+    void abandon();
+
+private:
+    void write(const unsigned char* data, std::size_t size);
+
+    std::string m_path;
+    std::FILE* m_file;
+    lame_t m_lame;
+    int m_channels;
+    long m_audio_start = 0;
+    std::vector<unsigned char> m_buffer;
+};
+
+} // namespace encoder

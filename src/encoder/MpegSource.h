@@ -1,0 +1,34 @@
+#pragma once
+
+#include "encoder/AudioSource.h"
+
+#include <mpg123.h>
+
+namespace encoder {
+
+// MPEG audio layers I to III through libmpg123, gapless: the encoder delay and
+// padding recorded in a LAME header are removed.
+class MpegSource : public AudioSource {
+public:
+    // Null when libmpg123 finds no MPEG audio in the file.
+    static std::unique_ptr<MpegSource> open(const std::string& path);
+    ~MpegSource() override;
+
+    const StreamFacts& facts() const override { return m_facts; }
+    bool read(AudioBlock& block) override;
+
+private:
+    explicit MpegSource(mpg123_handle* handle, std::string path) : m_handle(handle), m_path(std::move(path)) {}
+    bool probe();
+    void scan_average_bit_rate();
+
+    mpg123_handle* m_handle;
+    std::string m_path;
+    StreamFacts m_facts;
+    long m_rate = 0;
+    int m_channels = 0;
+    bool m_done = false;
+    bool m_pending_format = false;
+};
+
+} // namespace encoder

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+namespace encoder {
+
+struct Options {
+    std::string input;
+    std::string output;
+    int bit_rate = 128000; // bits per second
+    bool downmix = false;
+    bool help = false;
+};
+
+// The input and output paths come first, then switches; unknown arguments (the "on" after "-dm"
+// included) are ignored. False when the two paths are missing.
+bool parse_options(int argc, char** argv, Options& options);
+
+extern const char* const kUsage;
+
+} // namespace encoder

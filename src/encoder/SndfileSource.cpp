@@ -1,0 +1,52 @@
+#include "encoder/SndfileSource.h"
+
+#include "encoder/Failure.h"
+
+namespace encoder {
+
+namespace {
+
+constexpr sf_count_t kBlockFrames = 4096;
+
+} // namespace
+
+std::unique_ptr<SndfileSource> SndfileSource::open(const std::string& path) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) return nullptr;
+    const int major = info.format & SF_FORMAT_TYPEMASK;
+    if (major == SF_FORMAT_MPEG || info.channels < 1 || info.samplerate < 1) {
+        sf_close(file);
+        return nullptr;
+    }
+    return std::unique_ptr<SndfileSource>(new SndfileSource(file, info, path));
+}
+
+SndfileSource::SndfileSource(SNDFILE* file, const SF_INFO& info, std::string path)
+    : m_file(file), m_path(std::move(path)) {
+    m_facts.rate = info.samplerate;
+    m_facts.channels = info.channels;
+    m_facts.frames = info.frames;
+    m_facts.mono_throughout = info.channels == 1;
+    // Integer data is read as floats in -1..1 without clipping surprises.
+    sf_command(file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
+}
+
+SndfileSource::~SndfileSource() { sf_close(m_file); }
+
+bool SndfileSource::read(AudioBlock& block) {
+    block.rate = m_facts.rate;
+    block.channels = m_facts.channels;
+    block.samples.resize(static_cast<std::size_t>(kBlockFrames * m_facts.channels));
+    const sf_count_t got = sf_readf_float(m_file, block.samples.data(), kBlockFrames);
+    if (got <= 0) {
+        if (sf_error(m_file) != SF_ERR_NO_ERROR || m_read < m_facts.frames)
+            fail(kFailInput, m_path, std::string("decoding stopped: ") + sf_strerror(m_file));
+        return false;
+    }
+    m_read += got;
+    block.samples.resize(static_cast<std::size_t>(got * m_facts.channels));
+    return true;
+}
+
+} // namespace encoder

@@ -1,0 +1,117 @@
+#include "encoder/AudioSource.h"
+#include "encoder/Failure.h"
+#include "encoder/FormatConverter.h"
+#include "encoder/Mp3Writer.h"
+#include "encoder/Options.h"
+#include "encoder/Progress.h"
+#include "encoder/Tags.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace encoder;
+
+namespace {
+
+bool same_file(const std::string& a, const std::string& b) {
+    struct stat x {}, y {};
+    return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+// A source that is already as small as asked would only grow and lose quality.
+bool worth_copying(const StreamFacts& facts, const Options& options) {
+    if (!facts.mpeg || facts.layer != 3 || facts.average_bit_rate <= 0) return false;
+    if (options.downmix && !facts.mono_throughout) return false;
+    return facts.average_bit_rate <= options.bit_rate;
+}
+
+void copy_file(const Options& options, const StreamFacts& facts) {
+    Progress progress(facts.frames, facts.rate);
+    std::FILE* in = std::fopen(options.input.c_str(), "rb");
+    if (!in) fail(kFailInput, options.input, std::strerror(errno));
+    std::FILE* out = std::fopen(options.output.c_str(), "wb");
+    if (!out) {
+        std::fclose(in);
+        fail(kFailOutput, options.output, std::strerror(errno));
+    }
+    char buffer[1 << 16];
+    bool ok = true;
+    for (std::size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
+        ok = std::fwrite(buffer, 1, n, out) == n;
+    const bool read_ok = !std::ferror(in);
+    std::fclose(in);
+    ok = ok && std::fflush(out) == 0;
+    ok = std::fclose(out) == 0 && ok;
+    if (!read_ok) fail(kFailInput, options.input, "read error");
+    if (!ok) {
+        ::unlink(options.output.c_str());
+        fail(kFailOutput, options.output, std::strerror(errno));
+    }
+    progress.advance(facts.frames);
+    progress.done();
+}
+
+void encode_file(const Options& options, AudioSource& source) {
+    AudioBlock block;
+    if (!source.read(block)) fail(kFailInput, options.input, "contains no audio");
+    const OutputFormat format = choose_output_format({block.rate, block.channels, options.bit_rate, options.downmix});
+    const SourceTags tags = read_tags(options.input);
+    Mp3Writer writer(options.output, format, options.bit_rate);
+    try {
+        writer.write_leading(tags.leading);
+        FormatConverter converter(format.rate, format.channels);
+        Progress progress(source.facts().frames, source.facts().rate);
+        std::vector<float> pcm;
+        do {
+            pcm.clear();
+            converter.convert(block, pcm);
+            writer.encode(pcm.data(), pcm.size() / static_cast<std::size_t>(format.channels));
+            progress.advance(static_cast<std::int64_t>(block.frames()));
+        } while (source.read(block));
+        pcm.clear();
+        converter.flush(pcm);
+        writer.encode(pcm.data(), pcm.size() / static_cast<std::size_t>(format.channels));
+        writer.finish(tags.trailing);
+        progress.done();
+    } catch (const Failure&) {
+        writer.abandon();
+        throw;
+    }
+}
+
+int run(const Options& options) {
+    if (same_file(options.input, options.output))
+        fail(kFailOutput, options.output, "the output is the input file itself");
+    auto source = open_source(options.input);
+    if (worth_copying(source->facts(), options)) {
+        copy_file(options, source->facts());
+        return kSuccess;
+    }
+    encode_file(options, *source);
+    return kSuccess;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    const bool complete = parse_options(argc, argv, options);
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return kSuccess;
+    }
+    if (!complete) {
+        std::fputs(kUsage, stderr);
+        return kFailUsage;
+    }
+    try {
+        return run(options);
+    } catch (const Failure& failure) {
+        std::fprintf(stderr, "\n%s\n", failure.message.c_str());
+        return failure.code;
+    }
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace layouts {
+
+enum class ControlKind { Label, Button, EditBox, ComboBox, GroupBox, ProgressBar, PictureBox, FileDialog, ListView, SuperButton };
+
+struct ComboItem {
+    std::string_view text;
+    int value;
+};
+
+struct Column {
+    std::string_view header;
+    int width;
+};
+
+// One control, in creation order; left and top are relative to its container
+// (the window's client area, or the group box named in container).
+struct ControlRecord {
+    std::string_view name;
+    ControlKind kind;
+    std::string_view container;
+    int left, top, width, height;
+    bool visible;
+    bool tab_stop;
+    std::string_view caption;
+    std::span<const ComboItem> items{};
+    std::span<const Column> columns{};
+};
+
+struct MenuRecord {
+    int level; // 0 menu bar, 1 drop-down item, 2 submenu item
+    std::string_view caption;
+    int key; // number in the key table, 0 for none
+};
+
+struct WindowRecord {
+    std::string_view name;
+    std::string_view caption;
+    int outer_width, outer_height;
+    int client_width, client_height;
+    bool minimise_button, maximise_button;
+    bool escape_closes;
+    std::span<const ControlRecord> controls;
+    std::span<const MenuRecord> menu{};
+};
+
+const WindowRecord& main_layout();
+const WindowRecord& about_layout();
+
+} // namespace layouts

@@ -1,0 +1,85 @@
+#include "primitives/Dialogs.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace primitives {
+
+namespace {
+
+QString qs(const Text& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+Text utf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+int show_message_box(const Text& content, int flags, const Text& caption) {
+    QMessageBox box;
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setWindowTitle(qs(caption));
+    box.setText(qs(content));
+    if ((flags & 0xF) == 0x4) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    if ((flags & 0xF0) == 0x40) box.setIcon(QMessageBox::Information);
+    const int answer = box.exec();
+    if (answer == QMessageBox::Yes) return kAnswerYes;
+    if (answer == QMessageBox::No) return kAnswerNo;
+    return kAnswerOk;
+}
+
+Text show_folder_dialog(const Text& title, bool include_files) {
+    QFileDialog dialog(QApplication::activeWindow(), qs(title));
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::ShowDirsOnly, !include_files);
+    dialog.setLabelText(QFileDialog::LookIn, qs(title));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    Text path = utf8(dialog.selectedFiles().constFirst());
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+Text show_open_dialog(const Text& filter, const Text& initial) {
+    const QString spec = qs(filter);
+    const QString name = spec.section(u'|', 0, 0);
+    const QString pattern = spec.section(u'|', 1, 1);
+    QFileDialog dialog(QApplication::activeWindow());
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::ReadOnly);
+    dialog.setNameFilter(QStringLiteral("%1 (%2)").arg(name, pattern));
+    if (!initial.empty()) dialog.selectFile(qs(initial));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return utf8(dialog.selectedFiles().constFirst());
+}
+
+void open_with_desktop(const Text& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(qs(path))); }
+
+} // namespace
+
+DialogHooks& dialog_hooks() {
+    static DialogHooks hooks{show_message_box, show_folder_dialog, open_with_desktop, show_open_dialog};
+    return hooks;
+}
+
+int message_box(const Text& content, int flags, const Text& caption) {
+    return dialog_hooks().message_box(content, flags, caption);
+}
+
+void process_events() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+Text choose_folder(const Text& title, bool include_files) { return dialog_hooks().choose_folder(title, include_files); }
+
+void open_document(const Text& path) { dialog_hooks().open_document(path); }
+
+Text choose_open_file(const Text& filter, const Text& initial) {
+    return dialog_hooks().choose_open_file(filter, initial);
+}
+
+} // namespace primitives

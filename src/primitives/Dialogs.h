@@ -1,0 +1,36 @@
+#pragma once
+
+#include "primitives/Text.h"
+
+#include <functional>
+
+namespace primitives {
+
+// Message box flags and answers, as the commands use them.
+constexpr int kMessageOk = 0x0;
+constexpr int kMessageYesNoInformation = 0x44;
+constexpr int kAnswerOk = 0;
+constexpr int kAnswerYes = 5;
+constexpr int kAnswerNo = 6;
+
+int message_box(const Text& content, int flags, const Text& caption);
+// Runs the pending events and returns; a quit request stays queued.
+void process_events();
+// A folder chosen by the user, without a trailing "/" (except "/" itself);
+// empty when cancelled.
+Text choose_folder(const Text& title, bool include_files);
+void open_document(const Text& path);
+// An existing file chosen in an open dialog with one filter ("MP3文件|*.mp3"),
+// pre-filled with initial; empty when cancelled.
+Text choose_open_file(const Text& filter, const Text& initial);
+
+// Every dialog goes through these, so tests can answer them without a person.
+struct DialogHooks {
+    std::function<int(const Text&, int, const Text&)> message_box;
+    std::function<Text(const Text&, bool)> choose_folder;
+    std::function<void(const Text&)> open_document;
+    std::function<Text(const Text&, const Text&)> choose_open_file;
+};
+DialogHooks& dialog_hooks();
+
+} // namespace primitives

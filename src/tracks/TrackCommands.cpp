@@ -1,0 +1,63 @@
+#include "tracks/TrackCommands.h"
+
+#include "layouts/MainControls.h"
+#include "primitives/Dialogs.h"
+#include "primitives/FileSearch.h"
+#include "tracks/Id3v1.h"
+#include "tracks/TrackRows.h"
+
+#include <QTableWidget>
+
+namespace tracks {
+
+using namespace primitives;
+
+void fill_row(const layouts::MainControls& controls, const Text& path) {
+    QTableWidget* table = controls.tracks;
+    if (!table) return;
+    const int row = append_row(table, path);
+    set_cell(table, row, SizeColumn, QString::fromStdString(size_text(path)));
+    const TagFields tag = read_tag(path);
+    set_tag_cell(table, row, TitleColumn, tag.title);
+    set_tag_cell(table, row, AlbumColumn, tag.album);
+    set_tag_cell(table, row, ArtistColumn, tag.artist);
+}
+
+void add_item(const layouts::MainControls& controls) {
+    if (!controls.file_dialog) return;
+    const Text filter = controls.file_dialog->property("filter").toString().toStdString();
+    const Text initial = controls.file_dialog->property("fileName").toString().toStdString();
+    const Text path = choose_open_file(filter, initial);
+    if (path.empty()) return;
+    if (controls.file_dialog) controls.file_dialog->setProperty("fileName", QString::fromStdString(path));
+    fill_row(controls, path);
+}
+
+void batch_add(const layouts::MainControls& controls, const bool& stop_request) {
+    Text folder = choose_folder("请选择来源文件夹", false);
+    if (folder.empty()) return;
+    if (folder.back() != '/') folder += '/';
+    FileSearch search;
+    for (Text name = list_files(folder + "*.mp3", search); !name.empty(); name = list_files({}, search)) {
+        process_events();
+        if (stop_request || !controls.tracks) break;
+        fill_row(controls, folder + name);
+    }
+    close_file_search(search);
+}
+
+void delete_item(const layouts::MainControls& controls) {
+    QTableWidget* table = controls.tracks;
+    if (!table) return;
+    const QModelIndexList selected = table->selectionModel()->selectedRows();
+    if (selected.isEmpty()) return;
+    table->removeRow(selected.constFirst().row());
+}
+
+void clear_all(const layouts::MainControls& controls) {
+    if (!controls.tracks || controls.tracks->rowCount() == 0) return;
+    if (message_box("你真的要清除所有项目吗？", kMessageYesNoInformation, "Brimo提醒你") != kAnswerYes) return;
+    if (controls.tracks) controls.tracks->setRowCount(0);
+}
+
+} // namespace tracks

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "primitives/Text.h"
+
+namespace layouts {
+struct MainControls;
+}
+
+namespace tracks {
+
+// Columns of a track row.
+enum Column { PathColumn = 0, SizeColumn = 1, RatioColumn = 2, TitleColumn = 3, AlbumColumn = 4, ArtistColumn = 5 };
+
+void add_item(const layouts::MainControls& controls);
+// Processes events before each file, so any command may run inside it; it stops
+// when the main window goes away.
+void batch_add(const layouts::MainControls& controls, const bool& stop_request);
+void delete_item(const layouts::MainControls& controls);
+void clear_all(const layouts::MainControls& controls);
+
+// Appends the row of one file at the end of the list.
+void fill_row(const layouts::MainControls& controls, const primitives::Text& path);
+
+} // namespace tracks

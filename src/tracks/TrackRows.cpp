@@ -1,0 +1,91 @@
+#include "tracks/TrackRows.h"
+
+#include "primitives/Gbk.h"
+#include "tracks/TrackCommands.h"
+
+#include <QApplication>
+#include <QStyle>
+#include <QTableWidget>
+
+namespace tracks {
+
+namespace {
+
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kSerialRole = Qt::UserRole + 1;
+constexpr int kIconRole = Qt::UserRole + 2;
+constexpr int kRawRole = Qt::UserRole + 3;
+
+qint64 next_serial() {
+    static qint64 serial = 0;
+    return ++serial;
+}
+
+QString qs(const primitives::Text& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QTableWidgetItem* item_at(QTableWidget* table, int row, int column) {
+    QTableWidgetItem* item = table->item(row, column);
+    if (!item) {
+        item = new QTableWidgetItem;
+        table->setItem(row, column, item);
+    }
+    return item;
+}
+
+} // namespace
+
+int append_row(QTableWidget* table, const primitives::Text& path) {
+    const int row = table->rowCount();
+    table->insertRow(row);
+    auto* first = new QTableWidgetItem(qs(path));
+    first->setData(kPathRole, QByteArray::fromStdString(path));
+    first->setData(kSerialRole, next_serial());
+    first->setData(kIconRole, 0);
+    table->setItem(row, PathColumn, first);
+    return row;
+}
+
+void set_cell(QTableWidget* table, int row, int column, const QString& text) {
+    if (row < 0 || row >= table->rowCount()) return;
+    item_at(table, row, column)->setText(text);
+}
+
+void set_tag_cell(QTableWidget* table, int row, int column, const primitives::Text& gbk) {
+    if (row < 0 || row >= table->rowCount()) return;
+    QTableWidgetItem* item = item_at(table, row, column);
+    item->setText(qs(primitives::gbk_to_utf8(gbk)));
+    item->setData(kRawRole, QByteArray::fromStdString(gbk));
+}
+
+primitives::Text row_path(QTableWidget* table, int row) {
+    const QTableWidgetItem* item = table->item(row, PathColumn);
+    return item ? item->data(kPathRole).toByteArray().toStdString() : primitives::Text{};
+}
+
+qint64 row_serial(QTableWidget* table, int row) {
+    const QTableWidgetItem* item = table->item(row, PathColumn);
+    return item ? item->data(kSerialRole).toLongLong() : 0;
+}
+
+int row_of_serial(QTableWidget* table, qint64 serial) {
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (row_serial(table, row) == serial) return row;
+    }
+    return -1;
+}
+
+void set_row_icon(QTableWidget* table, int row, int icon) {
+    QTableWidgetItem* item = table->item(row, PathColumn);
+    if (!item) return;
+    item->setData(kIconRole, icon);
+    item->setIcon(icon == 1 ? qApp->style()->standardIcon(QStyle::SP_DialogApplyButton) : QIcon());
+}
+
+int row_icon(QTableWidget* table, int row) {
+    const QTableWidgetItem* item = table->item(row, PathColumn);
+    return item ? item->data(kIconRole).toInt() : -1;
+}
+
+} // namespace tracks

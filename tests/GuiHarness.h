@@ -1,0 +1,40 @@
+#pragma once
+
+#include "primitives/Dialogs.h"
+#include "shell/Session.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <memory>
+
+// Answers every dialog instead of a person and records what was asked, and points
+// the settings file at a temporary folder.
+class DialogScript {
+public:
+    DialogScript();
+    ~DialogScript();
+
+    struct Message {
+        std::string text;
+        int flags;
+        std::string caption;
+    };
+    std::vector<Message> messages;
+    std::vector<std::string> opened_documents;
+    std::deque<int> answers;            // message box answers; OK when empty
+    std::deque<std::string> folders;    // choose_folder answers; cancel when empty
+    std::deque<std::string> open_files; // file dialog answers; cancel when empty
+    std::vector<std::string> folder_titles;
+    std::vector<std::string> open_initials;
+
+    std::string settings_path() const;
+    std::string settings() const;
+
+private:
+    primitives::DialogHooks m_saved;
+    QTemporaryDir m_config;
+};
+
+// A main window created and wired as the program does it.
+std::unique_ptr<shell::Session> open_main_window();

@@ -1,0 +1,121 @@
+#include "GuiHarness.h"
+#include "convert/ConversionRun.h"
+#include "primitives/Files.h"
+#include "shell/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+class HelpAboutTest : public QObject {
+    Q_OBJECT
+private slots:
+    void helpReportsAMissingFile();
+    void helpOpensTheFileBesideTheProgram();
+    void escapeClosesTheAboutWindowAndNotTheMainOne();
+    void aboutWindowIsFreshEachTimeAndClosedByItsButton();
+    void quitEndsTheLoopWithoutAQuestion();
+
+private:
+    static void trigger(shell::Session& s, const char* item) {
+        s.window->findChild<QAction*>(QString::fromUtf8(item))->trigger();
+    }
+};
+
+void HelpAboutTest::helpReportsAMissingFile() {
+    DialogScript script;
+    auto session = open_main_window();
+    primitives::delete_file(primitives::program_folder() + "/explain.chm");
+    trigger(*session, "说明(&P)");
+    QCOMPARE(script.messages.size(), std::size_t{1});
+    QCOMPARE(script.messages[0].text, std::string("未找到文件!"));
+    QCOMPARE(script.messages[0].caption, std::string("错误"));
+    QCOMPARE(script.messages[0].flags, 0);
+    QVERIFY(script.opened_documents.empty());
+}
+
+void HelpAboutTest::helpOpensTheFileBesideTheProgram() {
+    DialogScript script;
+    auto session = open_main_window();
+    const std::string help = primitives::program_folder() + "/explain.chm";
+    QVERIFY(primitives::write_file(help, primitives::Bytes{'x'}));
+    trigger(*session, "说明(&P)");
+    primitives::delete_file(help);
+    QVERIFY(script.messages.empty());
+    QCOMPARE(script.opened_documents, std::vector<std::string>{help});
+}
+
+namespace {
+
+// Runs check on the About window once it is open; the window is modal, so
+// the check has to come from the event loop that exec() runs.
+void when_about_opens(std::function<void(QDialog*)> check) {
+    QTimer::singleShot(0, [check] {
+        auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        QVERIFY(about);
+        check(about);
+    });
+}
+
+} // namespace
+
+void HelpAboutTest::escapeClosesTheAboutWindowAndNotTheMainOne() {
+    DialogScript script;
+    auto session = open_main_window();
+    bool seen = false;
+    when_about_opens([&](QDialog* about) {
+        seen = true;
+        QCOMPARE(about->windowTitle(), QStringLiteral("关于"));
+        QVERIFY(!session->window->isEnabled() || QApplication::activeModalWidget() == about);
+        auto* picture = about->findChild<QLabel*>(QStringLiteral("图片框1"));
+        QCOMPARE(picture->pixmap().size(), QSize(400, 140));
+        QVERIFY(about->findChild<QLabel*>(QStringLiteral("标签1"))->text().contains(QStringLiteral("Tunvask")));
+        QTest::keyClick(about, Qt::Key_Escape);
+    });
+    trigger(*session, "关于(&A)");
+    QVERIFY(seen);
+    QVERIFY(session->window->isVisible());
+    QTest::keyClick(session->controls.tracks, Qt::Key_Escape);
+    QVERIFY(session->window->isVisible());
+}
+
+void HelpAboutTest::aboutWindowIsFreshEachTimeAndClosedByItsButton() {
+    DialogScript script;
+    auto session = open_main_window();
+    QList<QDialog*> windows;
+    for (int i = 0; i < 2; ++i) {
+        when_about_opens([&](QDialog* about) {
+            windows << about;
+            QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("按钮1")), Qt::LeftButton);
+        });
+        trigger(*session, "关于(&A)");
+    }
+    QCOMPARE(windows.size(), 2);
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void HelpAboutTest::quitEndsTheLoopWithoutAQuestion() {
+    DialogScript script;
+    auto session = open_main_window();
+    QApplication::setQuitOnLastWindowClosed(false);
+    QObject::connect(session->run.get(), &convert::ConversionRun::idle_after_close, qApp, &QApplication::quit,
+                     Qt::QueuedConnection);
+    QTimer::singleShot(0, [&] { trigger(*session, "退出(&Q)"); });
+    QTimer watchdog;
+    bool timed_out = false;
+    watchdog.singleShot(5000, [&] {
+        timed_out = true;
+        QApplication::quit();
+    });
+    QApplication::exec();
+    QVERIFY(!timed_out);
+    QVERIFY(!session->window->isVisible());
+    QVERIFY(session->context.stop_request);
+    QVERIFY(script.messages.empty());
+}
+
+QTEST_MAIN(HelpAboutTest)
+#include "HelpAboutTest.moc"

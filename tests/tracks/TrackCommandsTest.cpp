@@ -1,0 +1,247 @@
+#include "GuiHarness.h"
+#include "TempDir.h"
+#include "shell/MainWindow.h"
+#include "primitives/Files.h"
+#include "primitives/Profile.h"
+#include "tracks/TrackRows.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QtTest>
+#include <filesystem>
+
+namespace {
+
+std::string tagged_mp3(const std::string& title, const std::string& artist, const std::string& album) {
+    auto field = [](std::string text) {
+        text.resize(30, '\0');
+        return text;
+    };
+    std::string trailer = "TAG" + field(title) + field(artist) + field(album);
+    trailer.resize(128, '\0');
+    return std::string(500, '\x55') + trailer;
+}
+
+QStringList row_texts(QTableWidget* table, int row) {
+    QStringList cells;
+    for (int c = 0; c < table->columnCount(); ++c) cells << (table->item(row, c) ? table->item(row, c)->text() : QString());
+    return cells;
+}
+
+QStringList paths(QTableWidget* table) {
+    QStringList list;
+    for (int r = 0; r < table->rowCount(); ++r) list << table->item(r, 0)->text();
+    list.sort();
+    return list;
+}
+
+} // namespace
+
+class TrackCommandsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void addItemFillsEveryCellAndAddsDuplicates();
+    void batchAddTakesMp3FilesOfOneFolderOnly();
+    void batchAddOnTheRootOfATreeUsesOneSlash();
+    void emptyFolderAndCancelAddNothing();
+    void deleteItemRemovesTheSelectedRowOnly();
+    void clearAllAsksOnlyWhenThereAreRows();
+    void closingTheWindowDuringBatchAddEndsCleanly();
+    void nestedBatchAddAndClearKeepTheListConsistent();
+    void bitRateAndChannelAreWrittenToTheSettings();
+    void choosingAFolderSetsTheBoxAndTheSettings();
+
+private:
+    static void trigger(shell::Session& s, const char* item) {
+        s.window->findChild<QAction*>(QString::fromUtf8(item))->trigger();
+    }
+};
+
+void TrackCommandsTest::addItemFillsEveryCellAndAddsDuplicates() {
+    DialogScript script;
+    TempDir dir;
+    // Title 月亮 (GBK), artist at offset 33, album at offset 63.
+    const std::string path = dir.write("歌 #1.mp3", tagged_mp3("\xD4\xC2\xC1\xC1", "Artist", "Album"));
+    auto session = open_main_window();
+    QTableWidget* table = session->controls.tracks;
+    script.open_files = {path, path};
+    trigger(*session, "添加项目(&N)");
+    trigger(*session, "添加项目(&N)");
+    QCOMPARE(table->rowCount(), 2);
+    const QStringList expected{QString::fromStdString(path), "628", "", "月亮", "Album", "Artist"};
+    QCOMPARE(row_texts(table, 0), expected);
+    QCOMPARE(row_texts(table, 1), expected);
+    QCOMPARE(tracks::row_icon(table, 0), 0);
+    QCOMPARE(script.open_initials, (std::vector<std::string>{"", path}));
+    trigger(*session, "添加项目(&N)");
+    QCOMPARE(table->rowCount(), 2);
+}
+
+void TrackCommandsTest::batchAddTakesMp3FilesOfOneFolderOnly() {
+    DialogScript script;
+    TempDir dir;
+    dir.write("x.mp3", tagged_mp3("X", "", ""));
+    dir.write("Y.MP3", "short");
+    dir.write("notes.txt", "no");
+    std::filesystem::create_directory(dir.file("z.mp3"));
+    dir.write("z.mp3/inner.mp3", "no");
+    auto session = open_main_window();
+    script.folders = {dir.path()};
+    trigger(*session, "批量添加(&M)");
+    QTableWidget* table = session->controls.tracks;
+    QCOMPARE(paths(table), (QStringList{QString::fromStdString(dir.file("Y.MP3")), QString::fromStdString(dir.file("x.mp3"))}));
+    QCOMPARE(script.folder_titles, std::vector<std::string>{"请选择来源文件夹"});
+    for (int r = 0; r < table->rowCount(); ++r) {
+        if (table->item(r, 0)->text().endsWith(QStringLiteral("x.mp3"))) QCOMPARE(table->item(r, 3)->text(), QStringLiteral("X"));
+        else QCOMPARE(table->item(r, 1)->text(), QStringLiteral("5"));
+    }
+    // A trailing "/" from the chooser is not doubled.
+    script.folders = {dir.path() + "/"};
+    trigger(*session, "批量添加(&M)");
+    QCOMPARE(table->rowCount(), 4);
+    QVERIFY(!table->item(3, 0)->text().contains(QStringLiteral("//")));
+}
+
+void TrackCommandsTest::batchAddOnTheRootOfATreeUsesOneSlash() {
+    DialogScript script;
+    const std::string name = "tunvask-root-test-" + std::to_string(QCoreApplication::applicationPid()) + ".mp3";
+    if (!primitives::write_file("/" + name, primitives::Bytes{'x'})) QSKIP("the root folder cannot be written here");
+    auto session = open_main_window();
+    script.folders = {"/"};
+    trigger(*session, "批量添加(&M)");
+    primitives::delete_file("/" + name);
+    const auto found = session->controls.tracks->findItems(QString::fromStdString("/" + name), Qt::MatchExactly);
+    QCOMPARE(found.size(), 1);
+}
+
+void TrackCommandsTest::emptyFolderAndCancelAddNothing() {
+    DialogScript script;
+    TempDir dir;
+    dir.write("a.wav", "x");
+    auto session = open_main_window();
+    script.folders = {dir.path()};
+    trigger(*session, "批量添加(&M)");
+    trigger(*session, "批量添加(&M)"); // cancelled
+    QCOMPARE(session->controls.tracks->rowCount(), 0);
+    QVERIFY(script.messages.empty());
+}
+
+void TrackCommandsTest::deleteItemRemovesTheSelectedRowOnly() {
+    DialogScript script;
+    TempDir dir;
+    auto session = open_main_window();
+    QTableWidget* table = session->controls.tracks;
+    for (const char* name : {"a", "b", "c"}) tracks::append_row(table, dir.file(name));
+    trigger(*session, "删除项目(&D)");
+    QCOMPARE(table->rowCount(), 3);
+    table->selectRow(1);
+    trigger(*session, "删除项目(&D)");
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(table->item(0, 0)->text(), QString::fromStdString(dir.file("a")));
+    QCOMPARE(table->item(1, 0)->text(), QString::fromStdString(dir.file("c")));
+}
+
+void TrackCommandsTest::clearAllAsksOnlyWhenThereAreRows() {
+    DialogScript script;
+    auto session = open_main_window();
+    QTableWidget* table = session->controls.tracks;
+    trigger(*session, "全部清除(&C)");
+    QVERIFY(script.messages.empty());
+    tracks::append_row(table, "/a");
+    tracks::append_row(table, "/b");
+    script.answers = {primitives::kAnswerNo};
+    trigger(*session, "全部清除(&C)");
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(script.messages.at(0).text, std::string("你真的要清除所有项目吗？"));
+    QCOMPARE(script.messages.at(0).caption, std::string("Brimo提醒你"));
+    QCOMPARE(script.messages.at(0).flags, 0x44);
+    script.answers = {primitives::kAnswerYes};
+    trigger(*session, "全部清除(&C)");
+    QCOMPARE(table->rowCount(), 0);
+}
+
+void TrackCommandsTest::closingTheWindowDuringBatchAddEndsCleanly() {
+    DialogScript script;
+    TempDir dir;
+    for (int i = 0; i < 20; ++i) dir.write("f" + std::to_string(i) + ".mp3", "x");
+    auto session = open_main_window();
+    script.folders = {dir.path()};
+    int added_before_close = -1;
+    QTimer::singleShot(0, [&] {
+        added_before_close = session->controls.tracks->rowCount();
+        session->window->close();
+    });
+    trigger(*session, "批量添加(&M)");
+    QVERIFY(session->context.stop_request);
+    QCOMPARE(session->controls.tracks->rowCount(), added_before_close);
+    QVERIFY(added_before_close < 20);
+}
+
+void TrackCommandsTest::nestedBatchAddAndClearKeepTheListConsistent() {
+    DialogScript script;
+    TempDir dir;
+    for (int i = 0; i < 5; ++i) dir.write("f" + std::to_string(i) + ".mp3", "x");
+    auto session = open_main_window();
+    QTableWidget* table = session->controls.tracks;
+    script.folders = {dir.path(), dir.path()};
+    script.answers = {primitives::kAnswerYes};
+    bool nested = false;
+    QTimer::singleShot(0, [&] {
+        nested = true;
+        trigger(*session, "批量添加(&M)"); // runs all 5 inside the outer walk
+        trigger(*session, "全部清除(&C)");
+    });
+    trigger(*session, "批量添加(&M)");
+    QVERIFY(nested);
+    // Everything the outer walk added after the clear is complete and in order.
+    QVERIFY(table->rowCount() <= 5);
+    for (int r = 0; r < table->rowCount(); ++r) QCOMPARE(table->item(r, 1)->text(), QStringLiteral("1"));
+}
+
+void TrackCommandsTest::bitRateAndChannelAreWrittenToTheSettings() {
+    DialogScript script;
+    auto session = open_main_window();
+    const auto& c = session->controls;
+    QTest::keyClick(c.tracks, Qt::Key_F4);
+    QCOMPARE(c.bit_rate->currentText(), QStringLiteral("磁带品质(64Kbps)"));
+    QCOMPARE(primitives::read_profile_value(script.settings_path(), "set", "kbps"), std::string("4"));
+    QTest::keyClick(c.tracks, Qt::Key_F8);
+    QCOMPARE(primitives::read_profile_value(script.settings_path(), "set", "sd"), std::string("2"));
+    // A pick by the user writes; a selection set by the program does not.
+    primitives::delete_file(script.settings_path());
+    auto pick = [](QComboBox* box, int index) {
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    };
+    pick(c.bit_rate, 5);
+    QCOMPARE(script.settings(), std::string("[set]\nkbps=6\n"));
+    c.bit_rate->setCurrentIndex(2);
+    QCOMPARE(script.settings(), std::string("[set]\nkbps=6\n"));
+    pick(c.bit_rate, 1);
+    QCOMPARE(script.settings(), std::string("[set]\nkbps=2\n"));
+    primitives::delete_file(script.settings_path());
+    pick(c.bit_rate, 1);
+    QCOMPARE(script.settings(), std::string("[set]\nkbps=2\n"));
+    pick(c.channel, 0);
+    QCOMPARE(primitives::read_profile_value(script.settings_path(), "set", "sd"), std::string("1"));
+}
+
+void TrackCommandsTest::choosingAFolderSetsTheBoxAndTheSettings() {
+    DialogScript script;
+    auto session = open_main_window();
+    const auto& c = session->controls;
+    const QString start = c.folder->toPlainText();
+    QTest::mouseClick(c.folder_button, Qt::LeftButton); // cancelled
+    QCOMPARE(c.folder->toPlainText(), start);
+    QVERIFY(!primitives::file_exists(script.settings_path()));
+    script.folders = {"/tmp/音乐", "/"};
+    QTest::mouseClick(c.folder_button, Qt::LeftButton);
+    QCOMPARE(c.folder->toPlainText(), QStringLiteral("/tmp/音乐/"));
+    QCOMPARE(primitives::read_profile_value(script.settings_path(), "set", "path"), std::string("/tmp/音乐/"));
+    QTest::keyClick(c.tracks, Qt::Key_F10);
+    QCOMPARE(c.folder->toPlainText(), QStringLiteral("/"));
+    QCOMPARE(script.folder_titles, (std::vector<std::string>{"请选择保存目录", "请选择保存目录", "请选择保存目录"}));
+}
+
+QTEST_MAIN(TrackCommandsTest)
+#include "TrackCommandsTest.moc"

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// 16-bit PCM WAV of a tone per channel (440 Hz left, 660 Hz right), with a click
+// every half second so short blocks get exercised too.
+void write_wav(const std::string& path, long rate, int channels, long frames);
+
+// An ID3v2.3 tag with a title and an attached picture; an ID3v1 trailer.
+std::string id3v2_tag_with_picture();
+std::string id3v1_trailer(const std::string& title);
+
+struct RunResult {
+    int status = -1; // exit status, or 128 + signal
+    std::string out;
+    std::string err;
+};
+RunResult run_program(const std::vector<std::string>& argv);
+
+struct Decoded {
+    bool opened = false;
+    bool error = false;
+    long rate = 0;
+    int channels = 0;
+    std::int64_t frames = 0;    // samples per channel, gapless
+    double seconds = 0;         // summed over every format the stream has
+    std::vector<int> bit_rates; // kbps of every MPEG frame
+};
+Decoded decode_mp3(const std::string& path);

@@ -99,6 +99,7 @@ bool ConversionRun::begin_row(int row) {
         if (error == QProcess::FailedToStart) child_failed_to_start();
     });
     m_child->start(qs(m_encoder), list);
+    emit row_started(row);
     return true;
 }
 

@@ -30,6 +30,8 @@ public:
     bool active() const { return m_active; }
 
 signals:
+    // The encoder has been started for the row at this position.
+    void row_started(int row);
     void finished();
     // The window is closed and no row is being converted: the program may end.
     void idle_after_close();

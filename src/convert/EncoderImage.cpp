@@ -44,8 +44,10 @@ Text stage_encoder_in(const Text& folder) {
     return path;
 }
 
-Text stage_encoder() {
-    if (Text path = stage_encoder_in(program_folder()); !path.empty()) return path;
+Text stage_encoder() { return stage_encoder(program_folder()); }
+
+Text stage_encoder(const Text& preferred) {
+    if (Text path = stage_encoder_in(preferred); !path.empty()) return path;
     const Text folder = private_temporary_folder();
     if (folder.empty()) return {};
     if (Text path = stage_encoder_in(folder); !path.empty()) return path;

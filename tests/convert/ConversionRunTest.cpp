@@ -1,0 +1,189 @@
+#include "GuiHarness.h"
+#include "TempDir.h"
+#include "convert/ConversionRun.h"
+#include "encoder/AudioFixtures.h"
+#include "primitives/Files.h"
+#include "primitives/Text.h"
+#include "shell/MainWindow.h"
+#include "tracks/TrackCommands.h"
+#include "tracks/TrackRows.h"
+
+#include <QAction>
+#include <QSignalSpy>
+#include <QtTest>
+#include <cmath>
+#include <filesystem>
+
+using primitives::file_exists;
+using primitives::file_size;
+
+namespace {
+
+// A short 128 kbps stereo MP3 made by the real encoder from a generated tone.
+std::string make_mp3(const TempDir& dir, const std::string& name, double seconds = 2.0) {
+    const std::string wav = dir.file(name + ".wav");
+    write_wav(wav, 44100, 2, static_cast<long>(44100 * seconds));
+    const std::string mp3 = dir.file(name);
+    const RunResult r = run_program({TVENC_PATH, wav, mp3, "-br", "128000"});
+    std::filesystem::remove(wav);
+    return r.status == 0 ? mp3 : std::string();
+}
+
+QString ratio_of(const std::string& output, const std::string& source) {
+    const double ratio = static_cast<double>(file_size(output)) / static_cast<double>(file_size(source)) * 100.0;
+    return QStringLiteral("%1%").arg(static_cast<qint64>(std::floor(ratio)));
+}
+
+QString cell(QTableWidget* t, int row, int column) { return t->item(row, column) ? t->item(row, column)->text() : QString(); }
+
+} // namespace
+
+class ConversionRunTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { m_script = std::make_unique<DialogScript>(); m_session = open_main_window(); }
+    void cleanup() { m_session.reset(); m_script.reset(); }
+
+    void convertsEveryRowInOrderAtTheChosenRate();
+    void emptyListStartsNothing();
+    void closingDuringRowTwoFinishesItAndStartsNoOther();
+    void outputOntoTheSourceIsRefused();
+    void missingSourceAndClosedFolderAreReportedAsFailures();
+    void secondStartAndDeletedRowsAreHarmless();
+
+private:
+    void start() { m_session->window->findChild<QAction*>(QStringLiteral("开始转换(&F5)"))->trigger(); }
+    void set_folder(const std::string& folder) { m_session->controls.folder->setPlainText(QString::fromStdString(folder)); }
+    bool wait_for_run() {
+        QSignalSpy done(m_session->run.get(), &convert::ConversionRun::finished);
+        return !m_session->run->active() || done.wait(60000);
+    }
+    QTableWidget* table() { return m_session->controls.tracks; }
+
+    std::unique_ptr<DialogScript> m_script;
+    std::unique_ptr<shell::Session> m_session;
+};
+
+void ConversionRunTest::convertsEveryRowInOrderAtTheChosenRate() {
+    TempDir in, out;
+    std::vector<std::string> sources;
+    for (const char* name : {"a b 'q' \"d\".mp3", "#hash;semi $x.mp3", "月亮代表我的心.mp3"}) {
+        sources.push_back(make_mp3(in, name));
+        QVERIFY(!sources.back().empty());
+        tracks::fill_row(m_session->controls, sources.back());
+    }
+    set_folder(out.path() + "/");
+    QTest::keyClick(table(), Qt::Key_F4);
+    QTest::keyClick(table(), Qt::Key_F8);
+    QList<int> order;
+    connect(m_session->run.get(), &convert::ConversionRun::row_started, this, [&](int row) { order << row; });
+    start();
+    QVERIFY(wait_for_run());
+    QCOMPARE(order, (QList<int>{0, 1, 2}));
+    for (int row = 0; row < 3; ++row) {
+        const std::string output = out.file(primitives::file_name_of(sources[row]));
+        QVERIFY2(file_exists(output), output.c_str());
+        QCOMPARE(tracks::row_icon(table(), row), 1);
+        QCOMPARE(cell(table(), row, tracks::RatioColumn), ratio_of(output, sources[row]));
+        const Decoded d = decode_mp3(output);
+        QVERIFY(d.opened && !d.error);
+        QCOMPARE(d.channels, 1);
+        QCOMPARE(d.frames, std::int64_t{88200});
+        QVERIFY(std::all_of(d.bit_rates.begin(), d.bit_rates.end(), [](int r) { return r == 64; }));
+    }
+    QCOMPARE(m_session->controls.percent->text(), QStringLiteral("100%"));
+    QCOMPARE(m_session->controls.progress->value(), 100);
+    QVERIFY(!file_exists(primitives::program_folder() + "/60718243.exe"));
+    QCOMPARE(m_script->messages.size(), std::size_t{1});
+    QCOMPARE(m_script->messages[0].text, std::string("恭喜,转换完成!"));
+    QCOMPARE(m_script->messages[0].caption, std::string("Tunvask"));
+}
+
+void ConversionRunTest::emptyListStartsNothing() {
+    start();
+    QVERIFY(!m_session->run->active());
+    QVERIFY(m_script->messages.empty());
+}
+
+void ConversionRunTest::closingDuringRowTwoFinishesItAndStartsNoOther() {
+    TempDir in, out;
+    std::vector<std::string> sources;
+    for (int i = 0; i < 5; ++i) {
+        sources.push_back(make_mp3(in, "s" + std::to_string(i) + ".mp3", 1.0));
+        tracks::fill_row(m_session->controls, sources.back());
+    }
+    set_folder(out.path() + "/");
+    QSignalSpy idle(m_session->run.get(), &convert::ConversionRun::idle_after_close);
+    connect(m_session->run.get(), &convert::ConversionRun::row_started, this, [&](int row) {
+        if (row == 1) m_session->window->close();
+    });
+    start();
+    QVERIFY(idle.count() == 1 || idle.wait(60000));
+    QVERIFY(m_session->context.stop_request);
+    QVERIFY(file_exists(out.file("s0.mp3")) && file_exists(out.file("s1.mp3")));
+    QCOMPARE(cell(table(), 1, tracks::RatioColumn), ratio_of(out.file("s1.mp3"), sources[1]));
+    for (int row = 2; row < 5; ++row) {
+        QVERIFY(!file_exists(out.file("s" + std::to_string(row) + ".mp3")));
+        QCOMPARE(cell(table(), row, tracks::RatioColumn), QString());
+        QCOMPARE(tracks::row_icon(table(), row), 0);
+    }
+    QVERIFY(!file_exists(primitives::program_folder() + "/60718243.exe"));
+    QVERIFY(m_script->messages.empty());
+}
+
+void ConversionRunTest::outputOntoTheSourceIsRefused() {
+    TempDir in;
+    const std::string source = make_mp3(in, "mine.mp3");
+    const std::string before = read_whole(source);
+    std::filesystem::create_directory_symlink(in.path(), in.file("link"));
+    tracks::fill_row(m_session->controls, source);
+    set_folder(in.file("link") + "/");
+    start();
+    QVERIFY(wait_for_run());
+    QCOMPARE(read_whole(source), before);
+    QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("与源文件相同"));
+    QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 1 个文件失败!"));
+}
+
+void ConversionRunTest::missingSourceAndClosedFolderAreReportedAsFailures() {
+    TempDir in, out;
+    const std::string good = make_mp3(in, "good.mp3");
+    tracks::fill_row(m_session->controls, in.file("missing.mp3"));
+    tracks::fill_row(m_session->controls, good);
+    tracks::fill_row(m_session->controls, in.write("text.mp3", std::string(3000, 'T')));
+    set_folder(out.path() + "/");
+    start();
+    QVERIFY(wait_for_run());
+    QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("失败"));
+    QCOMPARE(cell(table(), 1, tracks::RatioColumn), ratio_of(out.file("good.mp3"), good));
+    QCOMPARE(cell(table(), 2, tracks::RatioColumn), QStringLiteral("失败"));
+    QVERIFY(!file_exists(out.file("missing.mp3")) && !file_exists(out.file("text.mp3")));
+    QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 2 个文件失败!"));
+
+    set_folder("/proc/");
+    start();
+    QVERIFY(wait_for_run());
+    QCOMPARE(cell(table(), 1, tracks::RatioColumn), QStringLiteral("失败"));
+    QCOMPARE(m_script->messages.at(1).text, std::string("转换完成,但有 3 个文件失败!"));
+}
+
+void ConversionRunTest::secondStartAndDeletedRowsAreHarmless() {
+    TempDir in, out;
+    for (const char* name : {"r0.mp3", "r1.mp3", "r2.mp3"}) tracks::fill_row(m_session->controls, make_mp3(in, name));
+    set_folder(out.path() + "/");
+    connect(m_session->run.get(), &convert::ConversionRun::row_started, this, [&](int row) {
+        if (row != 0) return;
+        start();                 // a second start while the first run goes: nothing
+        table()->removeRow(1);   // r1 leaves the list before its turn
+    });
+    start();
+    QVERIFY(wait_for_run());
+    QCOMPARE(table()->rowCount(), 2);
+    QCOMPARE(cell(table(), 1, tracks::PathColumn), QString::fromStdString(in.file("r2.mp3")));
+    QCOMPARE(cell(table(), 1, tracks::RatioColumn), ratio_of(out.file("r2.mp3"), in.file("r2.mp3")));
+    QVERIFY(!file_exists(out.file("r1.mp3")));
+    QCOMPARE(m_script->messages.size(), std::size_t{1});
+}
+
+QTEST_MAIN(ConversionRunTest)
+#include "ConversionRunTest.moc"

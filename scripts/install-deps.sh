@@ -13,7 +13,7 @@ packages=(
 )
 # Benchmarks and screenshots want a few more tools; ask for them with --extras.
 if [[ "${1:-}" == "--extras" ]]; then
-  packages+=(lame ffmpeg xvfb x11-apps imagemagick time)
+  packages+=(lame ffmpeg xvfb x11-apps x11-utils openbox xdotool imagemagick time bc)
 fi
 
 missing=()

@@ -26,3 +26,12 @@ std::unique_ptr<AudioSource> open_source(const std::string& path) {
 }
 
 } // namespace encoder
+
+namespace encoder {
+
+std::unique_ptr<AudioSource> open_mono_source(const std::string& path) {
+    if (auto mpeg = MpegSource::open(path, true)) return mpeg;
+    return open_source(path);
+}
+
+} // namespace encoder

@@ -38,5 +38,7 @@ public:
 // Recognises the input by its content: PCM formats through libsndfile, MPEG audio
 // layers I to III through libmpg123. Throws a Failure for anything else.
 std::unique_ptr<AudioSource> open_source(const std::string& path);
+// The same source decoded straight to mono, for a down-mix.
+std::unique_ptr<AudioSource> open_mono_source(const std::string& path);
 
 } // namespace encoder

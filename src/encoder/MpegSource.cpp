@@ -17,19 +17,20 @@ struct Library {
 
 } // namespace
 
-std::unique_ptr<MpegSource> MpegSource::open(const std::string& path) {
+std::unique_ptr<MpegSource> MpegSource::open(const std::string& path, bool mono) {
     static Library library;
     int error = MPG123_OK;
     mpg123_handle* handle = mpg123_new(nullptr, &error);
     if (!handle) return nullptr;
     mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0);
     mpg123_param(handle, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0);
+    if (mono) mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_MONO_MIX, 0);
     mpg123_format_none(handle);
     const long* rates = nullptr;
     std::size_t count = 0;
     mpg123_rates(&rates, &count);
     for (std::size_t i = 0; i < count; ++i)
-        mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
+        mpg123_format(handle, rates[i], mono ? MPG123_MONO : MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
     std::unique_ptr<MpegSource> source(new MpegSource(handle, path));
     if (mpg123_open(handle, path.c_str()) != MPG123_OK || !source->probe()) return nullptr;
     return source;

@@ -10,8 +10,9 @@ namespace encoder {
 // padding recorded in a LAME header are removed.
 class MpegSource : public AudioSource {
 public:
-    // Null when libmpg123 finds no MPEG audio in the file.
-    static std::unique_ptr<MpegSource> open(const std::string& path);
+    // Null when libmpg123 finds no MPEG audio in the file. With mono, libmpg123
+    // mixes the channels before its synthesis filter, which halves that work.
+    static std::unique_ptr<MpegSource> open(const std::string& path, bool mono = false);
     ~MpegSource() override;
 
     const StreamFacts& facts() const override { return m_facts; }

@@ -91,6 +91,7 @@ int run(const Options& options) {
         copy_file(options, source->facts());
         return kSuccess;
     }
+    if (options.downmix && source->facts().mpeg) source = open_mono_source(options.input);
     encode_file(options, *source);
     return kSuccess;
 }

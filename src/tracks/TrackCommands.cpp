@@ -6,6 +6,8 @@
 #include "tracks/Id3v1.h"
 #include "tracks/TrackRows.h"
 
+#include <QElapsedTimer>
+#include <QPointer>
 #include <QTableWidget>
 
 namespace tracks {
@@ -33,12 +35,40 @@ void add_item(const layouts::MainControls& controls) {
     fill_row(controls, path);
 }
 
+namespace {
+
+// Events are processed before every file, so the window answers at once; the list
+// itself is repainted a few times a second only, since repainting it for every
+// row would cost twenty times more than reading the files.
+class RepaintThrottle {
+public:
+    explicit RepaintThrottle(QTableWidget* table) : m_table(table) { m_clock.start(); }
+    ~RepaintThrottle() {
+        if (m_table) m_table->setUpdatesEnabled(true);
+    }
+    void before_events() {
+        if (!m_table) return;
+        const bool due = m_clock.elapsed() >= kIntervalMs;
+        if (due) m_clock.restart();
+        m_table->setUpdatesEnabled(due);
+    }
+
+private:
+    static constexpr qint64 kIntervalMs = 40;
+    QPointer<QTableWidget> m_table;
+    QElapsedTimer m_clock;
+};
+
+} // namespace
+
 void batch_add(const layouts::MainControls& controls, const bool& stop_request) {
     Text folder = choose_folder("请选择来源文件夹", false);
     if (folder.empty()) return;
     if (folder.back() != '/') folder += '/';
     FileSearch search;
+    RepaintThrottle throttle(controls.tracks);
     for (Text name = list_files(folder + "*.mp3", search); !name.empty(); name = list_files({}, search)) {
+        throttle.before_events();
         process_events();
         if (stop_request || !controls.tracks) break;
         fill_row(controls, folder + name);

@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 
 using primitives::file_exists;
@@ -32,6 +33,22 @@ std::string make_mp3(const TempDir& dir, const std::string& name, double seconds
 QString ratio_of(const std::string& output, const std::string& source) {
     const double ratio = static_cast<double>(file_size(output)) / static_cast<double>(file_size(source)) * 100.0;
     return QStringLiteral("%1%").arg(static_cast<qint64>(std::floor(ratio)));
+}
+
+// Children of this process that have ended but were never waited for.
+int zombie_children() {
+    int zombies = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string stat = read_whole(entry.path().string() + "/stat");
+        const auto close = stat.rfind(')');
+        if (close == std::string::npos || close + 4 >= stat.size()) continue;
+        char state = 0;
+        long parent = 0;
+        if (std::sscanf(stat.c_str() + close + 2, "%c %ld", &state, &parent) == 2 && state == 'Z' &&
+            parent == QCoreApplication::applicationPid())
+            ++zombies;
+    }
+    return zombies;
 }
 
 QString cell(QTableWidget* t, int row, int column) { return t->item(row, column) ? t->item(row, column)->text() : QString(); }
@@ -94,6 +111,7 @@ void ConversionRunTest::convertsEveryRowInOrderAtTheChosenRate() {
     QCOMPARE(m_session->controls.percent->text(), QStringLiteral("100%"));
     QCOMPARE(m_session->controls.progress->value(), 100);
     QVERIFY(!file_exists(primitives::program_folder() + "/60718243.exe"));
+    QTRY_COMPARE(zombie_children(), 0);
     QCOMPARE(m_script->messages.size(), std::size_t{1});
     QCOMPARE(m_script->messages[0].text, std::string("恭喜,转换完成!"));
     QCOMPARE(m_script->messages[0].caption, std::string("Tunvask"));

@@ -33,6 +33,8 @@ public:
     virtual ~AudioSource() = default;
     virtual const StreamFacts& facts() const = 0;
     virtual bool read(AudioBlock& block) = 0;
+    // Moves to a sample (per channel) counted from the start; false when it cannot.
+    virtual bool seek(std::int64_t frame) = 0;
 };
 
 // Recognises the input by its content: PCM formats through libsndfile, MPEG audio

@@ -12,7 +12,7 @@ namespace {
 
 constexpr int kQuality = 3; // LAME's default trade of speed against quality
 
-lame_t make_lame(long in_rate, int channels, int bit_rate) {
+lame_t new_lame(long in_rate, int channels, int bit_rate) {
     lame_t lame = lame_init();
     if (!lame) fail(kFailOutput, "encoder", "LAME could not be initialised");
     lame_set_in_samplerate(lame, static_cast<int>(in_rate));
@@ -28,9 +28,28 @@ lame_t make_lame(long in_rate, int channels, int bit_rate) {
 
 } // namespace
 
+lame_t make_lame(long rate, int channels, int bit_rate, bool info_frame) {
+    lame_t lame = new_lame(rate, channels, bit_rate);
+    lame_set_out_samplerate(lame, static_cast<int>(rate));
+    lame_set_bWriteVbrTag(lame, info_frame ? 1 : 0);
+    if (lame_init_params(lame) < 0) {
+        lame_close(lame);
+        return nullptr;
+    }
+    return lame;
+}
+
+int encode_pcm(lame_t lame, int channels, const float* samples, std::size_t frames, std::vector<unsigned char>& out) {
+    const int n = static_cast<int>(frames);
+    out.resize(frames * 5 / 4 + 7200);
+    const int size = static_cast<int>(out.size());
+    return channels == 1 ? lame_encode_buffer_ieee_float(lame, samples, samples, n, out.data(), size)
+                         : lame_encode_buffer_interleaved_ieee_float(lame, samples, n, out.data(), size);
+}
+
 OutputFormat choose_output_format(const EncoderSettings& settings) {
     const int channels = settings.downmix || settings.in_channels == 1 ? 1 : 2;
-    lame_t probe = make_lame(settings.in_rate, channels, settings.bit_rate);
+    lame_t probe = new_lame(settings.in_rate, channels, settings.bit_rate);
     const int ready = lame_init_params(probe);
     const long rate = lame_get_out_samplerate(probe);
     lame_close(probe);
@@ -41,9 +60,8 @@ OutputFormat choose_output_format(const EncoderSettings& settings) {
 Mp3Writer::Mp3Writer(const std::string& path, const OutputFormat& format, int bit_rate)
     : m_path(path), m_file(std::fopen(path.c_str(), "wb")), m_lame(nullptr), m_channels(format.channels) {
     if (!m_file) fail(kFailOutput, path, std::strerror(errno));
-    m_lame = make_lame(format.rate, format.channels, bit_rate);
-    lame_set_out_samplerate(m_lame, static_cast<int>(format.rate));
-    if (lame_init_params(m_lame) < 0) fail(kFailOutput, path, "LAME rejected the settings");
+    m_lame = make_lame(format.rate, format.channels, bit_rate, true);
+    if (!m_lame) fail(kFailOutput, path, "LAME rejected the settings");
 }
 
 Mp3Writer::~Mp3Writer() {
@@ -61,12 +79,7 @@ void Mp3Writer::write_leading(const std::vector<std::uint8_t>& tag) {
 }
 
 void Mp3Writer::encode(const float* samples, std::size_t frames) {
-    const int n = static_cast<int>(frames);
-    m_buffer.resize(frames * 5 / 4 + 7200);
-    const int size = static_cast<int>(m_buffer.size());
-    const int made = m_channels == 1
-                         ? lame_encode_buffer_ieee_float(m_lame, samples, samples, n, m_buffer.data(), size)
-                         : lame_encode_buffer_interleaved_ieee_float(m_lame, samples, n, m_buffer.data(), size);
+    const int made = encode_pcm(m_lame, m_channels, samples, frames, m_buffer);
     if (made < 0) fail(kFailOutput, m_path, "LAME failed to encode (code " + std::to_string(made) + ")");
     write(m_buffer.data(), static_cast<std::size_t>(made));
 }

@@ -22,6 +22,11 @@ struct OutputFormat {
 };
 OutputFormat choose_output_format(const EncoderSettings& settings);
 
+// A LAME encoder for audio already at its output rate and channel count.
+lame_t make_lame(long rate, int channels, int bit_rate, bool info_frame);
+// Encodes interleaved float frames; returns the bytes made, negative on failure.
+int encode_pcm(lame_t lame, int channels, const float* samples, std::size_t frames, std::vector<unsigned char>& out);
+
 // Constant bit rate MP3 with a LAME "Info" frame, between the source's tags.
 class Mp3Writer {
 public:

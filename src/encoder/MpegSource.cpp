@@ -94,3 +94,12 @@ bool MpegSource::read(AudioBlock& block) {
 }
 
 } // namespace encoder
+
+namespace encoder {
+
+bool MpegSource::seek(std::int64_t frame) {
+    m_done = false;
+    return mpg123_seek(m_handle, static_cast<off_t>(frame), SEEK_SET) >= 0;
+}
+
+} // namespace encoder

@@ -17,6 +17,7 @@ public:
 
     const StreamFacts& facts() const override { return m_facts; }
     bool read(AudioBlock& block) override;
+    bool seek(std::int64_t frame) override;
 
 private:
     explicit MpegSource(mpg123_handle* handle, std::string path) : m_handle(handle), m_path(std::move(path)) {}

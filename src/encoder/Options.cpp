@@ -9,6 +9,7 @@ namespace encoder {
 const char* const kUsage = "usage:  tvenc <.wav or .mp3 input file> <.mp3 file> -switches\n"
                            "  -br <bits per second>  total bit rate, 8000 to 320000 (default 128000)\n"
                            "  -dm                    downmix stereo to mono\n"
+                           "  --threads <count>      cores to use for one file (default: all)\n"
                            "  --help                 print this text\n";
 
 namespace {
@@ -34,6 +35,8 @@ bool parse_options(int argc, char** argv, Options& options) {
             options.bit_rate = parse_bit_rate(argv[++i]);
         else if (std::strcmp(argv[i], "-dm") == 0)
             options.downmix = true;
+        else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc)
+            options.threads = std::max(1, std::atoi(argv[++i]));
     }
     return true;
 }

@@ -9,6 +9,7 @@ struct Options {
     std::string output;
     int bit_rate = 128000; // bits per second
     bool downmix = false;
+    int threads = 0; // 0: every online core
     bool help = false;
 };
 

@@ -10,8 +10,10 @@ Progress::Progress(std::int64_t total_frames, long rate)
     print(0, false);
 }
 
-void Progress::advance(std::int64_t frames) {
-    m_frames += frames;
+void Progress::advance(std::int64_t frames) { set(m_frames + frames); }
+
+void Progress::set(std::int64_t frames) {
+    m_frames = frames;
     if (m_total <= 0) return;
     const auto thirds = static_cast<int>(std::min<std::int64_t>(m_frames * 300 / m_total, 299));
     if (thirds != m_thirds) print(thirds, false);

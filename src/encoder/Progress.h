@@ -15,6 +15,8 @@ public:
 
     // total may be an estimate; the figure stays below 100 until done() is called.
     void advance(std::int64_t frames);
+    // The same, from a count of all frames done so far.
+    void set(std::int64_t frames);
     void done();
 
 private:

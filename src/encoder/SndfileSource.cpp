@@ -50,3 +50,12 @@ bool SndfileSource::read(AudioBlock& block) {
 }
 
 } // namespace encoder
+
+namespace encoder {
+
+bool SndfileSource::seek(std::int64_t frame) {
+    m_read = frame;
+    return sf_seek(m_file, frame, SEEK_SET) == frame;
+}
+
+} // namespace encoder

@@ -16,6 +16,7 @@ public:
 
     const StreamFacts& facts() const override { return m_facts; }
     bool read(AudioBlock& block) override;
+    bool seek(std::int64_t frame) override;
 
 private:
     SndfileSource(SNDFILE* file, const SF_INFO& info, std::string path);

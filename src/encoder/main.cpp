@@ -3,6 +3,7 @@
 #include "encoder/FormatConverter.h"
 #include "encoder/Mp3Writer.h"
 #include "encoder/Options.h"
+#include "encoder/ParallelEncoder.h"
 #include "encoder/Progress.h"
 #include "encoder/Tags.h"
 
@@ -55,11 +56,19 @@ void copy_file(const Options& options, const StreamFacts& facts) {
     progress.done();
 }
 
+int online_cores() {
+    const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return cores > 0 ? static_cast<int>(cores) : 1;
+}
+
 void encode_file(const Options& options, AudioSource& source) {
     AudioBlock block;
     if (!source.read(block)) fail(kFailInput, options.input, "contains no audio");
     const OutputFormat format = choose_output_format({block.rate, block.channels, options.bit_rate, options.downmix});
     const SourceTags tags = read_tags(options.input);
+    const int threads = options.threads > 0 ? options.threads : online_cores();
+    const ParallelJob job{options, source.facts(), block.rate, block.channels, format, tags, threads};
+    if (threads > 1 && encode_in_parallel(job)) return;
     Mp3Writer writer(options.output, format, options.bit_rate);
     try {
         writer.write_leading(tags.leading);

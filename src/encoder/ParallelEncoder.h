@@ -1,0 +1,30 @@
+#pragma once
+
+#include "encoder/AudioSource.h"
+#include "encoder/Mp3Writer.h"
+#include "encoder/Options.h"
+#include "encoder/Tags.h"
+
+namespace encoder {
+
+// One file on several cores: the output timeline is cut into segments on frame
+// boundaries, each encoded by its own decoder and LAME instance starting a few
+// frames early, and the frame streams are joined where the window sequence and
+// the bit reservoir allow it. False when the file is too short for that, or its
+// format changes mid-way, or no join fits: then it is encoded serially.
+struct ParallelJob {
+    const Options& options;
+    const StreamFacts& facts;  // of the source as first opened
+    long in_rate;              // rate and channels of the decoded audio
+    int in_channels;
+    OutputFormat format;
+    const SourceTags& tags;
+    int threads;
+};
+
+bool encode_in_parallel(const ParallelJob& job);
+
+// How many segments a file of this many seconds is cut into.
+int segment_count(double seconds, int threads);
+
+} // namespace encoder

@@ -1,0 +1,70 @@
+#include "encoder/ReservoirPacker.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace encoder {
+
+std::uint16_t crc16(const std::uint8_t* data, std::size_t size, std::uint16_t crc) {
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
+    }
+    return crc;
+}
+
+bool ReservoirPacker::advance(State& state, const Mp3Frame& frame, bool* caught_up) {
+    const std::int64_t area_start = state.area_end;
+    const std::int64_t start = std::max({state.data_end, area_start - frame.max_main_data_begin(), std::int64_t{0}});
+    const auto size = static_cast<std::int64_t>(frame.main_data.size());
+    if (start > area_start || start + size > area_start + frame.capacity()) return false;
+    if (caught_up) *caught_up = start <= area_start - frame.main_data_begin;
+    state.area_end = area_start + frame.capacity();
+    state.data_end = start + size;
+    return true;
+}
+
+bool ReservoirPacker::append(const Mp3Frame& frame) {
+    const State before = m_state;
+    if (!advance(m_state, frame)) return false;
+    const std::int64_t start = m_state.data_end - static_cast<std::int64_t>(frame.main_data.size());
+    Pending pending{std::vector<std::uint8_t>(static_cast<std::size_t>(frame.length), 0), before.area_end,
+                    static_cast<int>(frame.head.size())};
+    std::copy(frame.head.begin(), frame.head.end(), pending.bytes.begin());
+    write_main_data_begin(pending.bytes.data(), frame.mpeg1, static_cast<int>(before.area_end - start));
+    m_pending.push_back(std::move(pending));
+    place_bytes(start, frame.main_data);
+    // Frames whose area no later frame can reach are final.
+    flush_before(m_state.area_end - frame.max_main_data_begin());
+    return true;
+}
+
+void ReservoirPacker::place_bytes(std::int64_t at, const std::vector<std::uint8_t>& data) {
+    std::size_t done = 0;
+    for (Pending& p : m_pending) {
+        const std::int64_t capacity = static_cast<std::int64_t>(p.bytes.size()) - p.head;
+        while (done < data.size() && at >= p.area_start && at < p.area_start + capacity) {
+            p.bytes[static_cast<std::size_t>(p.head + (at - p.area_start))] = data[done++];
+            ++at;
+        }
+    }
+}
+
+void ReservoirPacker::flush_before(std::int64_t area_position) {
+    while (!m_pending.empty()) {
+        const Pending& p = m_pending.front();
+        if (p.area_start + static_cast<std::int64_t>(p.bytes.size()) - p.head > area_position) break;
+        if (std::fwrite(p.bytes.data(), 1, p.bytes.size(), m_out) != p.bytes.size()) m_ok = false;
+        m_crc = crc16(p.bytes.data(), p.bytes.size(), m_crc);
+        m_bytes += p.bytes.size();
+        m_sizes.push_back(static_cast<std::uint16_t>(p.bytes.size()));
+        m_pending.pop_front();
+    }
+}
+
+bool ReservoirPacker::finish() {
+    flush_before(INT64_MAX);
+    return m_ok;
+}
+
+} // namespace encoder

@@ -16,6 +16,7 @@ void put_be(std::vector<std::uint8_t>& b, std::size_t at, std::uint64_t value, i
 } // namespace
 
 void complete_info_frame(std::vector<std::uint8_t>& frame, const StreamTotals& totals) {
+    if (frame.size() < 4) return;
     const FrameHeader header = parse_frame_header(frame.data());
     const std::size_t info = 4 + static_cast<std::size_t>(header.side_info);
     const std::size_t lame = info + 120;

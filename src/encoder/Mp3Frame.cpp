@@ -92,8 +92,6 @@ bool Mp3FrameReader::next(Mp3Frame& frame) {
     frame.head.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(head_size));
     frame.length = h.length;
     frame.mpeg1 = h.mpeg1;
-    const auto* area = bytes.data() + head_size;
-    frame.info = bytes.size() >= head_size + 4 && (std::memcmp(area, "Info", 4) == 0 || std::memcmp(area, "Xing", 4) == 0);
 
     BitReader r(bytes.data() + ((header[1] & 1) ? 4 : 6));
     frame.main_data_begin = static_cast<int>(r.read(h.mpeg1 ? 9 : 8));

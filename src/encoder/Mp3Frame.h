@@ -17,7 +17,6 @@ struct Mp3Frame {
     bool mpeg1 = true;
     bool starts_long = true;        // first granule opens with a long window half
     bool ends_long = true;          // last granule closes with a long window half
-    bool info = false;              // a Xing/Info frame, which carries no audio
 
     int capacity() const { return length - static_cast<int>(head.size()); }
     int max_main_data_begin() const { return mpeg1 ? 511 : 255; }

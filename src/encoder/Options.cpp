@@ -10,6 +10,7 @@ const char* const kUsage = "usage:  tvenc <.wav or .mp3 input file> <.mp3 file> 
                            "  -br <bits per second>  total bit rate, 8000 to 320000 (default 128000)\n"
                            "  -dm                    downmix stereo to mono\n"
                            "  --threads <count>      cores to use for one file (default: all)\n"
+                           "  --report-joins         tell where the parts encoded on different cores meet\n"
                            "  --help                 print this text\n";
 
 namespace {
@@ -37,6 +38,8 @@ bool parse_options(int argc, char** argv, Options& options) {
             options.downmix = true;
         else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc)
             options.threads = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--report-joins") == 0)
+            options.report_joins = true;
     }
     return true;
 }

@@ -10,6 +10,7 @@ struct Options {
     int bit_rate = 128000; // bits per second
     bool downmix = false;
     int threads = 0; // 0: every online core
+    bool report_joins = false;
     bool help = false;
 };
 

@@ -24,7 +24,11 @@ namespace encoder {
 namespace {
 
 constexpr double kMinSegmentSeconds = 20.0;
-constexpr std::int64_t kCandidates = 6;  // join candidates on either side of the nominal frame
+// Join candidates run from kEarly frames before the nominal frame to kLate after it: the
+// two encoders' reservoirs drift apart and together, and a join is cleanest where the
+// later one takes no more from the reservoir than the earlier one left free.
+constexpr std::int64_t kEarly = 6;
+constexpr std::int64_t kLate = 250;
 constexpr std::int64_t kWarmUp = 12;     // frames a worker encodes before its first candidate
 constexpr std::int64_t kPostRoll = 10;   // frames a worker encodes past its last candidate
 constexpr std::int64_t kCatchUp = 64;    // frames within which the reservoir must be back in step
@@ -144,14 +148,18 @@ private:
     std::atomic<std::int64_t>& m_progress;
 };
 
-// Frames of one worker, each with its global index.
+// Frames of one worker, each with its global index. The first worker's stream opens
+// with the frame LAME keeps free for the Info frame; it carries no audio.
 class FrameSource {
 public:
-    FrameSource(std::FILE* stream, std::int64_t first) : m_reader(stream), m_next(first) {}
+    FrameSource(std::FILE* stream, std::int64_t first, bool skip_info)
+        : m_reader(stream), m_next(first), m_skip(skip_info) {}
     bool next(Mp3Frame& frame, std::int64_t& index) {
-        do {
+        if (!m_reader.next(frame)) return false;
+        if (m_skip) {
+            m_skip = false;
             if (!m_reader.next(frame)) return false;
-        } while (frame.info);
+        }
         index = m_next++;
         return true;
     }
@@ -159,6 +167,7 @@ public:
 private:
     Mp3FrameReader m_reader;
     std::int64_t m_next;
+    bool m_skip;
 };
 
 struct IndexedFrame {
@@ -167,31 +176,40 @@ struct IndexedFrame {
 };
 
 // Chooses the frame at which the stream switches from tail (the earlier worker) to
-// head (the later one): the window shapes must meet as long halves, and the main
-// data after the join must fit the reservoir and get back in step with its encoder.
+// head (the later one). The window shapes must meet as long halves, and the main
+// data after the join must fit the bit reservoir as the earlier worker left it. A
+// join whose first frame takes no more from the reservoir than is free there is in
+// step at once; otherwise the one that starts least behind its encoder's placement
+// is taken, if everything after it still fits: being behind only ever shrinks.
 std::optional<std::size_t> choose_join(const ReservoirPacker::State& state, const std::vector<IndexedFrame>& tail,
                                        const std::vector<IndexedFrame>& head, std::int64_t nominal,
                                        std::size_t& tail_used) {
-    std::vector<std::int64_t> candidates;
-    for (std::int64_t d = 0; d <= kCandidates; ++d) {
-        candidates.push_back(nominal + d);
-        if (d) candidates.push_back(nominal - d);
-    }
-    for (std::int64_t j : candidates) {
+    std::optional<std::size_t> best;
+    std::int64_t best_lag = 0;
+    for (std::int64_t j = nominal - kEarly; j <= nominal + kLate; ++j) {
         const auto t = std::find_if(tail.begin(), tail.end(), [&](const IndexedFrame& f) { return f.index == j - 1; });
         const auto h = std::find_if(head.begin(), head.end(), [&](const IndexedFrame& f) { return f.index == j; });
         if (t == tail.end() || h == head.end() || !t->frame.ends_long || !h->frame.starts_long) continue;
         ReservoirPacker::State s = state;
         bool fits = true;
         for (auto f = tail.begin(); fits && f <= t; ++f) fits = ReservoirPacker::advance(s, f->frame);
+        // How far the first frame's data lands after where its encoder put it.
+        const std::int64_t lag = std::max(s.data_end, s.area_end - h->frame.max_main_data_begin()) -
+                                 (s.area_end - h->frame.main_data_begin);
         bool caught_up = false;
         for (auto f = h; fits && !caught_up && f != head.end(); ++f) fits = ReservoirPacker::advance(s, f->frame, &caught_up);
-        if (fits && caught_up) {
+        if (!fits) continue;
+        if (lag <= 0) {
             tail_used = static_cast<std::size_t>(t - tail.begin()) + 1;
             return static_cast<std::size_t>(h - head.begin());
         }
+        if (!best || lag < best_lag) {
+            best = static_cast<std::size_t>(h - head.begin());
+            best_lag = lag;
+            tail_used = static_cast<std::size_t>(t - tail.begin()) + 1;
+        }
     }
-    return std::nullopt;
+    return best;
 }
 
 class Joiner {
@@ -200,29 +218,33 @@ public:
            const std::vector<std::int64_t>& joins)
         : m_packer(out), m_results(results), m_segments(segments), m_joins(joins) {}
 
+    // Global indexes of the first frame after each join.
+    std::vector<std::int64_t> chosen;
+
     bool join() {
-        FrameSource current(m_results[0].stream, 0);
+        FrameSource current(m_results[0].stream, 0, m_segments[0].info_frame);
         for (std::size_t k = 1; k < m_results.size(); ++k) {
             const std::int64_t nominal = m_joins[k - 1];
             Mp3Frame frame;
             std::int64_t index = 0;
             std::vector<IndexedFrame> tail;
             while (current.next(frame, index)) {
-                if (index > nominal + kCandidates) break;
-                if (index < nominal - kCandidates) {
+                if (index > nominal + kLate) break;
+                if (index < nominal - kEarly) {
                     if (!m_packer.append(frame)) return false;
                 } else {
                     tail.push_back({index, frame});
                 }
             }
-            FrameSource next(m_results[k].stream, m_segments[k].first_frame);
+            FrameSource next(m_results[k].stream, m_segments[k].first_frame, m_segments[k].info_frame);
             std::vector<IndexedFrame> head;
-            while (static_cast<std::int64_t>(head.size()) < nominal + kCandidates + kCatchUp - m_segments[k].first_frame &&
+            while (static_cast<std::int64_t>(head.size()) < nominal + kLate + kCatchUp - m_segments[k].first_frame &&
                    next.next(frame, index))
                 head.push_back({index, frame});
             std::size_t tail_used = 0;
             const auto at = choose_join(m_packer.state(), tail, head, nominal, tail_used);
             if (!at) return false;
+            chosen.push_back(head[*at].index);
             for (std::size_t i = 0; i < tail_used; ++i)
                 if (!m_packer.append(tail[i].frame)) return false;
             for (std::size_t i = *at; i < head.size(); ++i)
@@ -250,6 +272,13 @@ void write_all(std::FILE* out, const std::string& path, const std::vector<std::u
         fail(kFailOutput, path, std::strerror(errno));
 }
 
+// Where each join lands in the decoded audio (a decoder drops delay + 529 samples).
+void report_joins(const std::vector<std::int64_t>& frames, std::int64_t frame_size, int delay) {
+    constexpr int kDecoderDelay = 529;
+    for (std::int64_t frame : frames)
+        std::fprintf(stderr, "tvenc: joined at sample %lld\n", static_cast<long long>(frame * frame_size - delay - kDecoderDelay));
+}
+
 } // namespace
 
 int segment_count(double seconds, int threads) {
@@ -262,7 +291,7 @@ bool encode_in_parallel(const ParallelJob& job) {
     const int count = segment_count(seconds, job.threads);
     if (count < 2) return false;
     const std::int64_t total_frames = job.facts.frames * job.format.rate / job.in_rate / grid.frame;
-    const std::int64_t pre_roll = round_up(kCandidates + kWarmUp, grid.step);
+    const std::int64_t pre_roll = round_up(kEarly + kWarmUp, grid.step);
 
     std::vector<std::int64_t> joins;
     std::vector<Segment> segments;
@@ -271,7 +300,7 @@ bool encode_in_parallel(const ParallelJob& job) {
         if (k) joins.push_back(nominal);
         segments.push_back({k == 0 ? 0 : nominal - pre_roll, -1, k == 0});
     }
-    for (int k = 0; k + 1 < count; ++k) segments[static_cast<std::size_t>(k)].end_sample = (joins[static_cast<std::size_t>(k)] + kCandidates + kPostRoll) * grid.frame;
+    for (int k = 0; k + 1 < count; ++k) segments[static_cast<std::size_t>(k)].end_sample = (joins[static_cast<std::size_t>(k)] + kLate + kPostRoll) * grid.frame;
 
     std::atomic<std::int64_t> progress_frames{0};
     std::vector<WorkerResult> results(static_cast<std::size_t>(count));
@@ -312,6 +341,8 @@ bool encode_in_parallel(const ParallelJob& job) {
             return false;
         }
     }
+    // Where a frame is too small to hold it, LAME keeps no place for the Info frame.
+    segments[0].info_frame = !results[0].info.empty();
     const std::string& path = job.options.output;
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (!out) {
@@ -336,6 +367,7 @@ bool encode_in_parallel(const ParallelJob& job) {
         const int delay = results[0].delay;
         const auto padding = static_cast<int>(static_cast<std::int64_t>(packer.frames()) * grid.frame - samples - delay);
         complete_info_frame(info, {packer.frames(), &packer.frame_sizes(), delay, std::max(0, padding), packer.crc()});
+        if (job.options.report_joins) report_joins(joiner.chosen, grid.frame, delay);
         if (std::fseek(out, static_cast<long>(job.tags.leading.size()), SEEK_SET) != 0) fail(kFailOutput, path, std::strerror(errno));
         write_all(out, path, info);
         if (std::fclose(out) != 0) {

@@ -99,7 +99,7 @@ RunResult run_program(const std::vector<std::string>& argv) {
     return result;
 }
 
-Decoded decode_mp3(const std::string& path) {
+Decoded decode_mp3(const std::string& path, std::vector<float>* pcm) {
     Decoded d;
     mpg123_init();
     mpg123_handle* h = mpg123_new(nullptr, nullptr);
@@ -117,6 +117,10 @@ Decoded decode_mp3(const std::string& path) {
         const int rc = mpg123_read(h, buffer.data(), buffer.size(), &bytes);
         const auto frames = static_cast<std::int64_t>(bytes / static_cast<std::size_t>(mpg123_encsize(encoding) * d.channels));
         d.frames += frames;
+        if (pcm && encoding == MPG123_ENC_SIGNED_16) {
+            const auto* s16 = reinterpret_cast<const std::int16_t*>(buffer.data());
+            for (std::size_t i = 0; i < bytes / 2; ++i) pcm->push_back(s16[i] / 32768.0f);
+        }
         d.seconds += static_cast<double>(frames) / static_cast<double>(d.rate);
         mpg123_frameinfo2 info{};
         if (bytes > 0 && mpg123_info2(h, &info) == MPG123_OK) d.bit_rates.push_back(info.bitrate);

@@ -28,4 +28,5 @@ struct Decoded {
     double seconds = 0;         // summed over every format the stream has
     std::vector<int> bit_rates; // kbps of every MPEG frame
 };
-Decoded decode_mp3(const std::string& path);
+// With pcm, also the decoded samples (interleaved, -1..1).
+Decoded decode_mp3(const std::string& path, std::vector<float>* pcm = nullptr);

@@ -1,0 +1,165 @@
+#include "TempDir.h"
+#include "encoder/AudioFixtures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <regex>
+
+namespace {
+
+constexpr long kRate = 44100;
+constexpr int kSeconds = 90;
+constexpr double kPart = 18.0; // seconds of each kind of material
+
+// Tones, a sweep, noise-like partials, silence and clicks, 18 s each, all below
+// 3.4 kHz so that the 8 kHz outputs can be compared with the same function.
+double signal(double t, int channel) {
+    const double pi = M_PI;
+    const double local = std::fmod(t, kPart);
+    switch (static_cast<int>(t / kPart)) {
+    case 0:
+        return channel == 0 ? 0.3 * std::sin(2 * pi * 440 * t) + 0.2 * std::sin(2 * pi * 1000 * t)
+                            : 0.3 * std::sin(2 * pi * 660 * t) + 0.15 * std::sin(2 * pi * 1500 * t);
+    case 1: {
+        const double phase = 2 * pi * (200 * local + 2800.0 / (2 * kPart) * local * local);
+        return channel == 0 ? 0.4 * std::sin(phase) : 0.4 * std::cos(phase);
+    }
+    case 2: {
+        double v = 0;
+        for (int i = 0; i < 24; ++i) {
+            const double f = 100 + std::fmod(i * 137.0 * (channel + 1) + 31 * i * i, 3200.0);
+            v += 0.04 * std::sin(2 * pi * f * t + i * (1.3 + channel));
+        }
+        return v;
+    }
+    case 3: return 0.0;
+    default: {
+        const double dt = std::fmod(local, 0.25) - 0.125;
+        const double sigma = 0.0007;
+        return 0.8 * std::exp(-(dt / sigma) * (dt / sigma) / 2) * std::sin(2 * pi * 2000 * dt);
+    }
+    }
+}
+
+void write_signal_wav(const std::string& path) {
+    std::string data;
+    for (long i = 0; i < kRate * kSeconds; ++i) {
+        for (int c = 0; c < 2; ++c) {
+            const auto v = static_cast<std::int16_t>(std::lround(signal(static_cast<double>(i) / kRate, c) * 32767));
+            data += static_cast<char>(v & 0xFF);
+            data += static_cast<char>((v >> 8) & 0xFF);
+        }
+    }
+    auto le = [](std::uint32_t v, int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+        return s;
+    };
+    std::ofstream(path, std::ios::binary) << "RIFF" << le(36 + static_cast<std::uint32_t>(data.size()), 4) << "WAVEfmt "
+                                          << le(16, 4) << le(1, 2) << le(2, 2) << le(kRate, 4) << le(kRate * 4, 4)
+                                          << le(4, 2) << le(16, 2) << "data" << le(static_cast<std::uint32_t>(data.size()), 4)
+                                          << data;
+}
+
+struct Config {
+    const char* name;
+    int kbps;
+    bool mono;
+};
+
+void PrintTo(const Config& c, std::ostream* os) { *os << c.name; }
+
+// Mean squared error in dB of a window of decoded audio against the signal.
+double window_error(const std::vector<float>& pcm, const Decoded& d, std::int64_t offset, std::int64_t first,
+                   std::int64_t length, bool mono) {
+    double sum = 0;
+    std::int64_t n = 0;
+    for (std::int64_t i = std::max<std::int64_t>(first, 0); i < first + length; ++i) {
+        const std::int64_t at = (i + offset) * d.channels;
+        if (at + d.channels > static_cast<std::int64_t>(pcm.size())) break;
+        const double t = static_cast<double>(i) / static_cast<double>(d.rate);
+        for (int c = 0; c < d.channels; ++c) {
+            const double ref = mono ? (signal(t, 0) + signal(t, 1)) / 2 : signal(t, c);
+            const double e = pcm[static_cast<std::size_t>(at + c)] - ref;
+            sum += e * e;
+            ++n;
+        }
+    }
+    return 10 * std::log10(sum / std::max<std::int64_t>(n, 1) + 1e-12);
+}
+
+class ParallelEncoding : public testing::TestWithParam<Config> {
+protected:
+    static void SetUpTestSuite() {
+        s_dir = new TempDir;
+        write_signal_wav(s_dir->file("signal.wav"));
+    }
+    static void TearDownTestSuite() { delete s_dir; }
+    static TempDir* s_dir;
+};
+
+TempDir* ParallelEncoding::s_dir = nullptr;
+
+} // namespace
+
+TEST_P(ParallelEncoding, MatchesTheSingleThreadedOutputAndHidesItsJoins) {
+    const Config& c = GetParam();
+    const std::string wav = s_dir->file("signal.wav");
+    const std::string serial = s_dir->file(std::string(c.name) + "-1.mp3");
+    const std::string parallel = s_dir->file(std::string(c.name) + "-4.mp3");
+    std::vector<std::string> args{TVENC_PATH, wav, serial, "-br", std::to_string(c.kbps * 1000)};
+    if (c.mono) args.push_back("-dm");
+    args.push_back("--report-joins");
+    args.push_back("--threads");
+    ASSERT_EQ(run_program([&] { auto a = args; a.push_back("1"); return a; }()).status, 0);
+    args[2] = parallel;
+    args.push_back("4");
+    const RunResult run = run_program(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    std::vector<std::int64_t> joins;
+    const std::regex joined(R"(tvenc: joined at sample (\d+))");
+    for (auto it = std::sregex_iterator(run.err.begin(), run.err.end(), joined); it != std::sregex_iterator(); ++it)
+        joins.push_back(std::stoll((*it)[1]));
+    EXPECT_EQ(joins.size(), 3u) << "a 90 s file on four cores has three joins";
+
+    std::vector<float> pcm_serial, pcm_parallel;
+    const Decoded one = decode_mp3(serial, &pcm_serial);
+    const Decoded many = decode_mp3(parallel, &pcm_parallel);
+    ASSERT_TRUE(many.opened);
+    EXPECT_FALSE(many.error);
+    EXPECT_EQ(many.rate, one.rate);
+    EXPECT_EQ(many.channels, c.mono ? 1 : 2);
+    EXPECT_EQ(many.frames, one.frames);
+    const std::int64_t expected = kSeconds * many.rate;
+    // Where LAME writes no Info frame (8 kHz), the decoder keeps delay and padding.
+    const std::int64_t offset = one.frames == expected ? 0 : 576 + 529;
+    if (offset == 0) EXPECT_EQ(many.frames, expected);
+    const double sizes = static_cast<double>(read_whole(parallel).size()) / static_cast<double>(read_whole(serial).size());
+    EXPECT_NEAR(sizes, 1.0, 0.005);
+
+    const std::int64_t window = many.rate / 20;
+    std::vector<double> errors;
+    for (std::int64_t first = 0; first + window <= expected; first += window)
+        errors.push_back(window_error(pcm_parallel, many, offset, first, window, c.mono));
+    std::nth_element(errors.begin(), errors.begin() + static_cast<std::ptrdiff_t>(errors.size() / 2), errors.end());
+    const double median = errors[errors.size() / 2];
+    for (std::int64_t join : joins) {
+        const std::int64_t first = join - window / 2;
+        const double at_join = window_error(pcm_parallel, many, offset, first, window, c.mono);
+        const double same_place_serial = window_error(pcm_serial, one, offset, first, window, c.mono);
+        EXPECT_LE(at_join, std::max(median, same_place_serial) + 1.0)
+            << "join at " << join << ": " << at_join << " dB, median " << median << " dB, single-threaded "
+            << same_place_serial << " dB";
+        std::printf("[ %s ] join at %.3f s: %.1f dB (single-threaded %.1f dB, median %.1f dB)\n", c.name,
+                    static_cast<double>(join) / static_cast<double>(many.rate), at_join, same_place_serial, median);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, ParallelEncoding,
+                         testing::Values(Config{"stereo128", 128, false}, Config{"stereo64", 64, false},
+                                         Config{"stereo16", 16, false}, Config{"mono128", 128, true},
+                                         Config{"mono64", 64, true}, Config{"mono16", 16, true}),
+                         [](const auto& info) { return std::string(info.param.name); });

@@ -17,7 +17,7 @@ struct Library {
 
 } // namespace
 
-std::unique_ptr<MpegSource> MpegSource::open(const std::string& path, bool mono) {
+std::unique_ptr<MpegSource> MpegSource::open(const std::string& path, bool mono, bool scan) {
     static Library library;
     int error = MPG123_OK;
     mpg123_handle* handle = mpg123_new(nullptr, &error);
@@ -32,7 +32,7 @@ std::unique_ptr<MpegSource> MpegSource::open(const std::string& path, bool mono)
     for (std::size_t i = 0; i < count; ++i)
         mpg123_format(handle, rates[i], mono ? MPG123_MONO : MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
     std::unique_ptr<MpegSource> source(new MpegSource(handle, path));
-    if (mpg123_open(handle, path.c_str()) != MPG123_OK || !source->probe()) return nullptr;
+    if (mpg123_open(handle, path.c_str()) != MPG123_OK || !source->probe(scan)) return nullptr;
     return source;
 }
 
@@ -41,7 +41,7 @@ MpegSource::~MpegSource() {
     mpg123_delete(m_handle);
 }
 
-bool MpegSource::probe() {
+bool MpegSource::probe(bool scan) {
     int encoding = 0;
     if (mpg123_getformat(m_handle, &m_rate, &m_channels, &encoding) != MPG123_OK) return false;
     m_pending_format = true;
@@ -51,7 +51,7 @@ bool MpegSource::probe() {
     m_facts.layer = info.layer;
     m_facts.rate = m_rate;
     m_facts.channels = m_channels;
-    scan_average_bit_rate();
+    if (scan) scan_average_bit_rate();
     return true;
 }
 

@@ -12,7 +12,9 @@ class MpegSource : public AudioSource {
 public:
     // Null when libmpg123 finds no MPEG audio in the file. With mono, libmpg123
     // mixes the channels before its synthesis filter, which halves that work.
-    static std::unique_ptr<MpegSource> open(const std::string& path, bool mono = false);
+    // Without scan, the length and average bit rate stay unknown (a worker that only
+    // seeks and decodes needs neither).
+    static std::unique_ptr<MpegSource> open(const std::string& path, bool mono = false, bool scan = true);
     ~MpegSource() override;
 
     const StreamFacts& facts() const override { return m_facts; }
@@ -21,7 +23,7 @@ public:
 
 private:
     explicit MpegSource(mpg123_handle* handle, std::string path) : m_handle(handle), m_path(std::move(path)) {}
-    bool probe();
+    bool probe(bool scan);
     void scan_average_bit_rate();
 
     mpg123_handle* m_handle;

@@ -28,7 +28,7 @@ constexpr double kMinSegmentSeconds = 20.0;
 // two encoders' reservoirs drift apart and together, and a join is cleanest where the
 // later one takes no more from the reservoir than the earlier one left free.
 constexpr std::int64_t kEarly = 6;
-constexpr std::int64_t kLate = 250;
+constexpr std::int64_t kLate = 120;
 constexpr std::int64_t kWarmUp = 12;     // frames a worker encodes before its first candidate
 constexpr std::int64_t kPostRoll = 10;   // frames a worker encodes past its last candidate
 constexpr std::int64_t kCatchUp = 64;    // frames within which the reservoir must be back in step
@@ -64,7 +64,7 @@ Grid make_grid(long in_rate, long out_rate) {
 std::int64_t round_up(std::int64_t value, std::int64_t step) { return (value + step - 1) / step * step; }
 
 std::unique_ptr<AudioSource> open_for_worker(const ParallelJob& job) {
-    if (job.facts.mpeg) return MpegSource::open(job.options.input, job.options.downmix);
+    if (job.facts.mpeg) return MpegSource::open(job.options.input, job.options.downmix, false);
     return SndfileSource::open(job.options.input);
 }
 
@@ -296,7 +296,9 @@ bool encode_in_parallel(const ParallelJob& job) {
     std::vector<std::int64_t> joins;
     std::vector<Segment> segments;
     for (int k = 0; k < count; ++k) {
-        const std::int64_t nominal = k == 0 ? 0 : round_up(total_frames * k / count, grid.step);
+        // Each worker but the last encodes kLate frames past its share: start the next
+        // one earlier by half of that, so that both finish together.
+        const std::int64_t nominal = k == 0 ? 0 : round_up(total_frames * k / count - kLate / 2, grid.step);
         if (k) joins.push_back(nominal);
         segments.push_back({k == 0 ? 0 : nominal - pre_roll, -1, k == 0});
     }

@@ -320,7 +320,7 @@ bool encode_in_parallel(const ParallelJob& job) {
     std::thread reporter([&] {
         while (!done) {
             progress.set(progress_frames);
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     });
     for (std::thread& t : threads) t.join();

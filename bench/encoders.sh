@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # CPU time of tvenc against `lame --mp3input` and ffmpeg's libmp3lame, side by side in
 # one run, on the same inputs, bit rates, channel counts, output sample rates and LAME
-# quality (3). Prints a table of CPU seconds and the ratios tvenc/lame and tvenc/ffmpeg.
+# quality (3), all three on one core (tvenc --threads 1; bench/parallel.sh measures all
+# cores). The three commands take turns, three rounds, and each keeps its least CPU time,
+# so that a slower moment of the machine hits all of them alike. Prints CPU seconds and
+# the ratios tvenc/lame and tvenc/ffmpeg.
 # Usage: bench/encoders.sh [seconds of audio, default 240]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,14 +25,11 @@ ffmpeg -v error -f lavfi -i "sine=frequency=220:duration=$seconds" \
 ffmpeg -v error -i src.wav -c:a libmp3lame -b:a 320k src320.mp3
 ffmpeg -v error -i src.wav -c:a libmp3lame -b:a 128k -joint_stereo 1 src128.mp3
 
-cpu() { # prints the least user+system CPU seconds of three runs of a command
-  local best=""
-  for _ in 1 2 3; do
-    /usr/bin/time -f '%U %S' -o cpu.txt "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; echo nan; return; }
-    best=$(awk -v b="$best" '{ t = $1 + $2; if (b == "" || t < b) b = t; printf "%.2f", b }' cpu.txt)
-  done
-  echo "$best"
+cpu() { # prints the user+system CPU seconds of one run of a command
+  /usr/bin/time -f '%U %S' -o cpu.txt "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; echo 999; return; }
+  awk '{ printf "%.2f", $1 + $2 }' cpu.txt
 }
+least() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b < a) ? b : a }'; }
 # The output rate LAME picks for 44.1 kHz input (tvenc keeps LAME's choice).
 out_rate() {
   case "$1:$2" in
@@ -46,10 +46,13 @@ for input in src320.mp3 src128.mp3 src.wav; do
       rate=$(out_rate "$kbps" "$ch")
       dm=(); lame_mode=(); [[ $ch == 1 ]] && dm=(-dm) && lame_mode=(-m m)
       lame_in=(); [[ $input == *.mp3 ]] && lame_in=(--mp3input)
-      t=$(cpu "$tvenc" "$input" t.mp3 -br "${kbps}000" "${dm[@]}")
-      l=$(cpu lame --quiet "${lame_in[@]}" -q 3 -b "$kbps" "${lame_mode[@]}" --resample "$rate" "$input" l.mp3)
-      f=$(cpu ffmpeg -v error -y -i "$input" -c:a libmp3lame -b:a "${kbps}k" -ac "$ch" -ar "$rate" \
-          -compression_level 3 f.mp3)
+      t=""; l=""; f=""
+      for _ in 1 2 3; do
+        t=$(least "$t" "$(cpu "$tvenc" "$input" t.mp3 -br "${kbps}000" "${dm[@]}" --threads 1)")
+        l=$(least "$l" "$(cpu lame --quiet "${lame_in[@]}" -q 3 -b "$kbps" "${lame_mode[@]}" --resample "$rate" "$input" l.mp3)")
+        f=$(least "$f" "$(cpu ffmpeg -v error -y -i "$input" -c:a libmp3lame -b:a "${kbps}k" -ac "$ch" -ar "$rate" \
+            -compression_level 3 f.mp3)")
+      done
       printf '%-11s %5s %4s %7s %7s %7s %11.2f %12.2f\n' "$input" "$kbps" "$ch" "$t" "$l" "$f" \
         "$(echo "$t / $l" | bc -l)" "$(echo "$t / $f" | bc -l)"
     done

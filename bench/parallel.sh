@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # tvenc on every core against tvenc --threads 1, side by side in one run: wall-time and
 # CPU-time ratios on a four-minute and a forty-minute 320 kbps stereo MP3 at 128 and 64 kbps
-# (best of three runs each).
+# (least of three alternating runs each).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh --extras
@@ -15,21 +15,22 @@ for minutes in 4 40; do
     -filter_complex "[0][1]amerge=inputs=2,pan=stereo|c0=0.6*c0+0.4*c1|c1=0.3*c0+0.5*c1[a]" -map "[a]" \
     -ar 44100 -c:a libmp3lame -b:a 320k "$work/in$minutes.mp3"
 done
-best() { # wall and CPU seconds, the least of three runs
-  local wall="" cpu=""
-  for _ in 1 2 3; do
-    /usr/bin/time -f '%e %U %S' -o "$work/t" "$@" >/dev/null 2>&1
-    read -r w u s <"$work/t"
-    wall=$(awk -v a="$wall" -v b="$w" 'BEGIN { print (a == "" || b < a) ? b : a }')
-    cpu=$(awk -v a="$cpu" -v b="$(echo "$u + $s" | bc -l)" 'BEGIN { print (a == "" || b < a) ? b : a }')
-  done
-  echo "$wall $cpu"
+least() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b < a) ? b : a }'; }
+measure() { # prints wall and CPU seconds of one run
+  /usr/bin/time -f '%e %U %S' -o "$work/t" "$@" >/dev/null 2>&1
+  awk '{ print $1, $2 + $3 }' "$work/t"
 }
 printf 'cores: %s\n%-8s %5s %9s %9s %9s %9s %10s %10s\n' "$(nproc)" input kbps wall_1 cpu_1 wall_all cpu_all wall_ratio cpu_ratio
 for minutes in 4 40; do
   for kbps in 128 64; do
-    read -r w1 c1 < <(best "$tvenc" "$work/in$minutes.mp3" "$work/one.mp3" -br "${kbps}000" --threads 1)
-    read -r wn cn < <(best "$tvenc" "$work/in$minutes.mp3" "$work/all.mp3" -br "${kbps}000")
+    w1=""; c1=""; wn=""; cn=""
+    # The two take turns, three rounds; each keeps its least times.
+    for _ in 1 2 3; do
+      read -r w c < <(measure "$tvenc" "$work/in$minutes.mp3" "$work/one.mp3" -br "${kbps}000" --threads 1)
+      w1=$(least "$w1" "$w"); c1=$(least "$c1" "$c")
+      read -r w c < <(measure "$tvenc" "$work/in$minutes.mp3" "$work/all.mp3" -br "${kbps}000")
+      wn=$(least "$wn" "$w"); cn=$(least "$cn" "$c")
+    done
     printf '%-8s %5s %9.2f %9.2f %9.2f %9.2f %10.2f %10.2f\n' "${minutes}min" "$kbps" "$w1" "$c1" "$wn" "$cn" \
       "$(echo "$wn / $w1" | bc -l)" "$(echo "$cn / $c1" | bc -l)"
   done

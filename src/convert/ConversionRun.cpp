@@ -22,6 +22,7 @@ using namespace primitives;
 namespace {
 
 constexpr qint64 kChunkBytes = 80;
+constexpr qint64 kPaintIntervalMs = 40;
 const char kSameAsSource[] = "与源文件相同";
 const char kFailed[] = "失败";
 
@@ -75,6 +76,7 @@ bool ConversionRun::begin_row(int row) {
     m_source = tracks::row_path(m_controls.tracks, row);
     const Text folder = m_controls.folder ? m_controls.folder->toPlainText().toStdString() : Text{};
     m_output = folder + file_name_of(m_source);
+    m_pending_progress.reset();
     show_progress(0, QStringLiteral("0%"));
     // Truncating the output would destroy the source itself.
     if (same_file(m_source, m_output)) {
@@ -109,8 +111,16 @@ void ConversionRun::read_output() {
         const QByteArray chunk = m_child->read(kChunkBytes);
         if (chunk.isEmpty()) break;
         const Text text(chunk.constData(), qstrnlen(chunk.constData(), static_cast<uint>(chunk.size())));
-        if (const auto update = parse_progress_chunk(text)) show_progress(update->bar, qs(update->label));
+        if (const auto update = parse_progress_chunk(text)) m_pending_progress.emplace(update->bar, qs(update->label));
     }
+    if (!m_last_paint.isValid() || m_last_paint.elapsed() >= kPaintIntervalMs) show_pending_progress();
+}
+
+void ConversionRun::show_pending_progress() {
+    if (!m_pending_progress) return;
+    show_progress(m_pending_progress->first, m_pending_progress->second);
+    m_pending_progress.reset();
+    m_last_paint.start();
 }
 
 void ConversionRun::child_finished(int exit_code, QProcess::ExitStatus status) {
@@ -121,6 +131,7 @@ void ConversionRun::child_finished(int exit_code, QProcess::ExitStatus status) {
 void ConversionRun::child_failed_to_start() { end_row(true); }
 
 void ConversionRun::end_row(bool failed) {
+    show_pending_progress();
     if (m_child) {
         m_child->disconnect(this);
         m_child->deleteLater();

@@ -6,7 +6,10 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <optional>
+#include <utility>
 
 namespace shell {
 struct RunContext;
@@ -45,6 +48,7 @@ private:
     void end_row(bool failed);
     void finish_run();
     void show_progress(int bar, const QString& label);
+    void show_pending_progress();
 
     layouts::MainControls m_controls;
     shell::RunContext& m_context;
@@ -59,6 +63,10 @@ private:
     primitives::Text m_output;
     int m_failures = 0;
     QPointer<QProcess> m_child;
+    // The encoder reports every third of a percent; the widgets are repainted at most
+    // every few hundredths of a second, with the newest figure.
+    std::optional<std::pair<int, QString>> m_pending_progress;
+    QElapsedTimer m_last_paint;
 };
 
 } // namespace convert

@@ -285,37 +285,39 @@ int segment_count(double seconds, int threads) {
     return std::max(1, std::min(threads, static_cast<int>(seconds / kMinSegmentSeconds)));
 }
 
-bool encode_in_parallel(const ParallelJob& job) {
-    const Grid grid = make_grid(job.in_rate, job.format.rate);
-    const double seconds = static_cast<double>(job.facts.frames) / static_cast<double>(job.in_rate);
-    const int count = segment_count(seconds, job.threads);
-    if (count < 2) return false;
-    const std::int64_t total_frames = job.facts.frames * job.format.rate / job.in_rate / grid.frame;
-    const std::int64_t pre_roll = round_up(kEarly + kWarmUp, grid.step);
+namespace {
 
-    std::vector<std::int64_t> joins;
+struct Plan {
     std::vector<Segment> segments;
+    std::vector<std::int64_t> joins; // nominal first frame after each join
+};
+
+Plan plan_segments(std::int64_t total_frames, int count, const Grid& grid) {
+    Plan plan;
+    const std::int64_t pre_roll = round_up(kEarly + kWarmUp, grid.step);
     for (int k = 0; k < count; ++k) {
         // Each worker but the last encodes kLate frames past its share: start the next
         // one earlier by half of that, so that both finish together.
         const std::int64_t nominal = k == 0 ? 0 : round_up(total_frames * k / count - kLate / 2, grid.step);
-        if (k) joins.push_back(nominal);
-        segments.push_back({k == 0 ? 0 : nominal - pre_roll, -1, k == 0});
+        if (k) plan.joins.push_back(nominal);
+        plan.segments.push_back({k == 0 ? 0 : nominal - pre_roll, -1, k == 0});
     }
-    for (int k = 0; k + 1 < count; ++k) segments[static_cast<std::size_t>(k)].end_sample = (joins[static_cast<std::size_t>(k)] + kLate + kPostRoll) * grid.frame;
+    for (std::size_t k = 0; k + 1 < plan.segments.size(); ++k)
+        plan.segments[k].end_sample = (plan.joins[k] + kLate + kPostRoll) * grid.frame;
+    return plan;
+}
 
+std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, const Plan& plan, Progress& progress) {
     std::atomic<std::int64_t> progress_frames{0};
-    std::vector<WorkerResult> results(static_cast<std::size_t>(count));
+    std::vector<WorkerResult> results(plan.segments.size());
     std::vector<std::thread> threads;
-    for (int k = 0; k < count; ++k) {
-        const auto i = static_cast<std::size_t>(k);
-        const std::int64_t nominal_start = k == 0 ? 0 : joins[i - 1] * grid.frame;
-        const std::int64_t nominal_end = k + 1 < count ? joins[i] * grid.frame : -1;
+    for (std::size_t i = 0; i < plan.segments.size(); ++i) {
+        const std::int64_t nominal_start = i == 0 ? 0 : plan.joins[i - 1] * grid.frame;
+        const std::int64_t nominal_end = i + 1 < plan.segments.size() ? plan.joins[i] * grid.frame : -1;
         threads.emplace_back([&, i, nominal_start, nominal_end] {
-            Worker(job, grid, segments[i], nominal_start, nominal_end, progress_frames).run(results[i]);
+            Worker(job, grid, plan.segments[i], nominal_start, nominal_end, progress_frames).run(results[i]);
         });
     }
-    Progress progress(job.facts.frames, job.in_rate);
     std::atomic<bool> done{false};
     std::thread reporter([&] {
         while (!done) {
@@ -326,63 +328,75 @@ bool encode_in_parallel(const ParallelJob& job) {
     for (std::thread& t : threads) t.join();
     done = true;
     reporter.join();
+    return results;
+}
 
-    auto close_streams = [&] {
-        for (WorkerResult& r : results) {
-            if (r.stream) std::fclose(r.stream);
-            r.stream = nullptr;
-        }
-    };
+void close_streams(std::vector<WorkerResult>& results) {
     for (WorkerResult& r : results) {
-        if (r.failure) {
-            close_streams();
-            throw *r.failure;
-        }
-        if (r.format_changed) {
-            close_streams();
+        if (r.stream) std::fclose(r.stream);
+        r.stream = nullptr;
+    }
+}
+
+// Writes tags, Info frame and the joined frames; false when no join fits.
+bool write_joined(const ParallelJob& job, const Grid& grid, const Plan& plan, std::vector<WorkerResult>& results,
+                  std::FILE* out) {
+    const std::string& path = job.options.output;
+    write_all(out, path, job.tags.leading);
+    std::vector<std::uint8_t> info = results[0].info;
+    write_all(out, path, info);
+    Joiner joiner(out, results, plan.segments, plan.joins);
+    if (!joiner.join()) return false;
+    ReservoirPacker& packer = joiner.packer();
+    if (!packer.finish()) fail(kFailOutput, path, std::strerror(errno));
+    write_all(out, path, job.tags.trailing);
+    const std::int64_t samples = plan.segments.back().first_frame * grid.frame + results.back().fed;
+    const int delay = results[0].delay;
+    const auto padding = static_cast<int>(static_cast<std::int64_t>(packer.frames()) * grid.frame - samples - delay);
+    complete_info_frame(info, {packer.frames(), &packer.frame_sizes(), delay, std::max(0, padding), packer.crc()});
+    if (job.options.report_joins) report_joins(joiner.chosen, grid.frame, delay);
+    if (std::fseek(out, static_cast<long>(job.tags.leading.size()), SEEK_SET) != 0)
+        fail(kFailOutput, path, std::strerror(errno));
+    write_all(out, path, info);
+    return true;
+}
+
+} // namespace
+
+bool encode_in_parallel(const ParallelJob& job) {
+    const Grid grid = make_grid(job.in_rate, job.format.rate);
+    const double seconds = static_cast<double>(job.facts.frames) / static_cast<double>(job.in_rate);
+    const int count = segment_count(seconds, job.threads);
+    if (count < 2) return false;
+    Plan plan = plan_segments(job.facts.frames * job.format.rate / job.in_rate / grid.frame, count, grid);
+    Progress progress(job.facts.frames, job.in_rate);
+    std::vector<WorkerResult> results = run_workers(job, grid, plan, progress);
+    for (WorkerResult& r : results) {
+        if (r.failure || r.format_changed) {
+            close_streams(results);
+            if (r.failure) throw *r.failure;
             return false;
         }
     }
     // Where a frame is too small to hold it, LAME keeps no place for the Info frame.
-    segments[0].info_frame = !results[0].info.empty();
+    plan.segments[0].info_frame = !results[0].info.empty();
     const std::string& path = job.options.output;
     std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) {
-        close_streams();
-        fail(kFailOutput, path, std::strerror(errno));
-    }
+    bool joined = false;
     try {
-        write_all(out, path, job.tags.leading);
-        std::vector<std::uint8_t> info = results[0].info;
-        write_all(out, path, info);
-        Joiner joiner(out, results, segments, joins);
-        const bool joined = joiner.join();
-        close_streams();
-        if (!joined) {
-            std::fclose(out);
-            return false;
-        }
-        ReservoirPacker& packer = joiner.packer();
-        if (!packer.finish()) fail(kFailOutput, path, std::strerror(errno));
-        write_all(out, path, job.tags.trailing);
-        const std::int64_t samples = segments.back().first_frame * grid.frame + results.back().fed;
-        const int delay = results[0].delay;
-        const auto padding = static_cast<int>(static_cast<std::int64_t>(packer.frames()) * grid.frame - samples - delay);
-        complete_info_frame(info, {packer.frames(), &packer.frame_sizes(), delay, std::max(0, padding), packer.crc()});
-        if (job.options.report_joins) report_joins(joiner.chosen, grid.frame, delay);
-        if (std::fseek(out, static_cast<long>(job.tags.leading.size()), SEEK_SET) != 0) fail(kFailOutput, path, std::strerror(errno));
-        write_all(out, path, info);
-        if (std::fclose(out) != 0) {
-            out = nullptr;
-            fail(kFailOutput, path, std::strerror(errno));
-        }
+        if (!out) fail(kFailOutput, path, std::strerror(errno));
+        joined = write_joined(job, grid, plan, results, out);
+        close_streams(results);
+        const bool closed = std::fclose(out) == 0;
+        out = nullptr;
+        if (!closed) fail(kFailOutput, path, std::strerror(errno));
     } catch (const Failure&) {
-        close_streams();
+        close_streams(results);
         if (out) std::fclose(out);
         std::remove(path.c_str());
         throw;
     }
-    progress.advance(0);
+    if (!joined) return false;
     progress.done();
     return true;
 }

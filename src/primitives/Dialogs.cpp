@@ -45,9 +45,9 @@ Text show_folder_dialog(const Text& title, bool include_files) {
 }
 
 Text show_open_dialog(const Text& filter, const Text& initial) {
-    const QString spec = qs(filter);
-    const QString name = spec.section(u'|', 0, 0);
-    const QString pattern = spec.section(u'|', 1, 1);
+    const QString filter_text = qs(filter);
+    const QString name = filter_text.section(u'|', 0, 0);
+    const QString pattern = filter_text.section(u'|', 1, 1);
     QFileDialog dialog(QApplication::activeWindow());
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setFileMode(QFileDialog::ExistingFile);

@@ -70,7 +70,6 @@ void ReservoirPacker::flush_before(std::int64_t area_position) {
         if (p.area_start + static_cast<std::int64_t>(p.bytes.size()) - p.head > area_position) break;
         if (std::fwrite(p.bytes.data(), 1, p.bytes.size(), m_out) != p.bytes.size()) m_ok = false;
         m_crc = crc16(p.bytes.data(), p.bytes.size(), m_crc);
-        m_bytes += p.bytes.size();
         m_sizes.push_back(static_cast<std::uint16_t>(p.bytes.size()));
         m_pending.pop_front();
     }

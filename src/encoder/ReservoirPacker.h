@@ -33,7 +33,6 @@ public:
     bool finish();
 
     std::uint32_t frames() const { return static_cast<std::uint32_t>(m_sizes.size()); }
-    std::uint64_t bytes() const { return m_bytes; }
     std::uint16_t crc() const { return m_crc; }
     const std::vector<std::uint16_t>& frame_sizes() const { return m_sizes; }
 
@@ -50,7 +49,6 @@ private:
     State m_state;
     std::deque<Pending> m_pending;
     std::vector<std::uint16_t> m_sizes;
-    std::uint64_t m_bytes = 0;
     std::uint16_t m_crc = 0;
     bool m_ok = true;
 };

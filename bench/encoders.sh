@@ -6,14 +6,8 @@
 # so that a slower moment of the machine hits all of them alike. Prints CPU seconds and
 # the ratios tvenc/lame and tvenc/ffmpeg.
 # Usage: bench/encoders.sh [seconds of audio, default 240]
-set -euo pipefail
-cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh --extras
-[[ -x build/src/tvenc ]] || bash scripts/build.sh
-tvenc=$PWD/build/src/tvenc
+source "$(dirname "$0")/common.sh"
 seconds=${1:-240}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 cd "$work"
 
 # Music-like material: two tones over pink noise, different in each channel.

@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
 # Peak memory (maximum resident set) of tvenc on a long input: one hour by default.
 # Usage: bench/memory.sh [minutes]
-set -euo pipefail
-cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh --extras
-[[ -x build/src/tvenc ]] || bash scripts/build.sh
-tvenc=$PWD/build/src/tvenc
+source "$(dirname "$0")/common.sh"
 minutes=${1:-60}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 ffmpeg -v error -f lavfi -i "anoisesrc=color=pink:amplitude=0.3:duration=$((minutes * 60))" -ac 2 -ar 44100 \
   -c:a libmp3lame -b:a 320k "$work/long.mp3"
 for args in "-br 128000" "-br 64000" "-br 16000 -dm on"; do

@@ -2,13 +2,7 @@
 # tvenc on every core against tvenc --threads 1, side by side in one run: wall-time and
 # CPU-time ratios on a four-minute and a forty-minute 320 kbps stereo MP3 at 128 and 64 kbps
 # (least of three alternating runs each).
-set -euo pipefail
-cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh --extras
-[[ -x build/src/tvenc ]] || bash scripts/build.sh
-tvenc=$PWD/build/src/tvenc
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.sh"
 for minutes in 4 40; do
   ffmpeg -v error -f lavfi -i "sine=frequency=330:duration=$((minutes * 60))" \
     -f lavfi -i "anoisesrc=color=pink:amplitude=0.2:duration=$((minutes * 60))" \

@@ -3,6 +3,7 @@
 #include "TempDir.h"
 #include "shell/MainWindow.h"
 
+#include <QAction>
 #include <cstdlib>
 
 DialogScript::DialogScript() : m_saved(primitives::dialog_hooks()) {
@@ -46,4 +47,8 @@ std::unique_ptr<shell::Session> open_main_window() {
     if (!shell::open_session(*session)) return nullptr;
     session->window->show();
     return session;
+}
+
+void trigger(shell::Session& session, const char* item) {
+    session.window->findChild<QAction*>(QString::fromUtf8(item))->trigger();
 }

@@ -38,3 +38,5 @@ private:
 
 // A main window created and wired as the program does it.
 std::unique_ptr<shell::Session> open_main_window();
+// Chooses the main window's menu item with this caption, as a click on it would.
+void trigger(shell::Session& session, const char* item);

@@ -5,6 +5,7 @@
 #include "convert/ProgressChunk.h"
 #include "primitives/Dialogs.h"
 #include "primitives/Files.h"
+#include "primitives/QtText.h"
 #include "shell/RunContext.h"
 #include "tracks/TrackCommands.h"
 #include "tracks/TrackRows.h"
@@ -26,7 +27,6 @@ constexpr qint64 kPaintIntervalMs = 40;
 const char kSameAsSource[] = "与源文件相同";
 const char kFailed[] = "失败";
 
-QString qs(const Text& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 } // namespace
 
@@ -91,7 +91,7 @@ bool ConversionRun::begin_row(int row) {
     }
     const std::vector<Text> arguments = encoder_arguments(m_encoder, m_source, m_output, m_switches);
     QStringList list;
-    for (std::size_t i = 1; i < arguments.size(); ++i) list << qs(arguments[i]);
+    for (std::size_t i = 1; i < arguments.size(); ++i) list << to_qstring(arguments[i]);
     m_child = new QProcess(this);
     m_child->setProcessChannelMode(QProcess::MergedChannels);
     m_child->setStandardInputFile(QProcess::nullDevice());
@@ -100,7 +100,7 @@ bool ConversionRun::begin_row(int row) {
     connect(m_child, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) child_failed_to_start();
     });
-    m_child->start(qs(m_encoder), list);
+    m_child->start(to_qstring(m_encoder), list);
     emit row_started(row);
     return true;
 }
@@ -111,7 +111,7 @@ void ConversionRun::read_output() {
         const QByteArray chunk = m_child->read(kChunkBytes);
         if (chunk.isEmpty()) break;
         const Text text(chunk.constData(), qstrnlen(chunk.constData(), static_cast<uint>(chunk.size())));
-        if (const auto update = parse_progress_chunk(text)) m_pending_progress.emplace(update->bar, qs(update->label));
+        if (const auto update = parse_progress_chunk(text)) m_pending_progress.emplace(update->bar, to_qstring(update->label));
     }
     if (!m_last_paint.isValid() || m_last_paint.elapsed() >= kPaintIntervalMs) show_pending_progress();
 }
@@ -146,7 +146,7 @@ void ConversionRun::end_row(bool failed) {
     const int row = m_controls.tracks ? tracks::row_of_serial(m_controls.tracks, m_serial) : -1;
     if (row >= 0) {
         tracks::set_row_icon(m_controls.tracks, row, 1);
-        const QString cell = failed ? QString::fromUtf8(kFailed) : qs(ratio_text(file_size(m_output), file_size(m_source)));
+        const QString cell = failed ? QString::fromUtf8(kFailed) : to_qstring(ratio_text(file_size(m_output), file_size(m_source)));
         tracks::set_cell(m_controls.tracks, row, tracks::RatioColumn, cell);
     }
     // Queued: the next child starts from the event loop, not from inside this one's signal.

@@ -35,7 +35,7 @@ void FormatConverter::convert(const AudioBlock& block, std::vector<float>& out) 
     remix(block);
     if (block.rate != m_in_rate) {
         // A new input rate: what the old resampler holds belongs before this block.
-        drain(out);
+        flush(out);
         m_in_rate = block.rate;
         if (m_in_rate != m_out_rate) {
             soxr_error_t error = nullptr;
@@ -72,13 +72,11 @@ void FormatConverter::resample(const float* in, std::size_t frames, std::vector<
     }
 }
 
-void FormatConverter::drain(std::vector<float>& out) {
+void FormatConverter::flush(std::vector<float>& out) {
     if (!m_soxr) return;
     resample(nullptr, 0, out);
     soxr_delete(m_soxr);
     m_soxr = nullptr;
 }
-
-void FormatConverter::flush(std::vector<float>& out) { drain(out); }
 
 } // namespace encoder

@@ -24,7 +24,6 @@ public:
 private:
     void remix(const AudioBlock& block);
     void resample(const float* in, std::size_t frames, std::vector<float>& out);
-    void drain(std::vector<float>& out);
 
     long m_out_rate;
     int m_out_channels;

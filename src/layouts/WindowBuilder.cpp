@@ -3,6 +3,7 @@
 #include "layouts/KeyTable.h"
 #include "layouts/ShortcutFilter.h"
 #include "layouts/WrappingButton.h"
+#include "primitives/QtText.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -22,10 +23,9 @@ namespace layouts {
 
 namespace {
 
-QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 QWidget* make_label(const ControlRecord& record, QWidget* parent) {
-    auto* label = new QLabel(qs(record.caption), parent);
+    auto* label = new QLabel(primitives::to_qstring(record.caption), parent);
     label->setAlignment(Qt::AlignCenter);
     label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     return label;
@@ -46,7 +46,7 @@ QWidget* make_combo_box(const ControlRecord& record, QWidget* parent) {
     auto* combo = new QComboBox(parent);
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
-    for (const ComboItem& item : record.items) combo->addItem(qs(item.text), item.value);
+    for (const ComboItem& item : record.items) combo->addItem(primitives::to_qstring(item.text), item.value);
     // The stored selection is the first item under an empty text field.
     combo->setCurrentIndex(record.items.empty() ? -1 : 0);
     combo->setEditText(QString());
@@ -82,7 +82,7 @@ QWidget* make_list_view(const ControlRecord& record, QWidget* parent) {
     table->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     int index = 0;
     for (const Column& column : record.columns) {
-        auto* header = new QTableWidgetItem(qs(column.header));
+        auto* header = new QTableWidgetItem(primitives::to_qstring(column.header));
         header->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         table->setHorizontalHeaderItem(index, header);
         table->setColumnWidth(index++, column.width);
@@ -100,17 +100,17 @@ QObject* make_control(const ControlRecord& record, QWidget* parent) {
     switch (record.kind) {
     case ControlKind::Label: return make_label(record, parent);
     case ControlKind::Button:
-    case ControlKind::SuperButton: return new WrappingButton(qs(record.caption), parent);
+    case ControlKind::SuperButton: return new WrappingButton(primitives::to_qstring(record.caption), parent);
     case ControlKind::EditBox: return make_edit_box(parent);
     case ControlKind::ComboBox: return make_combo_box(record, parent);
-    case ControlKind::GroupBox: return new QGroupBox(qs(record.caption), parent);
+    case ControlKind::GroupBox: return new QGroupBox(primitives::to_qstring(record.caption), parent);
     case ControlKind::ProgressBar: return make_progress_bar(parent);
     case ControlKind::PictureBox: return make_picture_box(parent);
     case ControlKind::ListView: return make_list_view(record, parent);
     case ControlKind::FileDialog: {
         // No window of its own: it keeps the filter and the last chosen path.
         auto* dialog = new QObject(parent);
-        dialog->setProperty("filter", qs(record.caption));
+        dialog->setProperty("filter", primitives::to_qstring(record.caption));
         dialog->setProperty("fileName", QString());
         return dialog;
     }
@@ -131,9 +131,9 @@ void build_controls(QWidget* client, const WindowRecord& layout) {
     client->setFixedSize(layout.client_width, layout.client_height);
     for (const ControlRecord& record : layout.controls) {
         QWidget* container = client;
-        if (!record.container.empty()) container = client->findChild<QWidget*>(qs(record.container));
+        if (!record.container.empty()) container = client->findChild<QWidget*>(primitives::to_qstring(record.container));
         QObject* control = make_control(record, container ? container : client);
-        control->setObjectName(qs(record.name));
+        control->setObjectName(primitives::to_qstring(record.name));
         if (control->isWidgetType()) place(static_cast<QWidget*>(control), record);
     }
 }
@@ -142,7 +142,7 @@ namespace {
 
 QString item_text(const MenuRecord& record) {
     const ShortcutKey key = shortcut_key(record.key);
-    return key.display_name.isEmpty() ? qs(record.caption) : qs(record.caption) + u'\t' + key.display_name;
+    return key.display_name.isEmpty() ? primitives::to_qstring(record.caption) : primitives::to_qstring(record.caption) + u'\t' + key.display_name;
 }
 
 } // namespace
@@ -156,16 +156,16 @@ void build_menu(QMainWindow* window, const WindowRecord& layout, ShortcutFilter*
         const MenuRecord& record = records[i];
         const bool heading = i + 1 < records.size() && records[i + 1].level > record.level;
         if (record.level == 0) {
-            open[0] = bar->addMenu(qs(record.caption));
-            open[0]->setObjectName(qs(record.caption));
+            open[0] = bar->addMenu(primitives::to_qstring(record.caption));
+            open[0]->setObjectName(primitives::to_qstring(record.caption));
             continue;
         }
         QMenu* parent = open[record.level - 1];
         if (!parent) continue;
         if (heading) {
-            open[record.level] = parent->addMenu(qs(record.caption));
-            open[record.level]->setObjectName(qs(record.caption));
-            open[record.level]->menuAction()->setObjectName(qs(record.caption));
+            open[record.level] = parent->addMenu(primitives::to_qstring(record.caption));
+            open[record.level]->setObjectName(primitives::to_qstring(record.caption));
+            open[record.level]->menuAction()->setObjectName(primitives::to_qstring(record.caption));
             continue;
         }
         if (record.caption == "-") {
@@ -173,7 +173,7 @@ void build_menu(QMainWindow* window, const WindowRecord& layout, ShortcutFilter*
             continue;
         }
         QAction* action = parent->addAction(item_text(record));
-        action->setObjectName(qs(record.caption));
+        action->setObjectName(primitives::to_qstring(record.caption));
         const ShortcutKey key = shortcut_key(record.key);
         if (!key.display_name.isEmpty()) keys->add(key.combination, action);
     }

@@ -1,4 +1,5 @@
 #include "primitives/Dialogs.h"
+#include "primitives/QtText.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -10,14 +11,13 @@ namespace primitives {
 
 namespace {
 
-QString qs(const Text& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 Text utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
 int show_message_box(const Text& content, int flags, const Text& caption) {
     QMessageBox box;
     box.setWindowModality(Qt::ApplicationModal);
-    box.setWindowTitle(qs(caption));
-    box.setText(qs(content));
+    box.setWindowTitle(to_qstring(caption));
+    box.setText(to_qstring(content));
     if ((flags & 0xF) == 0x4) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
@@ -32,12 +32,12 @@ int show_message_box(const Text& content, int flags, const Text& caption) {
 }
 
 Text show_folder_dialog(const Text& title, bool include_files) {
-    QFileDialog dialog(QApplication::activeWindow(), qs(title));
+    QFileDialog dialog(QApplication::activeWindow(), to_qstring(title));
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::ShowDirsOnly, !include_files);
-    dialog.setLabelText(QFileDialog::LookIn, qs(title));
+    dialog.setLabelText(QFileDialog::LookIn, to_qstring(title));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     Text path = utf8(dialog.selectedFiles().constFirst());
     while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -45,7 +45,7 @@ Text show_folder_dialog(const Text& title, bool include_files) {
 }
 
 Text show_open_dialog(const Text& filter, const Text& initial) {
-    const QString filter_text = qs(filter);
+    const QString filter_text = to_qstring(filter);
     const QString name = filter_text.section(u'|', 0, 0);
     const QString pattern = filter_text.section(u'|', 1, 1);
     QFileDialog dialog(QApplication::activeWindow());
@@ -54,12 +54,12 @@ Text show_open_dialog(const Text& filter, const Text& initial) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::ReadOnly);
     dialog.setNameFilter(QStringLiteral("%1 (%2)").arg(name, pattern));
-    if (!initial.empty()) dialog.selectFile(qs(initial));
+    if (!initial.empty()) dialog.selectFile(to_qstring(initial));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return utf8(dialog.selectedFiles().constFirst());
 }
 
-void open_with_desktop(const Text& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(qs(path))); }
+void open_with_desktop(const Text& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(to_qstring(path))); }
 
 } // namespace
 

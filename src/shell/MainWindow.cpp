@@ -11,11 +11,11 @@
 
 namespace shell {
 
-MainWindow::MainWindow() : m_keys(new layouts::ShortcutFilter(this)) {
+MainWindow::MainWindow() {
     const layouts::WindowRecord& record = layouts::main_layout();
     setObjectName(QString::fromUtf8(record.name.data(), static_cast<qsizetype>(record.name.size())));
     setWindowTitle(QStringLiteral("Tunvask"));
-    layouts::build_menu(this, record, m_keys);
+    layouts::build_menu(this, record, new layouts::ShortcutFilter(this));
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("客户区"));
     layouts::build_controls(client, record);

@@ -2,10 +2,6 @@
 
 #include <QMainWindow>
 
-namespace layouts {
-class ShortcutFilter;
-}
-
 namespace shell {
 
 // The main window as its layout describes it; commands reach its controls by name.
@@ -22,7 +18,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    layouts::ShortcutFilter* m_keys;
     bool m_closed = false;
 };
 

@@ -21,8 +21,9 @@ int run_program(int argc, char** argv) {
     // has finished, not as soon as the last window disappears.
     QApplication::setQuitOnLastWindowClosed(false);
     const primitives::Text folder = primitives::program_folder();
-    if (!folder.empty() && ::chdir(folder.c_str()) != 0) {
-        // The working folder only matters to relative paths typed by the user.
+    // The working folder only matters to relative paths typed by the user: a failure is not acted on.
+    if (!folder.empty()) {
+        [[maybe_unused]] const int ignored = ::chdir(folder.c_str());
     }
     Session session;
     if (!open_session(session)) {

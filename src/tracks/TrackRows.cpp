@@ -1,6 +1,7 @@
 #include "tracks/TrackRows.h"
 
 #include "primitives/Gbk.h"
+#include "primitives/QtText.h"
 #include "tracks/TrackCommands.h"
 
 #include <QApplication>
@@ -21,10 +22,6 @@ qint64 next_serial() {
     return ++serial;
 }
 
-QString qs(const primitives::Text& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QTableWidgetItem* item_at(QTableWidget* table, int row, int column) {
     QTableWidgetItem* item = table->item(row, column);
     if (!item) {
@@ -39,7 +36,7 @@ QTableWidgetItem* item_at(QTableWidget* table, int row, int column) {
 int append_row(QTableWidget* table, const primitives::Text& path) {
     const int row = table->rowCount();
     table->insertRow(row);
-    auto* first = new QTableWidgetItem(qs(path));
+    auto* first = new QTableWidgetItem(primitives::to_qstring(path));
     first->setData(kPathRole, QByteArray::fromStdString(path));
     first->setData(kSerialRole, next_serial());
     first->setData(kIconRole, 0);
@@ -55,7 +52,7 @@ void set_cell(QTableWidget* table, int row, int column, const QString& text) {
 void set_tag_cell(QTableWidget* table, int row, int column, const primitives::Text& gbk) {
     if (row < 0 || row >= table->rowCount()) return;
     QTableWidgetItem* item = item_at(table, row, column);
-    item->setText(qs(primitives::gbk_to_utf8(gbk)));
+    item->setText(primitives::to_qstring(primitives::gbk_to_utf8(gbk)));
     item->setData(kRawRole, QByteArray::fromStdString(gbk));
 }
 

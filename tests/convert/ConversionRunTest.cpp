@@ -69,7 +69,7 @@ private slots:
     void secondStartAndDeletedRowsAreHarmless();
 
 private:
-    void start() { m_session->window->findChild<QAction*>(QStringLiteral("开始转换(&F5)"))->trigger(); }
+    void start() { trigger(*m_session, "开始转换(&F5)"); }
     void set_folder(const std::string& folder) { m_session->controls.folder->setPlainText(QString::fromStdString(folder)); }
     bool wait_for_run() {
         QSignalSpy done(m_session->run.get(), &convert::ConversionRun::finished);

@@ -18,11 +18,6 @@ private slots:
     void escapeClosesTheAboutWindowAndNotTheMainOne();
     void aboutWindowIsFreshEachTimeAndClosedByItsButton();
     void quitEndsTheLoopWithoutAQuestion();
-
-private:
-    static void trigger(shell::Session& s, const char* item) {
-        s.window->findChild<QAction*>(QString::fromUtf8(item))->trigger();
-    }
 };
 
 void HelpAboutTest::helpReportsAMissingFile() {

@@ -50,11 +50,6 @@ private slots:
     void nestedBatchAddAndClearKeepTheListConsistent();
     void bitRateAndChannelAreWrittenToTheSettings();
     void choosingAFolderSetsTheBoxAndTheSettings();
-
-private:
-    static void trigger(shell::Session& s, const char* item) {
-        s.window->findChild<QAction*>(QString::fromUtf8(item))->trigger();
-    }
 };
 
 void TrackCommandsTest::addItemFillsEveryCellAndAddsDuplicates() {

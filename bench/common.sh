@@ -1,0 +1,8 @@
+# Sourced by the benchmarks: the tools, a built tvenc in $tvenc, a scratch folder in $work.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[1]}")/.."
+bash scripts/install-deps.sh --extras
+[[ -x build/src/tvenc ]] || bash scripts/build.sh
+tvenc=$PWD/build/src/tvenc
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT

@@ -2,12 +2,10 @@
 
 #include "convert/CommandLine.h"
 #include "convert/EncoderImage.h"
-#include "convert/ProgressChunk.h"
 #include "primitives/Dialogs.h"
 #include "primitives/Files.h"
+#include "primitives/Gbk.h"
 #include "primitives/QtText.h"
-#include "shell/RunContext.h"
-#include "tracks/TrackCommands.h"
 #include "tracks/TrackRows.h"
 
 #include <QComboBox>
@@ -22,20 +20,24 @@ using namespace primitives;
 
 namespace {
 
-constexpr qint64 kChunkBytes = 80;
+constexpr std::size_t kChunkBytes = 80;
 constexpr qint64 kPaintIntervalMs = 40;
 const char kSameAsSource[] = "与源文件相同";
 const char kFailed[] = "失败";
+const char kNotStarted[] = "无法启动编码器";
+const char kNoOutput[] = "输出文件不存在";
+const char kCrashed[] = "编码器异常终止";
 
+QString shown(const Text& bytes) { return to_qstring(path_for_display(bytes)); }
 
 } // namespace
 
-ConversionRun::ConversionRun(const layouts::MainControls& controls, shell::RunContext& context)
+ConversionRun::ConversionRun(const layouts::MainControls& controls, RunContext& context)
     : m_controls(controls), m_context(context) {}
 
 ConversionRun::~ConversionRun() {
-    // The encoder is never killed; a run still going at exit is waited for.
-    if (m_child) m_child->waitForFinished(-1);
+    // The encoder is never killed; a row still going at exit is waited for.
+    delete m_child;
     remove_staged_encoder(m_encoder);
 }
 
@@ -50,7 +52,12 @@ void ConversionRun::start() {
     const int kbps = m_controls.bit_rate->currentIndex() < 0 ? -1 : m_controls.bit_rate->currentData().toInt();
     m_switches = switch_text(kbps, m_controls.channel->currentIndex());
     m_rows.clear();
-    for (int row = 0; row < m_controls.tracks->rowCount(); ++row) m_rows.append(tracks::row_serial(m_controls.tracks, row));
+    std::vector<Text> sources;
+    for (int row = 0; row < m_controls.tracks->rowCount(); ++row) {
+        m_rows.emplace_back(m_controls.tracks->model()->index(row, tracks::PathColumn));
+        sources.push_back(tracks::row_path(m_controls.tracks, row));
+    }
+    m_plan.emplace(sources);
     m_next = 0;
     m_failures = 0;
     next_row();
@@ -64,54 +71,47 @@ void ConversionRun::window_closed() {
 void ConversionRun::next_row() {
     while (m_next < m_rows.size()) {
         if (m_context.stop_request || !m_controls.tracks) break;
-        m_serial = m_rows[m_next++];
-        const int row = tracks::row_of_serial(m_controls.tracks, m_serial);
+        m_row = m_rows[m_next++];
         // A row deleted during the run is skipped.
-        if (row >= 0 && begin_row(row)) return;
+        if (m_row.isValid() && begin_row(m_row.row()) == ChildStarted::Yes) return;
     }
     finish_run();
 }
 
-bool ConversionRun::begin_row(int row) {
+ConversionRun::ChildStarted ConversionRun::begin_row(int row) {
     m_source = tracks::row_path(m_controls.tracks, row);
     const Text folder = m_controls.folder ? m_controls.folder->toPlainText().toStdString() : Text{};
-    m_output = folder + file_name_of(m_source);
     m_pending_progress.reset();
     show_progress(0, QStringLiteral("0%"));
-    // Truncating the output would destroy the source itself.
-    if (same_file(m_source, m_output)) {
-        tracks::set_row_icon(m_controls.tracks, row, 1);
-        tracks::set_cell(m_controls.tracks, row, tracks::RatioColumn, QString::fromUtf8(kSameAsSource));
+    const OutputPlan::Choice choice = m_plan->choose(folder, file_name_of(m_source));
+    if (choice.same_as_source) {
         ++m_failures;
-        return false;
+        mark_row(QString::fromUtf8(kSameAsSource), shown(folder + file_name_of(m_source)));
+        return ChildStarted::No;
     }
-    if (!write_file(m_output, Bytes{})) {
-        end_row(true);
-        return true;
+    m_output = choice.path;
+    // The ratio is of the source as it was when its row began.
+    m_source_size = file_size(m_source);
+    m_lines = ProgressLines();
+    if (!start_child()) {
+        end_row(kNotStarted);
+        return ChildStarted::Yes;
     }
-    const std::vector<Text> arguments = encoder_arguments(m_encoder, m_source, m_output, m_switches);
-    QStringList list;
-    for (std::size_t i = 1; i < arguments.size(); ++i) list << to_qstring(arguments[i]);
-    m_child = new QProcess(this);
-    m_child->setProcessChannelMode(QProcess::MergedChannels);
-    m_child->setStandardInputFile(QProcess::nullDevice());
-    connect(m_child, &QProcess::readyRead, this, &ConversionRun::read_output);
-    connect(m_child, &QProcess::finished, this, &ConversionRun::child_finished);
-    connect(m_child, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart) child_failed_to_start();
-    });
-    m_child->start(to_qstring(m_encoder), list);
     emit row_started(row);
-    return true;
+    return ChildStarted::Yes;
+}
+
+bool ConversionRun::start_child() {
+    m_child = new ChildProcess(this);
+    connect(m_child, &ChildProcess::ready_read, this, &ConversionRun::read_output);
+    connect(m_child, &ChildProcess::finished, this, &ConversionRun::child_finished);
+    return m_child->start(encoder_arguments(m_encoder, m_source, m_output, m_switches));
 }
 
 void ConversionRun::read_output() {
     if (!m_child) return;
-    while (m_child->bytesAvailable() > 0) {
-        const QByteArray chunk = m_child->read(kChunkBytes);
-        if (chunk.isEmpty()) break;
-        const Text text(chunk.constData(), qstrnlen(chunk.constData(), static_cast<uint>(chunk.size())));
-        if (const auto update = parse_progress_chunk(text)) m_pending_progress.emplace(update->bar, to_qstring(update->label));
+    for (Text piece = m_child->read(kChunkBytes); m_child && !piece.empty(); piece = m_child->read(kChunkBytes)) {
+        if (const auto update = m_lines.feed(piece)) m_pending_progress.emplace(update->bar, to_qstring(update->label));
     }
     if (!m_last_paint.isValid() || m_last_paint.elapsed() >= kPaintIntervalMs) show_pending_progress();
 }
@@ -123,39 +123,49 @@ void ConversionRun::show_pending_progress() {
     m_last_paint.start();
 }
 
-void ConversionRun::child_finished(int exit_code, QProcess::ExitStatus status) {
-    read_output();
-    end_row(status != QProcess::NormalExit || exit_code != 0);
+void ConversionRun::child_finished(int exit_code, bool crashed) {
+    if (const auto update = m_lines.finish()) m_pending_progress.emplace(update->bar, to_qstring(update->label));
+    Text failure;
+    if (crashed)
+        failure = kCrashed;
+    else if (exit_code != 0)
+        failure = m_lines.failure_line().empty() ? "tvenc: exit status " + to_text(exit_code) : m_lines.failure_line();
+    // Success means a result exists, not only that the encoder said so.
+    else if (file_size(m_output) <= 0)
+        failure = kNoOutput;
+    end_row(failure);
 }
 
-void ConversionRun::child_failed_to_start() { end_row(true); }
-
-void ConversionRun::end_row(bool failed) {
+void ConversionRun::end_row(const Text& failure) {
     show_pending_progress();
     if (m_child) {
         m_child->disconnect(this);
         m_child->deleteLater();
         m_child = nullptr;
     }
-    if (failed) {
+    if (!failure.empty()) {
         ++m_failures;
-        // What a failed encoder left is no MP3; an older file of that name is
-        // already gone, since the output was created empty.
-        delete_file(m_output);
-    }
-    const int row = m_controls.tracks ? tracks::row_of_serial(m_controls.tracks, m_serial) : -1;
-    if (row >= 0) {
-        tracks::set_row_icon(m_controls.tracks, row, 1);
-        const QString cell = failed ? QString::fromUtf8(kFailed) : to_qstring(ratio_text(file_size(m_output), file_size(m_source)));
-        tracks::set_cell(m_controls.tracks, row, tracks::RatioColumn, cell);
+        mark_row(QString::fromUtf8(kFailed), shown(failure));
+    } else {
+        m_plan->record_written(m_output);
+        mark_row(to_qstring(ratio_text(file_size(m_output), m_source_size)), shown(m_output));
     }
     // Queued: the next child starts from the event loop, not from inside this one's signal.
     QMetaObject::invokeMethod(this, &ConversionRun::next_row, Qt::QueuedConnection);
 }
 
+void ConversionRun::mark_row(const QString& cell, const QString& tip) {
+    if (!m_controls.tracks || !m_row.isValid()) return;
+    const int row = m_row.row();
+    tracks::set_row_icon(m_controls.tracks, row, tracks::kIconConverted);
+    tracks::set_cell(m_controls.tracks, row, tracks::RatioColumn, cell);
+    tracks::set_cell_tip(m_controls.tracks, row, tracks::RatioColumn, tip);
+}
+
 void ConversionRun::finish_run() {
     remove_staged_encoder(m_encoder);
     m_encoder.clear();
+    m_plan.reset();
     m_active = false;
     if (m_window_closed) {
         emit finished();

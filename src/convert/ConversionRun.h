@@ -1,19 +1,19 @@
 #pragma once
 
+#include "convert/OutputPlan.h"
+#include "convert/ProgressLines.h"
+#include "convert/RunContext.h"
 #include "layouts/MainControls.h"
+#include "primitives/ChildProcess.h"
 #include "primitives/Text.h"
 
-#include <QList>
-#include <QObject>
-#include <QPointer>
 #include <QElapsedTimer>
-#include <QProcess>
+#include <QObject>
+#include <QPersistentModelIndex>
+#include <QPointer>
 #include <optional>
 #include <utility>
-
-namespace shell {
-struct RunContext;
-}
+#include <vector>
 
 namespace convert {
 
@@ -23,7 +23,7 @@ namespace convert {
 class ConversionRun : public QObject {
     Q_OBJECT
 public:
-    ConversionRun(const layouts::MainControls& controls, shell::RunContext& context);
+    ConversionRun(const layouts::MainControls& controls, RunContext& context);
     ~ConversionRun() override;
 
     // Start conversion: nothing when the list is empty or a run is going.
@@ -40,29 +40,36 @@ signals:
     void idle_after_close();
 
 private:
+    enum class ChildStarted { No, Yes };
+
     void next_row();
-    bool begin_row(int row);
+    ChildStarted begin_row(int row);
+    bool start_child();
     void read_output();
-    void child_finished(int exit_code, QProcess::ExitStatus status);
-    void child_failed_to_start();
-    void end_row(bool failed);
+    void child_finished(int exit_code, bool crashed);
+    void end_row(const primitives::Text& failure);
+    void mark_row(const QString& cell, const QString& tip);
     void finish_run();
     void show_progress(int bar, const QString& label);
     void show_pending_progress();
 
     layouts::MainControls m_controls;
-    shell::RunContext& m_context;
+    RunContext& m_context;
     bool m_active = false;
     bool m_window_closed = false;
     primitives::Text m_encoder;
     primitives::Text m_switches;
-    QList<qint64> m_rows; // serial numbers of the rows queued when the run began
-    int m_next = 0;
-    qint64 m_serial = 0;
+    // The rows queued when the run began; a deleted row's index becomes invalid.
+    std::vector<QPersistentModelIndex> m_rows;
+    std::size_t m_next = 0;
+    QPersistentModelIndex m_row;
+    std::optional<OutputPlan> m_plan;
     primitives::Text m_source;
     primitives::Text m_output;
+    std::int64_t m_source_size = 0;
     int m_failures = 0;
-    QPointer<QProcess> m_child;
+    QPointer<primitives::ChildProcess> m_child;
+    ProgressLines m_lines;
     // The encoder reports every third of a percent; the widgets are repainted at most
     // every few hundredths of a second, with the newest figure.
     std::optional<std::pair<int, QString>> m_pending_progress;

@@ -9,13 +9,11 @@ namespace convert {
 // The tvenc executable, carried inside the program.
 std::span<const std::uint8_t> encoder_image();
 
-// Writes the image out as an executable file named 60718243.exe: into the program
-// folder when it can be written, else into a private temporary folder. Returns
-// the path, or empty when neither worked.
+// Writes the image out as an executable file named 60718243.exe into a new private
+// folder of its own, so two running copies of the program never share one and nobody
+// else can swap it. Returns the path, or empty when that failed.
 primitives::Text stage_encoder();
-primitives::Text stage_encoder(const primitives::Text& preferred);
-primitives::Text stage_encoder_in(const primitives::Text& folder);
-// Deletes a staged encoder (and the temporary folder that held it).
+// Deletes a staged encoder and the folder that holds it.
 void remove_staged_encoder(const primitives::Text& path);
 
 } // namespace convert

@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 namespace encoder {
 
@@ -107,7 +106,6 @@ void Mp3Writer::finish(const std::vector<std::uint8_t>& trailer) {
 void Mp3Writer::abandon() {
     if (m_file) std::fclose(m_file);
     m_file = nullptr;
-    ::unlink(m_path.c_str());
 }
 
 } // namespace encoder

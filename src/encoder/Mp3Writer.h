@@ -40,7 +40,7 @@ public:
     void encode(const float* samples, std::size_t frames);
     // Flushes LAME, appends the trailer, fills in the Info frame and closes.
     void finish(const std::vector<std::uint8_t>& trailer);
-    // Removes a half-written output after a failure.
+    // Closes the output after a failure; whoever staged the file removes it.
     void abandon();
 
 private:

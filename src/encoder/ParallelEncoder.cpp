@@ -393,7 +393,6 @@ bool encode_in_parallel(const ParallelJob& job) {
     } catch (const Failure&) {
         close_streams(results);
         if (out) std::fclose(out);
-        std::remove(path.c_str());
         throw;
     }
     if (!joined) return false;

@@ -3,11 +3,13 @@
 #include "encoder/FormatConverter.h"
 #include "encoder/Mp3Writer.h"
 #include "encoder/Options.h"
+#include "encoder/OutputFile.h"
 #include "encoder/ParallelEncoder.h"
 #include "encoder/Progress.h"
 #include "encoder/Tags.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -50,10 +52,7 @@ void copy_file(const Options& options, const StreamFacts& facts) {
     ok = ok && std::fflush(out) == 0;
     ok = std::fclose(out) == 0 && ok;
     if (!read_ok) fail(kFailInput, options.input, "read error");
-    if (!ok) {
-        ::unlink(options.output.c_str());
-        fail(kFailOutput, options.output, std::strerror(errno));
-    }
+    if (!ok) fail(kFailOutput, options.output, std::strerror(errno));
     progress.advance(facts.frames);
     progress.done();
 }
@@ -94,22 +93,43 @@ void encode_file(const Options& options, AudioSource& source) {
     }
 }
 
-int run(const Options& options) {
-    if (same_file(options.input, options.output))
-        fail(kFailOutput, options.output, "the output is the input file itself");
+void convert(const Options& options) {
     auto source = open_source(options.input);
     if (worth_copying(source->facts(), options)) {
         copy_file(options, source->facts());
-        return kSuccess;
+        return;
     }
     if (options.downmix && source->facts().mpeg) source = open_mono_source(options.input);
     encode_file(options, *source);
+}
+
+void replace_all(std::string& text, const std::string& from, const std::string& to) {
+    for (auto at = text.find(from); !from.empty() && at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+}
+
+int run(const Options& options) {
+    if (same_file(options.input, options.output))
+        fail(kFailOutput, options.output, "the output is the input file itself");
+    OutputFile output(options.output);
+    Options staged = options;
+    staged.output = output.work_path();
+    try {
+        convert(staged);
+    } catch (Failure& failure) {
+        // The user knows the output by the name they gave, not by its temporary one.
+        replace_all(failure.message, staged.output, options.output);
+        throw;
+    }
+    output.commit();
     return kSuccess;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // A reader that went away must not cost the encode: progress writes just fail.
+    std::signal(SIGPIPE, SIG_IGN);
     Options options;
     const bool complete = parse_options(argc, argv, options);
     if (options.help) {

@@ -61,7 +61,7 @@ bool write_file(const Text& path, const Bytes& block) { return write_file(path, 
 
 FileHandle open_file(const Text& path) {
     if (path.empty()) return {};
-    return FileHandle{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    return FileHandle{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
 }
 
 std::int64_t file_length(FileHandle handle) {
@@ -96,6 +96,11 @@ void close_file(FileHandle& handle) {
     handle = {};
 }
 
+bool is_regular_file(FileHandle handle) {
+    struct stat info {};
+    return handle && ::fstat(handle.fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
 } // namespace primitives
 
 #include <pwd.h>
@@ -121,6 +126,37 @@ bool same_file(const Text& a, const Text& b) {
     struct stat second {};
     if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
     return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+} // namespace primitives
+
+namespace primitives {
+
+std::optional<FileId> file_id(const Text& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return FileId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+Text make_private_folder(const Text& prefix) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const char* tmp = std::getenv("TMPDIR");
+    const Text base = runtime && *runtime ? runtime : tmp && *tmp ? tmp : "/tmp";
+    Text pattern = base + "/" + prefix + "XXXXXX";
+    if (!::mkdtemp(pattern.data())) return {};
+    return pattern;
+}
+
+bool remove_folder(const Text& path) { return !path.empty() && ::rmdir(path.c_str()) == 0; }
+
+bool write_new_file(const Text& path, const Bytes& block, int mode) {
+    if (path.empty()) return false;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    bool ok = write_all(fd, block) && ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
+    if (::close(fd) != 0) ok = false;
+    if (!ok) ::unlink(path.c_str());
+    return ok;
 }
 
 } // namespace primitives

@@ -3,7 +3,9 @@
 #include "primitives/Text.h"
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <optional>
 
 namespace primitives {
 
@@ -19,7 +21,8 @@ bool delete_file(const Text& path);
 bool write_file(const Text& path, std::initializer_list<const Bytes*> blocks);
 bool write_file(const Text& path, const Bytes& block);
 
-// A read-only file opened without denying anybody anything; 0 means none.
+// A read-only file opened without denying anybody anything, and without waiting
+// for a writer when it is a FIFO; fd -1 means none.
 struct FileHandle {
     int fd = -1;
     explicit operator bool() const { return fd >= 0; }
@@ -32,6 +35,8 @@ std::int64_t file_length(FileHandle handle);
 bool seek_file(FileHandle handle, SeekOrigin origin, std::int64_t distance);
 Bytes read_bytes(FileHandle handle, std::int64_t n);
 void close_file(FileHandle& handle);
+// Only a regular file has a trailer worth reading; a FIFO or device may never end.
+bool is_regular_file(FileHandle handle);
 
 } // namespace primitives
 
@@ -47,5 +52,25 @@ namespace primitives {
 // True when both paths name one file (same device and inode), whatever links,
 // relative parts or spellings lead there.
 bool same_file(const Text& a, const Text& b);
+
+// What makes a file itself, whatever path leads to it.
+struct FileId {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileId&) const = default;
+};
+struct FileIdHash {
+    std::size_t operator()(const FileId& id) const { return std::hash<std::uint64_t>()(id.inode * 31 + id.device); }
+};
+// The file a path names (through symlinks); nothing when there is none.
+std::optional<FileId> file_id(const Text& path);
+
+// A new folder only this user can enter, under $XDG_RUNTIME_DIR, else $TMPDIR or
+// /tmp, its name starting with prefix; empty when none could be made.
+Text make_private_folder(const Text& prefix);
+bool remove_folder(const Text& path);
+// Creates path, which must not exist yet (nor be a symlink), with the mode given
+// and writes block into it; false on any failure, and then nothing is left.
+bool write_new_file(const Text& path, const Bytes& block, int mode);
 
 } // namespace primitives

@@ -18,9 +18,14 @@ public:
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
-    Text convert(const Text& input) {
+    // clean, when given, learns whether every byte was part of a GBK character.
+    Text convert(const Text& input, bool* clean = nullptr) {
+        if (clean) *clean = true;
         Text output;
-        if (m_cd == reinterpret_cast<iconv_t>(-1)) return ascii_only(input);
+        if (m_cd == reinterpret_cast<iconv_t>(-1)) {
+            if (clean) *clean = false;
+            return ascii_only(input);
+        }
         ::iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
         char* in = const_cast<char*>(input.data());
         std::size_t in_left = input.size();
@@ -37,6 +42,7 @@ public:
             in += skip;
             in_left -= skip;
             output += kReplacement;
+            if (clean) *clean = false;
             ::iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
         }
         return output;
@@ -57,11 +63,50 @@ private:
     iconv_t m_cd;
 };
 
+Converter& converter() {
+    thread_local Converter instance;
+    return instance;
+}
+
+// Length of the UTF-8 sequence that starts with lead, 0 when lead cannot start one.
+std::size_t sequence_length(std::uint8_t lead) {
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) return 3;
+    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    return 0;
+}
+
+bool valid_sequence(const std::uint8_t* s, std::size_t n) {
+    for (std::size_t i = 1; i < n; ++i) {
+        if ((s[i] & 0xC0) != 0x80) return false;
+    }
+    if (n == 3 && s[0] == 0xE0 && s[1] < 0xA0) return false; // overlong
+    if (n == 3 && s[0] == 0xED && s[1] >= 0xA0) return false; // surrogate
+    if (n == 4 && s[0] == 0xF0 && s[1] < 0x90) return false; // overlong
+    if (n == 4 && s[0] == 0xF4 && s[1] >= 0x90) return false; // beyond U+10FFFF
+    return true;
+}
+
 } // namespace
 
-Text gbk_to_utf8(const Text& gbk) {
-    thread_local Converter converter;
-    return converter.convert(gbk);
+Text gbk_to_utf8(const Text& gbk) { return converter().convert(gbk); }
+
+bool is_utf8(const Text& bytes) {
+    const auto* s = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t n = sequence_length(s[i]);
+        if (n == 0 || i + n > bytes.size() || !valid_sequence(s + i, n)) return false;
+        i += n;
+    }
+    return true;
+}
+
+Text path_for_display(const Text& bytes) {
+    if (is_utf8(bytes)) return bytes;
+    bool clean = false;
+    Text decoded = converter().convert(bytes, &clean);
+    return clean ? decoded : bytes;
 }
 
 } // namespace primitives

@@ -1,8 +1,12 @@
 #include "primitives/Profile.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
-#include <fstream>
+#include <fcntl.h>
+#include <optional>
 #include <sstream>
+#include <sys/file.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,9 +34,23 @@ Text trim(const Text& text) {
 
 bool same_name(const Text& a, const Text& b) { return ::strcasecmp(a.c_str(), b.c_str()) == 0; }
 
-std::vector<Text> read_lines(const Text& file) {
+// Every line of the file; an empty list when there is no file yet, and nothing at
+// all when it exists but cannot be read whole, so that a rewrite loses nothing.
+std::optional<std::vector<Text>> read_lines(const Text& file) {
     std::vector<Text> lines;
-    std::ifstream in(file, std::ios::binary);
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return errno == ENOENT ? std::optional(lines) : std::nullopt;
+    Text content;
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = ::read(fd, buffer, sizeof buffer)) != 0) {
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) break;
+        content.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    if (got < 0) return std::nullopt;
+    std::istringstream in(content);
     for (Text line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
@@ -80,23 +98,62 @@ Place locate(const std::vector<Text>& lines, const Text& section, const Text& ke
     return place;
 }
 
+int mode_for(const Text& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) == 0) return static_cast<int>(info.st_mode & 07777);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~static_cast<int>(mask);
+}
+
+// The new file replaces the old by a rename, so a crash never leaves half a file.
 bool replace_file(const Text& file, const std::vector<Text>& lines) {
-    const Text temporary = file + ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        for (const Text& line : lines) out << line << '\n';
-        out.flush();
-        if (!out) {
-            ::unlink(temporary.c_str());
-            return false;
-        }
+    Text content;
+    for (const Text& line : lines) content += line + "\n";
+    Text temporary = file + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return false;
+    bool ok = ::fchmod(fd, static_cast<mode_t>(mode_for(file))) == 0;
+    for (std::size_t done = 0; ok && done < content.size();) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<std::size_t>(n);
     }
-    if (::rename(temporary.c_str(), file.c_str()) != 0) {
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || ::rename(temporary.c_str(), file.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;
     }
     return true;
 }
+
+// A symlinked settings file is updated where it points.
+Text target_of(const Text& file) {
+    char buffer[PATH_MAX];
+    return ::realpath(file.c_str(), buffer) ? Text(buffer) : file;
+}
+
+// Two programs writing at once take turns, so neither loses the other's key.
+class ProfileLock {
+public:
+    explicit ProfileLock(const Text& file) : m_fd(::open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+        if (m_fd >= 0) {
+            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~ProfileLock() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    ProfileLock(const ProfileLock&) = delete;
+    ProfileLock& operator=(const ProfileLock&) = delete;
+
+private:
+    int m_fd;
+};
+
+bool holds_line_break(const Text& text) { return text.find_first_of("\r\n") != Text::npos; }
 
 } // namespace
 
@@ -106,16 +163,23 @@ Text read_profile_value(const Text& file, const Text& section, const Text& key, 
     const Text k = strip_leading_controls(key);
     if (f.empty() || s.empty() || k.empty()) return {};
     const auto lines = read_lines(f);
-    const Place place = locate(lines, s, k);
+    if (!lines) return fallback;
+    const Place place = locate(*lines, s, k);
     if (place.key < 0) return fallback;
     Text name, value;
-    key_of(lines[static_cast<std::size_t>(place.key)], name, value);
+    key_of((*lines)[static_cast<std::size_t>(place.key)], name, value);
     return value.substr(0, kMaxValueBytes);
 }
 
 bool write_profile_value(const Text& file, const Text& section, const Text& key, const Text& value) {
     if (file.empty() || section.empty() || key.empty()) return false;
-    std::vector<Text> lines = read_lines(file);
+    // A line break would end the entry early and start lines of its own.
+    if (holds_line_break(section) || holds_line_break(key) || holds_line_break(value)) return false;
+    const Text target = target_of(file);
+    ProfileLock lock(target);
+    auto read = read_lines(target);
+    if (!read) return false;
+    std::vector<Text>& lines = *read;
     const Place place = locate(lines, section, key);
     const Text entry = key + "=" + value;
     if (place.key >= 0) {
@@ -126,7 +190,7 @@ bool write_profile_value(const Text& file, const Text& section, const Text& key,
         lines.push_back("[" + section + "]");
         lines.push_back(entry);
     }
-    return replace_file(file, lines);
+    return replace_file(target, lines);
 }
 
 Text settings_file() {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "layouts/MainControls.h"
-#include "shell/RunContext.h"
+#include "convert/RunContext.h"
 
 #include <memory>
 
@@ -21,7 +21,7 @@ struct Session {
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    RunContext context;
+    convert::RunContext context;
     std::unique_ptr<MainWindow> window;
     layouts::MainControls controls;
     std::unique_ptr<convert::ConversionRun> run;

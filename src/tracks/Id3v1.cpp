@@ -22,6 +22,11 @@ std::int64_t field_start(int selector) {
 
 Bytes read_trailer(const Text& path) {
     FileHandle file = open_file(path);
+    // A FIFO or device named like an MP3 would keep the window waiting for ever.
+    if (!is_regular_file(file)) {
+        close_file(file);
+        return {};
+    }
     const std::int64_t length = file_length(file);
     // A negative position fails and leaves a short file read from its start.
     seek_file(file, SeekOrigin::Start, length - kTrailerBytes);

@@ -1,15 +1,13 @@
 #pragma once
 
 #include "primitives/Text.h"
+#include "tracks/TrackRows.h"
 
 namespace layouts {
 struct MainControls;
 }
 
 namespace tracks {
-
-// Columns of a track row.
-enum Column { PathColumn = 0, SizeColumn = 1, RatioColumn = 2, TitleColumn = 3, AlbumColumn = 4, ArtistColumn = 5 };
 
 void add_item(const layouts::MainControls& controls);
 // Processes events before each file, so any command may run inside it; it stops

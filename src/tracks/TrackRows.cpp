@@ -2,7 +2,6 @@
 
 #include "primitives/Gbk.h"
 #include "primitives/QtText.h"
-#include "tracks/TrackCommands.h"
 
 #include <QApplication>
 #include <QStyle>
@@ -36,10 +35,10 @@ QTableWidgetItem* item_at(QTableWidget* table, int row, int column) {
 int append_row(QTableWidget* table, const primitives::Text& path) {
     const int row = table->rowCount();
     table->insertRow(row);
-    auto* first = new QTableWidgetItem(primitives::to_qstring(path));
+    auto* first = new QTableWidgetItem(primitives::to_qstring(primitives::path_for_display(path)));
     first->setData(kPathRole, QByteArray::fromStdString(path));
     first->setData(kSerialRole, next_serial());
-    first->setData(kIconRole, 0);
+    first->setData(kIconRole, kIconAdded);
     table->setItem(row, PathColumn, first);
     return row;
 }
@@ -47,6 +46,11 @@ int append_row(QTableWidget* table, const primitives::Text& path) {
 void set_cell(QTableWidget* table, int row, int column, const QString& text) {
     if (row < 0 || row >= table->rowCount()) return;
     item_at(table, row, column)->setText(text);
+}
+
+void set_cell_tip(QTableWidget* table, int row, int column, const QString& tip) {
+    if (row < 0 || row >= table->rowCount()) return;
+    item_at(table, row, column)->setToolTip(tip);
 }
 
 void set_tag_cell(QTableWidget* table, int row, int column, const primitives::Text& gbk) {
@@ -77,7 +81,7 @@ void set_row_icon(QTableWidget* table, int row, int icon) {
     QTableWidgetItem* item = table->item(row, PathColumn);
     if (!item) return;
     item->setData(kIconRole, icon);
-    item->setIcon(icon == 1 ? qApp->style()->standardIcon(QStyle::SP_DialogApplyButton) : QIcon());
+    item->setIcon(icon == kIconConverted ? qApp->style()->standardIcon(QStyle::SP_DialogApplyButton) : QIcon());
 }
 
 int row_icon(QTableWidget* table, int row) {

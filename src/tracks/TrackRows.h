@@ -8,11 +8,19 @@ class QTableWidget;
 
 namespace tracks {
 
+// Columns of a track row.
+enum Column { PathColumn = 0, SizeColumn = 1, RatioColumn = 2, TitleColumn = 3, AlbumColumn = 4, ArtistColumn = 5 };
+
+// Icon indexes of a row: added, and processed by a conversion run.
+constexpr int kIconAdded = 0;
+constexpr int kIconConverted = 1;
+
 // Reading and writing the rows of the track list, the only store of the queue.
 // Each row keeps its source path and a serial number that survives deletions, so
 // a run never writes into a row that has since come to hold another file.
 int append_row(QTableWidget* table, const primitives::Text& path);
 void set_cell(QTableWidget* table, int row, int column, const QString& text);
+void set_cell_tip(QTableWidget* table, int row, int column, const QString& tip);
 primitives::Text row_path(QTableWidget* table, int row);
 qint64 row_serial(QTableWidget* table, int row);
 int row_of_serial(QTableWidget* table, qint64 serial);

@@ -1,7 +1,8 @@
 #include "TempDir.h"
 #include "convert/CommandLine.h"
 #include "convert/EncoderImage.h"
-#include "convert/ProgressChunk.h"
+#include "convert/OutputPlan.h"
+#include "convert/ProgressLines.h"
 #include "primitives/Files.h"
 
 #include <gtest/gtest.h>
@@ -24,21 +25,23 @@ TEST(EncoderArguments, PathsStayWholeWhateverTheyHold) {
     EXPECT_EQ(args, (std::vector<std::string>{"/opt/t/60718243.exe", source, "/out/a b.mp3", "-br", "16000", "-dm", "on"}));
 }
 
-struct ChunkCase {
+struct LineCase {
     const char* name;
-    std::string chunk;
-    bool updates;
+    std::vector<std::string> pieces; // the reads, in order
+    bool updates;                    // the last read moves the bar
     int bar;
     std::string label;
 };
 
-void PrintTo(const ChunkCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
 
-class ProgressChunkTest : public testing::TestWithParam<ChunkCase> {};
+class ProgressLinesTest : public testing::TestWithParam<LineCase> {};
 
-TEST_P(ProgressChunkTest, ReadsTheFigureBetweenTheFirstMarkers) {
-    const ChunkCase& c = GetParam();
-    const auto update = parse_progress_chunk(c.chunk);
+TEST_P(ProgressLinesTest, TakesTheFigureOfWholeCompletionLines) {
+    const LineCase& c = GetParam();
+    ProgressLines lines;
+    std::optional<ProgressUpdate> update;
+    for (const std::string& piece : c.pieces) update = lines.feed(piece);
     ASSERT_EQ(update.has_value(), c.updates);
     if (!update) return;
     EXPECT_EQ(update->bar, c.bar);
@@ -46,17 +49,50 @@ TEST_P(ProgressChunkTest, ReadsTheFigureBetweenTheFirstMarkers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, ProgressChunkTest,
+    Cases, ProgressLinesTest,
     testing::Values(
-        ChunkCase{"figure_45_3", "Completion: 45.3%, Elapsed time: 0:07, Time to go: 0:08, Speed: 9.9x  \r", true, 45, "45%"},
-        ChunkCase{"figure_99_6", "Completion: 99.6%, Elapsed", true, 99, "100%"},
-        ChunkCase{"figure_100", "Completion:100.0%, Elapsed", true, 100, "100%"},
-        ChunkCase{"small_figure", "Completion:  2.7%, E", true, 2, "3%"},
-        ChunkCase{"percent_before_marker", "[50%] title\nCompletion: 12.0%", true, 0, "0%"},
-        ChunkCase{"marker_without_percent", "Completion: 45.", false, 0, ""},
-        ChunkCase{"split_line_tail_then_next", "3%, Elapsed time: 0:01, Time to go: 0:02, Speed: 5.0x  \rCompletion: 46.0%", true, 0, "0%"},
-        ChunkCase{"no_marker", "tvenc: 'x': not a recognised audio file", false, 0, ""}),
+        LineCase{"figure_45_3", {"Completion: 45.3%, Elapsed time: 0:07, Time to go: 0:08, Speed: 9.9x  \r"}, true, 45, "45%"},
+        LineCase{"figure_99_6", {"Completion: 99.6%, Elapsed\r"}, true, 99, "100%"},
+        LineCase{"figure_100_then_feed", {"Completion:100.0%, E  \r\n"}, true, 100, "100%"},
+        LineCase{"small_figure", {"Completion:  2.7%, E\r"}, true, 2, "3%"},
+        LineCase{"line_not_yet_ended", {"Completion: 45.3%, Elapsed"}, false, 0, ""},
+        LineCase{"split_after_marker", {"Completion: 6", "3.0%, Elapsed time: 0:01  \r"}, true, 63, "63%"},
+        LineCase{"split_then_next_line", {"Completion: 6", "3.0%, E  \rCompletion: 67.0%, E  \r"}, true, 67, "67%"},
+        LineCase{"percent_before_marker", {"[50%] title\nCompletion: 12.0%, E\r"}, true, 12, "12%"},
+        LineCase{"marker_without_percent", {"Completion: 45.\r"}, false, 0, ""},
+        LineCase{"name_with_marker_in_message", {"tvenc: 'Section: 50%.mp3': not audio\n"}, false, 0, ""},
+        LineCase{"huge_figure_held_to_100", {"Completion:1e30%, E\r"}, true, 100, "100%"},
+        LineCase{"negative_figure_held_to_0", {"Completion:-5.0%, E\r"}, true, 0, "0%"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ProgressLines, EightyByteReadsOfAWholeRunEndAtTheLastFigure) {
+    std::string output;
+    for (int thirds = 0; thirds < 300; ++thirds) {
+        char line[96];
+        std::snprintf(line, sizeof line, "Completion:%5.1f%%, Elapsed time: 0:01, Time to go: 0:02, Speed: 5.0x  \r",
+                      thirds / 3.0);
+        output += line;
+    }
+    ProgressLines lines;
+    int last = -1;
+    for (std::size_t at = 0; at < output.size(); at += 80) {
+        if (const auto update = lines.feed(output.substr(at, 80))) {
+            EXPECT_GE(update->bar, last) << "the bar went back";
+            last = update->bar;
+        }
+    }
+    EXPECT_EQ(last, 99);
+}
+
+TEST(ProgressLines, KeepsTheEncodersReasonAndCountsAnUnendedLastLine) {
+    ProgressLines lines;
+    lines.feed("Completion:  0.0%, E  \r\ntvenc: 'x.mp3': not a recognised audio file\n");
+    EXPECT_EQ(lines.failure_line(), "tvenc: 'x.mp3': not a recognised audio file");
+    lines.feed("Completion: 50.0%, E");
+    const auto update = lines.finish();
+    ASSERT_TRUE(update.has_value());
+    EXPECT_EQ(update->bar, 50);
+}
 
 TEST(RatioText, WholePercentOfTheSource) {
     EXPECT_EQ(ratio_text(1234567, 4000000), "30%");
@@ -66,37 +102,67 @@ TEST(RatioText, WholePercentOfTheSource) {
     EXPECT_EQ(ratio_text(-1, 100), "-1%");
 }
 
-TEST(EncoderImage, StagesAnExecutableCopyAndRemovesIt) {
+TEST(EncoderImage, EachRunStagesItsOwnPrivateCopyAndRemovesItWithItsFolder) {
     ASSERT_GT(encoder_image().size(), 10000u);
     EXPECT_EQ(encoder_image()[0], 0x7F); // an ELF executable
-    TempDir dir;
-    const std::string path = stage_encoder_in(dir.path());
-    ASSERT_EQ(path, dir.path() + "/60718243.exe");
-    EXPECT_EQ(primitives::file_size(path), static_cast<std::int64_t>(encoder_image().size()));
-    EXPECT_EQ(::access(path.c_str(), X_OK), 0);
-    // Staging again replaces the file rather than rewriting it in place.
-    // (A running encoder keeps its file busy; an open reader shows the old file unlinked.)
-    const int old_file = ::open(path.c_str(), O_RDONLY);
-    ASSERT_EQ(stage_encoder_in(dir.path()), path);
-    struct stat old_info {};
-    ::fstat(old_file, &old_info);
-    ::close(old_file);
-    EXPECT_EQ(old_info.st_nlink, 0u);
-    remove_staged_encoder(path);
-    EXPECT_FALSE(primitives::file_exists(path));
-    EXPECT_TRUE(stage_encoder_in(dir.file("missing")).empty());
+    TempDir runtime;
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    const std::string first = stage_encoder();
+    const std::string second = stage_encoder();
+    ::unsetenv("XDG_RUNTIME_DIR");
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    EXPECT_NE(first, second) << "two runs must never share a file";
+    EXPECT_EQ(first.rfind(runtime.path(), 0), 0u);
+    EXPECT_EQ(primitives::file_name_of(first), "60718243.exe");
+    EXPECT_EQ(primitives::file_size(first), static_cast<std::int64_t>(encoder_image().size()));
+    struct stat file {}, folder {};
+    ASSERT_EQ(::stat(first.c_str(), &file), 0);
+    const std::string first_folder = first.substr(0, first.size() - 13);
+    ASSERT_EQ(::stat(first_folder.c_str(), &folder), 0);
+    EXPECT_EQ(file.st_mode & 07777, 0755u);
+    EXPECT_EQ(folder.st_mode & 07777, 0700u);
+    remove_staged_encoder(first);
+    EXPECT_FALSE(primitives::file_exists(first_folder));
+    EXPECT_TRUE(primitives::file_exists(second));
+    remove_staged_encoder(second);
 }
 
-TEST(EncoderImage, FallsBackToAPrivateFolderWhenTheProgramFolderIsClosed) {
-    const std::string path = stage_encoder("/no/such/program/folder");
-    ASSERT_FALSE(path.empty());
-    EXPECT_EQ(primitives::file_name_of(path), "60718243.exe");
-    const std::string folder = path.substr(0, path.size() - 13);
-    struct stat info {};
-    ASSERT_EQ(::stat(folder.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0077, 0u);
-    remove_staged_encoder(path);
-    EXPECT_FALSE(primitives::file_exists(folder));
+TEST(WriteNewFile, NeverWritesThroughAnExistingNameOrSymlink) {
+    TempDir dir;
+    const std::string target = dir.write("target", "keep");
+    ASSERT_EQ(::symlink(target.c_str(), dir.file("link").c_str()), 0);
+    EXPECT_FALSE(primitives::write_new_file(dir.file("link"), {1, 2, 3}, 0755));
+    EXPECT_FALSE(primitives::write_new_file(target, {1, 2, 3}, 0755));
+    EXPECT_EQ(read_whole(target), "keep");
+    EXPECT_TRUE(primitives::write_new_file(dir.file("new"), {1, 2, 3}, 0700));
+    EXPECT_EQ(primitives::file_size(dir.file("new")), 3);
+}
+
+TEST(OutputPlan, NumberedNamesGoBeforeTheExtension) {
+    EXPECT_EQ(numbered_name("01.mp3", 2), "01 (2).mp3");
+    EXPECT_EQ(numbered_name("a.b.mp3", 3), "a.b (3).mp3");
+    EXPECT_EQ(numbered_name("noext", 2), "noext (2)");
+    EXPECT_EQ(numbered_name(".mp3", 2), ".mp3 (2)");
+}
+
+TEST(OutputPlan, NeverChoosesASourceOrAnEarlierResult) {
+    TempDir a, b, out;
+    const std::string a_x = a.write("x.mp3", "A"), b_x = b.write("x.mp3", "B");
+    ASSERT_EQ(::symlink(b.path().c_str(), out.file("b-link").c_str()), 0);
+    OutputPlan plan({a_x, b_x, out.write("01 (2).mp3", "a source named like a number")});
+    // Into the folder of another row's source, even through a symlink.
+    EXPECT_TRUE(plan.choose(b.path() + "/", "x.mp3").same_as_source);
+    EXPECT_TRUE(plan.choose(out.file("b-link") + "/", "x.mp3").same_as_source);
+    const auto first = plan.choose(out.path() + "/", "01.mp3");
+    EXPECT_EQ(first.path, out.file("01.mp3"));
+    out.write("01.mp3", "result of row 1");
+    plan.record_written(first.path);
+    // "01 (2).mp3" is a queued source: the series goes on to (3).
+    EXPECT_EQ(plan.choose(out.path() + "/", "01.mp3").path, out.file("01 (3).mp3"));
+    // An older file that no row of this run wrote is replaced, as any output is.
+    out.write("02.mp3", "old");
+    EXPECT_EQ(plan.choose(out.path() + "//", "02.mp3").path, out.path() + "//02.mp3");
 }
 
 TEST(SameFile, ComparesDeviceAndInode) {

@@ -2,6 +2,9 @@
 #include "primitives/Profile.h"
 
 #include <cstdlib>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 using namespace primitives;
@@ -37,4 +40,61 @@ TEST(Profile, SettingsFileFollowsXdgConfigHome) {
     EXPECT_EQ(settings_file(), dir.path() + "/tunvask/tunvask.ini");
     EXPECT_TRUE(write_profile_value(settings_file(), "set", "sd", "1"));
     ::unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(Profile, NeverLosesWhatItCannotReadOrWouldBreak) {
+    TempDir dir;
+    // A settings "file" that cannot be read (here a folder, unreadable even for root).
+    ASSERT_EQ(::mkdir(dir.file("dir.ini").c_str(), 0700), 0);
+    EXPECT_FALSE(write_profile_value(dir.file("dir.ini"), "set", "kbps", "1"));
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.file("dir.ini").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+
+    const Text ini = dir.write("t.ini", "[set]\npath=/a/\n");
+    EXPECT_FALSE(write_profile_value(ini, "set", "path", "/x\n[set]\nkbps=9"));
+    EXPECT_FALSE(write_profile_value(ini, "set", "path", "/x\r"));
+    EXPECT_EQ(read_whole(ini), "[set]\npath=/a/\n");
+}
+
+TEST(Profile, ASymlinkedFileIsUpdatedWhereItPointsAndKeepsItsMode) {
+    TempDir dir;
+    const Text real = dir.write("real.ini", "[other]\nx=1\n");
+    ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
+    ASSERT_EQ(::symlink(real.c_str(), dir.file("link.ini").c_str()), 0);
+    EXPECT_TRUE(write_profile_value(dir.file("link.ini"), "set", "sd", "2"));
+    struct stat link {}, target {};
+    ASSERT_EQ(::lstat(dir.file("link.ini").c_str(), &link), 0);
+    EXPECT_TRUE(S_ISLNK(link.st_mode));
+    ASSERT_EQ(::stat(real.c_str(), &target), 0);
+    EXPECT_EQ(target.st_mode & 07777, 0640u);
+    EXPECT_EQ(read_whole(real), "[other]\nx=1\n[set]\nsd=2\n");
+}
+
+TEST(Profile, WritersInSeveralProcessesLoseNoKey) {
+    TempDir dir;
+    const Text ini = dir.file("shared.ini");
+    constexpr int kProcesses = 8, kKeys = 40;
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            bool ok = true;
+            for (int k = 0; k < kKeys; ++k)
+                ok = write_profile_value(ini, "p" + std::to_string(p), "k" + std::to_string(k), "v") && ok;
+            ::_exit(ok ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    int kept = 0;
+    for (int p = 0; p < kProcesses; ++p)
+        for (int k = 0; k < kKeys; ++k)
+            kept += read_profile_value(ini, "p" + std::to_string(p), "k" + std::to_string(k)) == "v";
+    EXPECT_EQ(kept, kProcesses * kKeys);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace shell {
+namespace convert {
 
 // Program-wide state of the conversion run: the stop request is set when the main
 // window goes and is tested before each row; it is never cleared.
@@ -8,4 +8,4 @@ struct RunContext {
     bool stop_request = false;
 };
 
-} // namespace shell
+} // namespace convert

@@ -1,0 +1,44 @@
+#include "convert/OutputPlan.h"
+
+namespace convert {
+
+using namespace primitives;
+
+Text numbered_name(const Text& file_name, int n) {
+    const auto dot = file_name.rfind('.');
+    const bool has_extension = dot != Text::npos && dot > 0;
+    const Text stem = has_extension ? file_name.substr(0, dot) : file_name;
+    const Text extension = has_extension ? file_name.substr(dot) : Text{};
+    return stem + " (" + to_text(n) + ")" + extension;
+}
+
+OutputPlan::OutputPlan(const std::vector<Text>& sources) {
+    for (const Text& source : sources) {
+        if (const auto id = file_id(source)) m_sources.insert(*id);
+    }
+}
+
+OutputPlan::Use OutputPlan::use_of(const Text& path) const {
+    const auto id = file_id(path);
+    if (!id) return Use::Free;
+    if (m_written.contains(*id)) return Use::Written;
+    return m_sources.contains(*id) ? Use::Source : Use::Free;
+}
+
+OutputPlan::Choice OutputPlan::choose(const Text& folder, const Text& file_name) const {
+    const Text plain = folder + file_name;
+    const Use use = use_of(plain);
+    if (use == Use::Source) return {{}, true};
+    if (use == Use::Free) return {plain, false};
+    // Numbered names that are sources are passed over as well: the series goes on.
+    for (int n = 2;; ++n) {
+        const Text candidate = folder + numbered_name(file_name, n);
+        if (use_of(candidate) == Use::Free) return {candidate, false};
+    }
+}
+
+void OutputPlan::record_written(const Text& path) {
+    if (const auto id = file_id(path)) m_written.insert(*id);
+}
+
+} // namespace convert

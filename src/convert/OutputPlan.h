@@ -1,0 +1,38 @@
+#pragma once
+
+#include "primitives/Files.h"
+
+#include <unordered_set>
+#include <vector>
+
+namespace convert {
+
+// Decides where each row of one run writes, so that no row destroys what the user
+// has: never onto a file that is the source of any row of the run, and never onto
+// the result of an earlier row (rows from several album folders share names such
+// as "01.mp3"; the later one becomes "01 (2).mp3"). Files are told apart by device
+// and inode, so a symlink or another spelling of a folder changes nothing.
+class OutputPlan {
+public:
+    explicit OutputPlan(const std::vector<primitives::Text>& sources);
+
+    struct Choice {
+        primitives::Text path; // empty when the row must not be written
+        bool same_as_source = false;
+    };
+    Choice choose(const primitives::Text& folder, const primitives::Text& file_name) const;
+    // The row's result now sits at path: no later row may replace it.
+    void record_written(const primitives::Text& path);
+
+private:
+    enum class Use { Free, Source, Written };
+    Use use_of(const primitives::Text& path) const;
+
+    std::unordered_set<primitives::FileId, primitives::FileIdHash> m_sources;
+    std::unordered_set<primitives::FileId, primitives::FileIdHash> m_written;
+};
+
+// "name (n).ext": the name with its number before the last dot of the file name.
+primitives::Text numbered_name(const primitives::Text& file_name, int n);
+
+} // namespace convert

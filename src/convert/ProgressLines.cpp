@@ -1,0 +1,57 @@
+#include "convert/ProgressLines.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace convert {
+
+using namespace primitives;
+
+namespace {
+
+const Text kPrefix = "Completion:";
+const Text kFailurePrefix = "tvenc: ";
+// A child that never ends a line must not make the run hold its output forever.
+constexpr std::size_t kLongestLine = 4096;
+
+bool starts_with(const Text& text, const Text& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
+
+} // namespace
+
+std::optional<ProgressUpdate> ProgressLines::feed(const Text& piece) {
+    std::optional<ProgressUpdate> newest;
+    for (char c : piece) {
+        if (c != '\r' && c != '\n') {
+            if (m_partial.size() < kLongestLine) m_partial.push_back(c);
+            continue;
+        }
+        if (auto update = take_line(m_partial)) newest = update;
+        m_partial.clear();
+    }
+    return newest;
+}
+
+std::optional<ProgressUpdate> ProgressLines::finish() {
+    auto update = take_line(m_partial);
+    m_partial.clear();
+    return update;
+}
+
+std::optional<ProgressUpdate> ProgressLines::take_line(const Text& line) {
+    if (starts_with(line, kFailurePrefix)) m_failure = line;
+    if (!starts_with(line, kPrefix)) return std::nullopt;
+    const auto percent = line.find('%', kPrefix.size());
+    if (percent == Text::npos) return std::nullopt;
+    double value = to_number(line.substr(kPrefix.size(), percent - kPrefix.size()));
+    // Held to the bar's range before any conversion to int.
+    value = std::isnan(value) ? 0.0 : std::clamp(value, 0.0, 100.0);
+    return ProgressUpdate{static_cast<int>(value), to_text(round_to(value)) + "%"};
+}
+
+Text ratio_text(std::int64_t output_size, std::int64_t source_size) {
+    if (source_size <= 0) return "0%";
+    const double ratio = static_cast<double>(output_size) / static_cast<double>(source_size) * 100.0;
+    return to_text(integer_part(ratio)) + "%";
+}
+
+} // namespace convert

@@ -1,0 +1,139 @@
+#include "primitives/ChildProcess.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace primitives {
+
+namespace {
+
+constexpr int kReapIntervalMs = 10;
+
+// The child starts with every signal at its default and none blocked, whatever this
+// process has set up for itself.
+class SpawnSetup {
+public:
+    SpawnSetup(int pipe_read, int pipe_write) {
+        posix_spawn_file_actions_init(&m_actions);
+        posix_spawn_file_actions_addopen(&m_actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&m_actions, pipe_write, STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&m_actions, pipe_write, STDERR_FILENO);
+        posix_spawn_file_actions_addclose(&m_actions, pipe_read);
+        posix_spawnattr_init(&m_attributes);
+        sigset_t all, none;
+        sigfillset(&all);
+        sigemptyset(&none);
+        posix_spawnattr_setsigdefault(&m_attributes, &all);
+        posix_spawnattr_setsigmask(&m_attributes, &none);
+        posix_spawnattr_setflags(&m_attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    }
+    ~SpawnSetup() {
+        posix_spawn_file_actions_destroy(&m_actions);
+        posix_spawnattr_destroy(&m_attributes);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    pid_t spawn(const std::vector<Text>& argv) {
+        std::vector<char*> pointers;
+        for (const Text& argument : argv) pointers.push_back(const_cast<char*>(argument.c_str()));
+        pointers.push_back(nullptr);
+        pid_t pid = -1;
+        if (posix_spawn(&pid, pointers[0], &m_actions, &m_attributes, pointers.data(), environ) != 0) return -1;
+        return pid;
+    }
+
+private:
+    posix_spawn_file_actions_t m_actions;
+    posix_spawnattr_t m_attributes;
+};
+
+} // namespace
+
+ChildProcess::ChildProcess(QObject* parent) : QObject(parent) {
+    m_reaper.setInterval(kReapIntervalMs);
+    connect(&m_reaper, &QTimer::timeout, this, &ChildProcess::reap);
+}
+
+ChildProcess::~ChildProcess() {
+    close_pipe();
+    if (m_pid > 0) {
+        int status = 0;
+        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+}
+
+bool ChildProcess::start(const std::vector<Text>& argv) {
+    if (argv.empty() || m_pid > 0) return false;
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) return false;
+    m_pid = SpawnSetup(ends[0], ends[1]).spawn(argv);
+    ::close(ends[1]);
+    if (m_pid <= 0) {
+        ::close(ends[0]);
+        m_pid = -1;
+        return false;
+    }
+    m_pipe = ends[0];
+    ::fcntl(m_pipe, F_SETFL, ::fcntl(m_pipe, F_GETFL) | O_NONBLOCK);
+    m_notifier = new QSocketNotifier(m_pipe, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &ChildProcess::output_ready);
+    return true;
+}
+
+void ChildProcess::output_ready() {
+    emit ready_read();
+    // A reader that took less than all leaves the rest for the next notification.
+}
+
+Text ChildProcess::read(std::size_t max) {
+    if (m_pipe < 0 || max == 0) return {};
+    Text piece(max, '\0');
+    ssize_t got = -1;
+    do {
+        got = ::read(m_pipe, piece.data(), max);
+    } while (got < 0 && errno == EINTR);
+    if (got > 0) {
+        piece.resize(static_cast<std::size_t>(got));
+        return piece;
+    }
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return {};
+    // End of output (or a broken pipe): the child is ending; learn how, without waiting here.
+    close_pipe();
+    m_pipe_ended = true;
+    QTimer::singleShot(0, this, &ChildProcess::reap);
+    return {};
+}
+
+void ChildProcess::close_pipe() {
+    if (m_notifier) {
+        m_notifier->setEnabled(false);
+        // read() may run inside the notifier's own signal.
+        m_notifier->deleteLater();
+    }
+    if (m_pipe >= 0) ::close(m_pipe);
+    m_pipe = -1;
+}
+
+void ChildProcess::reap() {
+    if (m_pid <= 0 || !m_pipe_ended) return;
+    int status = 0;
+    const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
+    if (done == 0) {
+        if (!m_reaper.isActive()) m_reaper.start();
+        return;
+    }
+    m_reaper.stop();
+    m_pid = -1;
+    const bool crashed = done < 0 || !WIFEXITED(status);
+    emit finished(crashed ? -1 : WEXITSTATUS(status), crashed);
+}
+
+} // namespace primitives

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "primitives/Text.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <sys/types.h>
+#include <vector>
+
+namespace primitives {
+
+// One child program whose standard output and standard error share one pipe,
+// started from an argument vector of bytes: paths reach it exactly as the file
+// system holds them, whatever their encoding. Reading never blocks the caller.
+class ChildProcess : public QObject {
+    Q_OBJECT
+public:
+    explicit ChildProcess(QObject* parent = nullptr);
+    // A child still running is waited for, never killed.
+    ~ChildProcess() override;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // argv[0] is the program's path. False when it could not be started.
+    bool start(const std::vector<Text>& argv);
+    // At most max bytes of what the child wrote; empty when nothing is waiting.
+    Text read(std::size_t max);
+
+signals:
+    void ready_read();
+    // After the last byte of output has been offered to read().
+    void finished(int exit_code, bool crashed);
+
+private:
+    void output_ready();
+    void close_pipe();
+    void reap();
+
+    pid_t m_pid = -1;
+    int m_pipe = -1;
+    bool m_pipe_ended = false;
+    QPointer<QSocketNotifier> m_notifier;
+    QTimer m_reaper;
+};
+
+} // namespace primitives

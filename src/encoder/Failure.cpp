@@ -5,12 +5,12 @@ namespace encoder {
 namespace {
 
 // A progress reader takes the figure after "n:" up to the next "%": a name that holds
-// both in that order has its "%" written as "%25", so no message looks like progress.
+// both in that order has its "%" written as "\x25", so no message looks like progress.
 std::string echoed(const std::string& file) {
     const auto marker = file.find("n:");
     if (marker == std::string::npos || file.find('%', marker) == std::string::npos) return file;
     std::string text;
-    for (char c : file) text += c == '%' ? std::string("%25") : std::string(1, c);
+    for (char c : file) text += c == '%' ? std::string("\\x25") : std::string(1, c);
     return text;
 }
 

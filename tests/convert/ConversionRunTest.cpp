@@ -9,11 +9,13 @@
 #include "tracks/TrackRows.h"
 
 #include <QAction>
+#include <QCryptographicHash>
 #include <QSignalSpy>
 #include <QtTest>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 
 using primitives::file_exists;
 using primitives::file_size;
@@ -52,6 +54,29 @@ int zombie_children() {
 }
 
 QString cell(QTableWidget* t, int row, int column) { return t->item(row, column) ? t->item(row, column)->text() : QString(); }
+QString tip(QTableWidget* t, int row, int column) { return t->item(row, column) ? t->item(row, column)->toolTip() : QString(); }
+
+// SHA-256 of every file in some folders, taken before a run: what the user had must
+// be there, byte for byte, after it, whether the run went well or not.
+class Fingerprints {
+public:
+    explicit Fingerprints(std::initializer_list<std::string> folders) {
+        for (const std::string& folder : folders)
+            for (const auto& e : std::filesystem::directory_iterator(folder))
+                if (e.is_regular_file()) m_sums[e.path().string()] = sum(e.path().string());
+    }
+    bool unchanged() const {
+        for (const auto& [path, digest] : m_sums)
+            if (sum(path) != digest) return qWarning("changed or gone: %s", path.c_str()), false;
+        return true;
+    }
+
+private:
+    static QByteArray sum(const std::string& path) {
+        return QCryptographicHash::hash(QByteArray::fromStdString(read_whole(path)), QCryptographicHash::Sha256);
+    }
+    std::map<std::string, QByteArray> m_sums;
+};
 
 } // namespace
 
@@ -67,6 +92,14 @@ private slots:
     void outputOntoTheSourceIsRefused();
     void missingSourceAndClosedFolderAreReportedAsFailures();
     void secondStartAndDeletedRowsAreHarmless();
+    void anotherRowsSourceIsNeverOverwritten();
+    void aFailedRowLeavesTheUsersFileOfThatName();
+    void sameNamedSourcesGetNumberedOutputs();
+    void anOutputFolderRemovedMidRowIsAFailure();
+    void aGbkNamedSourceConvertsUnderItsOwnName();
+    void theRatioIsOfTheSourceAsTheRowBegan();
+    void anErrorLineNeverMovesTheProgress();
+    void twoRunsAtOnceKeepTheirOwnEncoders();
 
 private:
     void start() { trigger(*m_session, "开始转换(&F5)"); }
@@ -201,6 +234,145 @@ void ConversionRunTest::secondStartAndDeletedRowsAreHarmless() {
     QCOMPARE(cell(table(), 1, tracks::RatioColumn), ratio_of(out.file("r2.mp3"), in.file("r2.mp3")));
     QVERIFY(!file_exists(out.file("r1.mp3")));
     QCOMPARE(m_script->messages.size(), std::size_t{1});
+}
+
+void ConversionRunTest::anotherRowsSourceIsNeverOverwritten() {
+    TempDir a, b;
+    const std::string b_x = make_mp3(b, "x.mp3"), a_x = make_mp3(a, "x.mp3");
+    const Fingerprints before{a.path(), b.path()};
+    tracks::fill_row(m_session->controls, b_x);
+    tracks::fill_row(m_session->controls, a_x);
+    set_folder(b.path() + "/");
+    start();
+    QVERIFY(wait_for_run());
+    QVERIFY(before.unchanged());
+    QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("与源文件相同"));
+    QCOMPARE(cell(table(), 1, tracks::RatioColumn), QStringLiteral("与源文件相同"));
+    QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 2 个文件失败!"));
+}
+
+void ConversionRunTest::aFailedRowLeavesTheUsersFileOfThatName() {
+    TempDir in, out;
+    out.write("bad.mp3", "the user's own bad.mp3");
+    tracks::fill_row(m_session->controls, in.write("bad.mp3", std::string(3000, 'T')));
+    const Fingerprints before{in.path(), out.path()};
+    set_folder(out.path() + "/");
+    start();
+    QVERIFY(wait_for_run());
+    QVERIFY(before.unchanged());
+    QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("失败"));
+    QVERIFY2(tip(table(), 0, tracks::RatioColumn).startsWith("tvenc: "), qPrintable(tip(table(), 0, tracks::RatioColumn)));
+    QCOMPARE(std::distance(std::filesystem::directory_iterator(out.path()), {}), 1);
+}
+
+void ConversionRunTest::sameNamedSourcesGetNumberedOutputs() {
+    TempDir a, b, c, out;
+    const std::vector<std::string> sources{make_mp3(a, "01.mp3", 1.0), make_mp3(b, "01.mp3", 1.5),
+                                           make_mp3(c, "01.mp3", 2.0)};
+    out.write("01 (2).mp3", "an older file of that name");
+    for (const std::string& source : sources) tracks::fill_row(m_session->controls, source);
+    const Fingerprints before{a.path(), b.path(), c.path()};
+    set_folder(out.path() + "/");
+    start();
+    QVERIFY(wait_for_run());
+    QVERIFY(before.unchanged());
+    const std::vector<std::string> outputs{out.file("01.mp3"), out.file("01 (2).mp3"), out.file("01 (3).mp3")};
+    for (int row = 0; row < 3; ++row) {
+        // Each source has its own result, of its own length.
+        QCOMPARE(decode_mp3(outputs[row]).frames, std::int64_t(44100 * (1.0 + 0.5 * row)));
+        QCOMPARE(cell(table(), row, tracks::RatioColumn), ratio_of(outputs[row], sources[row]));
+        QCOMPARE(tip(table(), row, tracks::RatioColumn), QString::fromStdString(outputs[row]));
+    }
+    QCOMPARE(m_script->messages.at(0).text, std::string("恭喜,转换完成!"));
+}
+
+void ConversionRunTest::anOutputFolderRemovedMidRowIsAFailure() {
+    TempDir in, out;
+    tracks::fill_row(m_session->controls, make_mp3(in, "long.mp3", 20.0));
+    const std::string folder = out.file("gone");
+    std::filesystem::create_directory(folder);
+    set_folder(folder + "/");
+    connect(m_session->run.get(), &convert::ConversionRun::row_started, this, [&] {
+        std::error_code error;
+        for (int i = 0; i < 100 && std::filesystem::exists(folder); ++i) std::filesystem::remove_all(folder, error);
+    });
+    start();
+    QVERIFY(wait_for_run());
+    QVERIFY(!std::filesystem::exists(folder));
+    QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("失败"));
+    QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 1 个文件失败!"));
+}
+
+void ConversionRunTest::aGbkNamedSourceConvertsUnderItsOwnName() {
+    TempDir in, out;
+    const std::string gbk_name = "\xD4\xC2\xC1\xC1.mp3"; // 月亮.mp3 as a Windows archive unpacks it
+    const std::string source = make_mp3(in, gbk_name);
+    QVERIFY(!source.empty());
+    // A decoy under the name that a lossy conversion of the GBK bytes would give.
+    in.write("\xEF\xBF\xBD\xEF\xBF\xBD.mp3", std::string(3000, 'D'));
+    tracks::fill_row(m_session->controls, source);
+    QCOMPARE(cell(table(), 0, tracks::PathColumn), QString::fromStdString(in.path()) + QStringLiteral("/月亮.mp3"));
+    set_folder(out.path() + "/");
+    start();
+    QVERIFY(wait_for_run());
+    QCOMPARE(decode_mp3(out.file(gbk_name)).frames, std::int64_t(88200));
+    QCOMPARE(cell(table(), 0, tracks::RatioColumn), ratio_of(out.file(gbk_name), source));
+    QCOMPARE(m_script->messages.at(0).text, std::string("恭喜,转换完成!"));
+}
+
+void ConversionRunTest::theRatioIsOfTheSourceAsTheRowBegan() {
+    TempDir in, out;
+    const std::string source = make_mp3(in, "s.mp3", 6.0);
+    const std::int64_t size = file_size(source);
+    tracks::fill_row(m_session->controls, source);
+    set_folder(out.path() + "/");
+    QTest::keyClick(table(), Qt::Key_F4);
+    bool replaced = false;
+    connect(m_session->controls.progress, &QProgressBar::valueChanged, this, [&](int value) {
+        if (value == 0 || replaced) return;
+        // Another, tiny file takes the source's name while the encoder reads the old one.
+        replaced = true;
+        in.write("tiny", "x");
+        std::filesystem::rename(in.file("tiny"), source);
+    });
+    start();
+    QVERIFY(wait_for_run());
+    QVERIFY(replaced);
+    const auto expected = static_cast<qint64>(std::floor(double(file_size(out.file("s.mp3"))) / double(size) * 100.0));
+    QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("%1%").arg(expected));
+}
+
+void ConversionRunTest::anErrorLineNeverMovesTheProgress() {
+    TempDir in, out;
+    tracks::fill_row(m_session->controls, in.write("Section: 57%.mp3", std::string(3000, 'T')));
+    set_folder(out.path() + "/");
+    start();
+    QVERIFY(wait_for_run());
+    QCOMPARE(m_session->controls.percent->text(), QStringLiteral("0%"));
+    QCOMPARE(m_session->controls.progress->value(), 0);
+}
+
+void ConversionRunTest::twoRunsAtOnceKeepTheirOwnEncoders() {
+    // A second program is a second session with its own run; both go at once.
+    TempDir in, out1, out2;
+    auto other = open_main_window();
+    const std::string a = make_mp3(in, "a.mp3", 3.0), b = make_mp3(in, "b.mp3", 3.0);
+    for (auto* session : {m_session.get(), other.get()}) {
+        tracks::fill_row(session->controls, a);
+        tracks::fill_row(session->controls, b);
+    }
+    set_folder(out1.path() + "/");
+    other->controls.folder->setPlainText(QString::fromStdString(out2.path() + "/"));
+    QSignalSpy first(m_session->run.get(), &convert::ConversionRun::finished);
+    QSignalSpy second(other->run.get(), &convert::ConversionRun::finished);
+    start();
+    trigger(*other, "开始转换(&F5)");
+    QVERIFY(first.count() == 1 || first.wait(60000));
+    QVERIFY(second.count() == 1 || second.wait(60000));
+    for (const std::string& folder : {out1.path(), out2.path()})
+        for (const char* name : {"a.mp3", "b.mp3"}) QCOMPARE(decode_mp3(folder + "/" + name).frames, std::int64_t(132300));
+    QCOMPARE(m_script->messages.at(0).text, std::string("恭喜,转换完成!"));
+    QCOMPARE(m_script->messages.at(1).text, std::string("恭喜,转换完成!"));
 }
 
 QTEST_MAIN(ConversionRunTest)

@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QtTest>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,6 +45,7 @@ private slots:
     void addItemFillsEveryCellAndAddsDuplicates();
     void batchAddTakesMp3FilesOfOneFolderOnly();
     void batchAddOnTheRootOfATreeUsesOneSlash();
+    void batchAddNeverWaitsOnAFifoAndShowsGbkNames();
     void emptyFolderAndCancelAddNothing();
     void deleteItemRemovesTheSelectedRowOnly();
     void clearAllAsksOnlyWhenThereAreRows();
@@ -95,6 +98,27 @@ void TrackCommandsTest::batchAddTakesMp3FilesOfOneFolderOnly() {
     trigger(*session, "批量添加(&M)");
     QCOMPARE(table->rowCount(), 4);
     QVERIFY(!table->item(3, 0)->text().contains(QStringLiteral("//")));
+}
+
+void TrackCommandsTest::batchAddNeverWaitsOnAFifoAndShowsGbkNames() {
+    DialogScript script;
+    TempDir dir;
+    QCOMPARE(::mkfifo(dir.file("pipe.mp3").c_str(), 0644), 0);
+    dir.write("\xD4\xC2\xC1\xC1.mp3", tagged_mp3("T", "", "")); // 月亮.mp3 in GBK bytes
+    dir.write("\xFF\xFE.mp3", "neither UTF-8 nor GBK");
+    auto session = open_main_window();
+    script.folders = {dir.path()};
+    ::alarm(30); // a read that waits for a FIFO writer would wait for ever: end the test instead
+    trigger(*session, "批量添加(&M)");
+    ::alarm(0);
+    const QString folder = QString::fromStdString(dir.path()) + "/";
+    QCOMPARE(paths(session->controls.tracks),
+             (QStringList{folder + "pipe.mp3", folder + "月亮.mp3", folder + QStringLiteral("\uFFFD\uFFFD.mp3")}));
+    QTableWidget* table = session->controls.tracks;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        if (table->item(r, 0)->text().endsWith(QStringLiteral("pipe.mp3"))) QCOMPARE(table->item(r, 1)->text(), QStringLiteral("0"));
+        if (table->item(r, 0)->text().endsWith(QStringLiteral("月亮.mp3"))) QCOMPARE(table->item(r, 3)->text(), QStringLiteral("T"));
+    }
 }
 
 void TrackCommandsTest::batchAddOnTheRootOfATreeUsesOneSlash() {

@@ -1,0 +1,123 @@
+#include "TempDir.h"
+#include "encoder/AudioFixtures.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <regex>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kTvenc = TVENC_PATH;
+
+struct Limits {
+    rlim_t file_size = RLIM_INFINITY; // a full disk, as the encoder meets it
+    bool reader_gone = false;         // output into a pipe nobody reads
+};
+
+// tvenc in a child with its limits; the exit status, or 128 + signal.
+int run_tvenc(const std::vector<std::string>& args, const Limits& limits) {
+    int ends[2];
+    if (::pipe(ends) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const rlimit size{limits.file_size, limits.file_size};
+        ::setrlimit(RLIMIT_FSIZE, &size);
+        std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
+        const int out = limits.reader_gone ? ends[1] : ::open("/dev/null", O_WRONLY);
+        ::dup2(out, 1);
+        ::dup2(out, 2);
+        std::vector<char*> argv{const_cast<char*>(kTvenc.c_str())};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(ends[0]);
+    ::close(ends[1]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Names of the folder's entries: a failed encode leaves no temporary file behind.
+std::vector<std::string> entries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class OutputSafety : public testing::Test {
+protected:
+    void SetUp() override {
+        write_wav(wav, 44100, 2, 44100 * 3);
+        not_audio = in.write("text.mp3", std::string(4000, 'T'));
+    }
+    TempDir in, out;
+    const std::string wav = in.file("tone.wav");
+    std::string not_audio;
+};
+
+} // namespace
+
+TEST_F(OutputSafety, AFailureLeavesWhateverWasAtTheOutputPath) {
+    const std::string mine = out.write("mine.mp3", "the user's own file");
+    ::chmod(mine.c_str(), 0444);
+    ASSERT_EQ(::mkdir(out.file("folder.mp3").c_str(), 0755), 0);
+    ASSERT_EQ(::mkfifo(out.file("fifo.mp3").c_str(), 0644), 0);
+    const auto before = entries(out.path());
+    EXPECT_EQ(run_tvenc({not_audio, mine}, {}), 3);
+    EXPECT_EQ(read_whole(mine), "the user's own file");
+    EXPECT_EQ(run_tvenc({wav, out.file("folder.mp3")}, {}), 4);
+    EXPECT_TRUE(fs::is_directory(out.file("folder.mp3")));
+    EXPECT_EQ(run_tvenc({not_audio, out.file("fifo.mp3")}, {}), 3);
+    EXPECT_TRUE(fs::is_fifo(out.file("fifo.mp3")));
+    EXPECT_EQ(entries(out.path()), before);
+}
+
+TEST_F(OutputSafety, AFullDiskLeavesTheOldFileAndNoPartOfTheNewOne) {
+    const std::string target = out.write("out.mp3", "older result");
+    const auto before = entries(out.path());
+    for (const char* threads : {"1", "2"}) {
+        EXPECT_EQ(run_tvenc({wav, target, "--threads", threads}, {.file_size = 20000}), 4) << threads;
+        EXPECT_EQ(read_whole(target), "older result");
+        EXPECT_EQ(entries(out.path()), before);
+    }
+}
+
+TEST_F(OutputSafety, AReaderThatWentAwayDoesNotCutTheOutputShort) {
+    const std::string target = out.file("out.mp3");
+    EXPECT_EQ(run_tvenc({wav, target}, {.reader_gone = true}), 0);
+    const Decoded d = decode_mp3(target);
+    EXPECT_FALSE(d.error);
+    EXPECT_EQ(d.frames, 44100 * 3);
+}
+
+TEST_F(OutputSafety, AResultReplacesTheOldFileKeepingItsModeAndSymlink) {
+    const std::string real = out.write("real.mp3", "old");
+    ::chmod(real.c_str(), 0640);
+    ASSERT_EQ(::symlink(real.c_str(), out.file("link.mp3").c_str()), 0);
+    ASSERT_EQ(run_tvenc({wav, out.file("link.mp3")}, {}), 0);
+    EXPECT_TRUE(fs::is_symlink(out.file("link.mp3")));
+    struct stat info {};
+    ASSERT_EQ(::stat(real.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(decode_mp3(real).frames, 44100 * 3);
+    EXPECT_EQ(entries(out.path()), (std::vector<std::string>{"link.mp3", "real.mp3"}));
+}
+
+TEST_F(OutputSafety, MessagesNeverLookLikeProgress) {
+    const std::string odd = in.write("Section: 50%.mp3", std::string(3000, 'x'));
+    const RunResult r = run_program({kTvenc, odd, out.file("Section: 50%.mp3")});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("tvenc: '"), std::string::npos);
+    EXPECT_FALSE(std::regex_search(r.err, std::regex("n:[^\\r\\n]*%"))) << r.err;
+}

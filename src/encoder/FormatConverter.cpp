@@ -2,6 +2,9 @@
 
 #include "encoder/Failure.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace encoder {
 
 FormatConverter::~FormatConverter() {
@@ -29,6 +32,8 @@ void FormatConverter::remix(const AudioBlock& block) {
         // More than two channels: keep the front pair.
         for (std::size_t f = 0; f < frames; ++f, src += in) dst[2 * f] = src[0], dst[2 * f + 1] = src[1];
     }
+    // LAME aborts on a NaN and misbehaves far outside its range; damaged sources give both.
+    for (float& sample : m_mixed) sample = std::isnan(sample) ? 0.0f : std::clamp(sample, -1.0f, 1.0f);
 }
 
 void FormatConverter::convert(const AudioBlock& block, std::vector<float>& out) {

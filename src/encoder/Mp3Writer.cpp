@@ -1,6 +1,10 @@
 #include "encoder/Mp3Writer.h"
 
 #include "encoder/Failure.h"
+#include "encoder/InfoFrame.h"
+#include "encoder/ReservoirPacker.h"
+
+#include <algorithm>
 
 #include <cerrno>
 #include <cstring>
@@ -27,20 +31,17 @@ lame_t new_lame(long in_rate, int channels, int bit_rate) {
 
 } // namespace
 
-lame_t make_lame(long rate, int channels, int bit_rate, bool info_frame) {
-    lame_t lame = new_lame(rate, channels, bit_rate);
-    lame_set_out_samplerate(lame, static_cast<int>(rate));
-    lame_set_bWriteVbrTag(lame, info_frame ? 1 : 0);
-    if (lame_init_params(lame) < 0) {
-        lame_close(lame);
-        return nullptr;
-    }
+LameHandle make_lame(long rate, int channels, int bit_rate, bool info_frame) {
+    LameHandle lame(new_lame(rate, channels, bit_rate));
+    lame_set_out_samplerate(lame.get(), static_cast<int>(rate));
+    lame_set_bWriteVbrTag(lame.get(), info_frame ? 1 : 0);
+    if (lame_init_params(lame.get()) < 0) return nullptr;
     return lame;
 }
 
 int encode_pcm(lame_t lame, int channels, const float* samples, std::size_t frames, std::vector<unsigned char>& out) {
     const int n = static_cast<int>(frames);
-    out.resize(frames * 5 / 4 + 7200);
+    out.resize(frames * 5 / 4 + kFlushBytes);
     const int size = static_cast<int>(out.size());
     return channels == 1 ? lame_encode_buffer_ieee_float(lame, samples, samples, n, out.data(), size)
                          : lame_encode_buffer_interleaved_ieee_float(lame, samples, n, out.data(), size);
@@ -56,15 +57,27 @@ OutputFormat choose_output_format(const EncoderSettings& settings) {
     return {rate, channels};
 }
 
+bool lame_reserves_info_frame(const OutputFormat& format, int bit_rate) {
+    const LameHandle probe = make_lame(format.rate, format.channels, bit_rate, true);
+    if (!probe) return false;
+    std::vector<float> silence(static_cast<std::size_t>(lame_get_framesize(probe.get()) * format.channels), 0.0f);
+    std::vector<unsigned char> bytes;
+    encode_pcm(probe.get(), format.channels, silence.data(), silence.size() / static_cast<std::size_t>(format.channels), bytes);
+    bytes.resize(kFlushBytes);
+    lame_encode_flush(probe.get(), bytes.data(), static_cast<int>(bytes.size()));
+    unsigned char tag[kLameTagBytes];
+    return lame_get_lametag_frame(probe.get(), tag, sizeof tag) > 0;
+}
+
 Mp3Writer::Mp3Writer(const std::string& path, const OutputFormat& format, int bit_rate)
-    : m_path(path), m_file(std::fopen(path.c_str(), "wb")), m_lame(nullptr), m_channels(format.channels) {
+    : m_path(path), m_file(std::fopen(path.c_str(), "wb")), m_channels(format.channels), m_kbps((bit_rate + 500) / 1000) {
     if (!m_file) fail(kFailOutput, path, std::strerror(errno));
     m_lame = make_lame(format.rate, format.channels, bit_rate, true);
     if (!m_lame) fail(kFailOutput, path, "LAME rejected the settings");
+    m_own_info = !lame_reserves_info_frame(format, bit_rate);
 }
 
 Mp3Writer::~Mp3Writer() {
-    if (m_lame) lame_close(m_lame);
     if (m_file) std::fclose(m_file);
 }
 
@@ -78,29 +91,55 @@ void Mp3Writer::write_leading(const std::vector<std::uint8_t>& tag) {
 }
 
 void Mp3Writer::encode(const float* samples, std::size_t frames) {
-    const int made = encode_pcm(m_lame, m_channels, samples, frames, m_buffer);
+    const int made = encode_pcm(m_lame.get(), m_channels, samples, frames, m_buffer);
     if (made < 0) fail(kFailOutput, m_path, "LAME failed to encode (code " + std::to_string(made) + ")");
-    write(m_buffer.data(), static_cast<std::size_t>(made));
+    m_samples += static_cast<std::int64_t>(frames);
+    write_audio(static_cast<std::size_t>(made));
+}
+
+void Mp3Writer::write_audio(std::size_t size) {
+    if (size == 0) return;
+    if (m_own_info && m_info.empty()) {
+        // Our Info frame takes the place LAME would have kept, in the first frame's format.
+        m_info = compact_info_frame(m_buffer.data(), m_kbps);
+        write(m_info.data(), m_info.size());
+    }
+    m_audio_bytes += size;
+    m_music_crc = crc16(m_buffer.data(), size, m_music_crc);
+    write(m_buffer.data(), size);
 }
 
 void Mp3Writer::finish(const std::vector<std::uint8_t>& trailer) {
-    m_buffer.resize(7200);
-    const int made = lame_encode_flush(m_lame, m_buffer.data(), static_cast<int>(m_buffer.size()));
+    m_buffer.resize(kFlushBytes);
+    const int made = lame_encode_flush(m_lame.get(), m_buffer.data(), static_cast<int>(m_buffer.size()));
     if (made < 0) fail(kFailOutput, m_path, "LAME failed to flush");
-    write(m_buffer.data(), static_cast<std::size_t>(made));
+    write_audio(static_cast<std::size_t>(made));
     write(trailer.data(), trailer.size());
-    // The Info frame LAME reserved at the start learns the frame count, delay and padding now.
-    unsigned char tag[2880];
-    const std::size_t tag_size = lame_get_lametag_frame(m_lame, tag, sizeof tag);
-    if (tag_size > 0 && tag_size <= sizeof tag) {
+    // The Info frame at the start learns the frame count, delay and padding now.
+    std::vector<std::uint8_t> tag(kLameTagBytes);
+    tag.resize(lame_get_lametag_frame(m_lame.get(), tag.data(), tag.size()));
+    if (tag.empty() && !m_info.empty()) {
+        tag = m_info;
+        complete_info_frame(tag, own_info_totals());
+    }
+    if (!tag.empty() && tag.size() <= kLameTagBytes) {
         if (std::fseek(m_file, m_audio_start, SEEK_SET) != 0) fail(kFailOutput, m_path, std::strerror(errno));
-        write(tag, tag_size);
+        write(tag.data(), tag.size());
     }
     const bool flushed = std::fflush(m_file) == 0;
     const int error = errno;
     const bool closed = std::fclose(m_file) == 0;
     m_file = nullptr;
     if (!flushed || !closed) fail(kFailOutput, m_path, std::strerror(error));
+}
+
+StreamTotals Mp3Writer::own_info_totals() const {
+    lame_t lame = m_lame.get();
+    const auto frames = static_cast<std::int64_t>(lame_get_frameNum(lame));
+    const int delay = lame_get_encoder_delay(lame);
+    const auto padding = frames * lame_get_framesize(lame) - delay - m_samples;
+    return {static_cast<std::uint32_t>(frames), nullptr, m_audio_bytes, delay,
+            static_cast<int>(std::clamp<std::int64_t>(padding, 0, 4095)), m_music_crc};
 }
 
 void Mp3Writer::abandon() {

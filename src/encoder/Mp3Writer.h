@@ -3,10 +3,18 @@
 #include <cstdint>
 #include <cstdio>
 #include <lame/lame.h>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace encoder {
+
+struct StreamTotals;
+
+// Room for what lame_encode_flush() may still give out (LAME asks for 7200 bytes).
+constexpr std::size_t kFlushBytes = 7200;
+// Room for the largest Info frame LAME makes: one frame at 320 kbps and 8 kHz.
+constexpr std::size_t kLameTagBytes = 2880;
 
 struct EncoderSettings {
     long in_rate;     // rate of the source's first audio
@@ -22,8 +30,15 @@ struct OutputFormat {
 };
 OutputFormat choose_output_format(const EncoderSettings& settings);
 
-// A LAME encoder for audio already at its output rate and channel count.
-lame_t make_lame(long rate, int channels, int bit_rate, bool info_frame);
+struct LameCloser {
+    void operator()(lame_global_flags* lame) const { lame_close(lame); }
+};
+// A LAME encoder that is closed on every path, failures included.
+using LameHandle = std::unique_ptr<lame_global_flags, LameCloser>;
+
+// A LAME encoder for audio already at its output rate and channel count; null when
+// LAME rejects the settings.
+LameHandle make_lame(long rate, int channels, int bit_rate, bool info_frame);
 // Encodes interleaved float frames; returns the bytes made, negative on failure.
 int encode_pcm(lame_t lame, int channels, const float* samples, std::size_t frames, std::vector<unsigned char>& out);
 
@@ -45,13 +60,22 @@ public:
 
 private:
     void write(const unsigned char* data, std::size_t size);
+    // Writes the first size bytes LAME made into m_buffer.
+    void write_audio(std::size_t size);
+    StreamTotals own_info_totals() const;
 
     std::string m_path;
     std::FILE* m_file;
-    lame_t m_lame;
+    LameHandle m_lame;
     int m_channels;
+    int m_kbps;
     long m_audio_start = 0;
     std::vector<unsigned char> m_buffer;
+    bool m_own_info = false;           // LAME keeps no place for an Info frame at this rate
+    std::vector<std::uint8_t> m_info;  // our own Info frame, once the first frame is known
+    std::int64_t m_samples = 0;        // per channel, given to LAME
+    std::uint64_t m_audio_bytes = 0;
+    std::uint16_t m_music_crc = 0;
 };
 
 } // namespace encoder

@@ -44,7 +44,6 @@ MpegSource::~MpegSource() {
 bool MpegSource::probe(bool scan) {
     int encoding = 0;
     if (mpg123_getformat(m_handle, &m_rate, &m_channels, &encoding) != MPG123_OK) return false;
-    m_pending_format = true;
     mpg123_frameinfo2 info{};
     mpg123_info2(m_handle, &info);
     m_facts.mpeg = true;
@@ -76,6 +75,9 @@ bool MpegSource::read(AudioBlock& block) {
         if (m_done) return false;
         std::size_t bytes = 0;
         const int rc = mpg123_read(m_handle, block.samples.data(), kBlockBytes, &bytes);
+        // Bytes that come with MPG123_NEW_FORMAT were decoded in the format before it.
+        block.rate = m_rate;
+        block.channels = m_channels;
         if (rc == MPG123_NEW_FORMAT) {
             int encoding = 0;
             mpg123_getformat(m_handle, &m_rate, &m_channels, &encoding);
@@ -86,8 +88,6 @@ bool MpegSource::read(AudioBlock& block) {
             fail(kFailInput, m_path, std::string("decoding stopped: ") + mpg123_plain_strerror(rc));
         }
         if (bytes == 0) continue;
-        block.rate = m_rate;
-        block.channels = m_channels;
         block.samples.resize(bytes / sizeof(float));
         return true;
     }

@@ -16,6 +16,8 @@ public:
     // seeks and decodes needs neither).
     static std::unique_ptr<MpegSource> open(const std::string& path, bool mono = false, bool scan = true);
     ~MpegSource() override;
+    MpegSource(const MpegSource&) = delete;
+    MpegSource& operator=(const MpegSource&) = delete;
 
     const StreamFacts& facts() const override { return m_facts; }
     bool read(AudioBlock& block) override;
@@ -32,7 +34,6 @@ private:
     long m_rate = 0;
     int m_channels = 0;
     bool m_done = false;
-    bool m_pending_format = false;
 };
 
 } // namespace encoder

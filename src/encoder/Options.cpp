@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace encoder {
 
@@ -11,37 +12,60 @@ const char* const kUsage = "usage:  tvenc <.wav or .mp3 input file> <.mp3 file> 
                            "  -dm                    downmix stereo to mono\n"
                            "  --threads <count>      cores to use for one file (default: all)\n"
                            "  --report-joins         tell where the parts encoded on different cores meet\n"
-                           "  --help                 print this text\n";
+                           "  --help                 print this text\n"
+                           "  --version              print the name and version\n";
+const char* const kVersion = "tvenc " TUNVASK_VERSION "\n";
 
 namespace {
 
-int parse_bit_rate(const char* text) {
-    char* end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (end == text) return 128000;
-    return static_cast<int>(std::clamp<long>(value, 8000, 320000));
+constexpr long kLowestBitRate = 8000;
+constexpr long kHighestBitRate = 320000;
+constexpr long kMostThreads = 256;
+
+// A whole number in plain digits within the bounds; nothing else.
+std::optional<long> whole_number(const char* text, long lowest, long highest) {
+    const std::size_t length = std::strlen(text);
+    if (length == 0 || length > 9 || std::strspn(text, "0123456789") != length) return std::nullopt;
+    const long value = std::strtol(text, nullptr, 10);
+    if (value < lowest || value > highest) return std::nullopt;
+    return value;
+}
+
+bool is(const char* argument, const char* name) { return std::strcmp(argument, name) == 0; }
+
+bool parse_switches(int argc, char** argv, int first, Options& options) {
+    for (int i = first; i < argc; ++i) {
+        const bool has_value = i + 1 < argc;
+        if (is(argv[i], "-br")) {
+            const auto rate = has_value ? whole_number(argv[++i], kLowestBitRate, kHighestBitRate) : std::nullopt;
+            if (!rate) return false;
+            options.bit_rate = static_cast<int>(*rate);
+        } else if (is(argv[i], "--threads")) {
+            const auto count = has_value ? whole_number(argv[++i], 1, kMostThreads) : std::nullopt;
+            if (!count) return false;
+            options.threads = static_cast<int>(*count);
+        } else {
+            options.downmix = options.downmix || is(argv[i], "-dm");
+            options.report_joins = options.report_joins || is(argv[i], "--report-joins");
+            options.help = options.help || is(argv[i], "--help");
+            options.version = options.version || is(argv[i], "--version");
+        }
+    }
+    return true;
 }
 
 } // namespace
 
 bool parse_options(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0) options.help = true;
+    // Alone, the first argument is a switch; otherwise the first two are the paths.
+    if (argc == 2) {
+        parse_switches(argc, argv, 1, options);
+        return false;
     }
     if (argc < 3) return false;
     options.input = argv[1];
     options.output = argv[2];
-    for (int i = 3; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-br") == 0 && i + 1 < argc)
-            options.bit_rate = parse_bit_rate(argv[++i]);
-        else if (std::strcmp(argv[i], "-dm") == 0)
-            options.downmix = true;
-        else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc)
-            options.threads = std::max(1, std::atoi(argv[++i]));
-        else if (std::strcmp(argv[i], "--report-joins") == 0)
-            options.report_joins = true;
-    }
-    return true;
+    return parse_switches(argc, argv, 3, options);
 }
 
 } // namespace encoder

@@ -12,12 +12,15 @@ struct Options {
     int threads = 0; // 0: every online core
     bool report_joins = false;
     bool help = false;
+    bool version = false;
 };
 
 // The input and output paths come first, then switches; unknown arguments (the "on" after "-dm"
-// included) are ignored. False when the two paths are missing.
+// included) are ignored. "--help" and "--version" count where a switch may stand, or alone.
+// False when the two paths are missing or a switch's value is not one it takes.
 bool parse_options(int argc, char** argv, Options& options);
 
 extern const char* const kUsage;
+extern const char* const kVersion;
 
 } // namespace encoder

@@ -17,6 +17,7 @@
 #include <deque>
 #include <numeric>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 namespace encoder {
@@ -45,6 +46,7 @@ struct WorkerResult {
     int delay = 0;
     std::int64_t fed = 0;  // output samples given to LAME
     bool format_changed = false;
+    bool not_started = false; // no thread could be had for it
     std::optional<Failure> failure;
 };
 
@@ -91,7 +93,8 @@ private:
         auto source = open_for_worker(m_job);
         const std::int64_t start = m_segment.first_frame * m_grid.frame;
         if (!source || !source->seek(m_grid.to_input(start))) fail(kFailInput, m_job.options.input, "cannot seek");
-        lame_t lame = make_lame(m_job.format.rate, m_job.format.channels, m_job.options.bit_rate, m_segment.info_frame);
+        const LameHandle handle = make_lame(m_job.format.rate, m_job.format.channels, m_job.options.bit_rate, m_segment.info_frame);
+        lame_t lame = handle.get();
         if (!lame) fail(kFailOutput, m_job.options.output, "LAME rejected the settings");
         FormatConverter converter(m_job.format.rate, m_job.format.channels);
         AudioBlock block;
@@ -118,14 +121,13 @@ private:
             write(r, bytes, made);
             r.fed += frames;
         }
-        bytes.resize(7200);
+        bytes.resize(kFlushBytes);
         write(r, bytes, lame_encode_flush(lame, bytes.data(), static_cast<int>(bytes.size())));
         r.delay = lame_get_encoder_delay(lame);
         if (m_segment.info_frame) {
-            r.info.resize(2880);
+            r.info.resize(kLameTagBytes);
             r.info.resize(lame_get_lametag_frame(lame, r.info.data(), r.info.size()));
         }
-        lame_close(lame);
     }
 
     void write(WorkerResult& r, const std::vector<unsigned char>& bytes, int made) {
@@ -314,20 +316,31 @@ std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, 
     for (std::size_t i = 0; i < plan.segments.size(); ++i) {
         const std::int64_t nominal_start = i == 0 ? 0 : plan.joins[i - 1] * grid.frame;
         const std::int64_t nominal_end = i + 1 < plan.segments.size() ? plan.joins[i] * grid.frame : -1;
-        threads.emplace_back([&, i, nominal_start, nominal_end] {
-            Worker(job, grid, plan.segments[i], nominal_start, nominal_end, progress_frames).run(results[i]);
-        });
+        try {
+            threads.emplace_back([&, i, nominal_start, nominal_end] {
+                Worker(job, grid, plan.segments[i], nominal_start, nominal_end, progress_frames).run(results[i]);
+            });
+        } catch (const std::system_error&) {
+            // Out of threads or memory for a stack: the file goes to one core instead.
+            results[i].not_started = true;
+            break;
+        }
     }
     std::atomic<bool> done{false};
-    std::thread reporter([&] {
-        while (!done) {
-            progress.set(progress_frames);
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    });
+    std::optional<std::thread> reporter;
+    try {
+        reporter.emplace([&] {
+            while (!done) {
+                progress.set(progress_frames);
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+    } catch (const std::system_error&) {
+        // Without its reporter the parallel encode only shows no figures until done.
+    }
     for (std::thread& t : threads) t.join();
     done = true;
-    reporter.join();
+    if (reporter) reporter->join();
     return results;
 }
 
@@ -338,12 +351,20 @@ void close_streams(std::vector<WorkerResult>& results) {
     }
 }
 
+// Our own Info frame, where LAME's did not fit, in the format of the first frame.
+std::vector<std::uint8_t> own_info_frame(std::FILE* stream, const ParallelJob& job) {
+    std::uint8_t head[4];
+    const bool read = std::fread(head, 1, sizeof head, stream) == sizeof head;
+    std::rewind(stream);
+    return read ? compact_info_frame(head, (job.options.bit_rate + 500) / 1000) : std::vector<std::uint8_t>{};
+}
+
 // Writes tags, Info frame and the joined frames; false when no join fits.
 bool write_joined(const ParallelJob& job, const Grid& grid, const Plan& plan, std::vector<WorkerResult>& results,
                   std::FILE* out) {
     const std::string& path = job.options.output;
     write_all(out, path, job.tags.leading);
-    std::vector<std::uint8_t> info = results[0].info;
+    std::vector<std::uint8_t> info = results[0].info.empty() ? own_info_frame(results[0].stream, job) : results[0].info;
     write_all(out, path, info);
     Joiner joiner(out, results, plan.segments, plan.joins);
     if (!joiner.join()) return false;
@@ -353,7 +374,9 @@ bool write_joined(const ParallelJob& job, const Grid& grid, const Plan& plan, st
     const std::int64_t samples = plan.segments.back().first_frame * grid.frame + results.back().fed;
     const int delay = results[0].delay;
     const auto padding = static_cast<int>(static_cast<std::int64_t>(packer.frames()) * grid.frame - samples - delay);
-    complete_info_frame(info, {packer.frames(), &packer.frame_sizes(), delay, std::max(0, padding), packer.crc()});
+    const auto& sizes = packer.frame_sizes();
+    const std::uint64_t audio_bytes = std::accumulate(sizes.begin(), sizes.end(), std::uint64_t{0});
+    complete_info_frame(info, {packer.frames(), &sizes, audio_bytes, delay, std::max(0, padding), packer.crc()});
     if (job.options.report_joins) report_joins(joiner.chosen, grid.frame, delay);
     if (std::fseek(out, static_cast<long>(job.tags.leading.size()), SEEK_SET) != 0)
         fail(kFailOutput, path, std::strerror(errno));
@@ -369,10 +392,9 @@ bool encode_in_parallel(const ParallelJob& job) {
     const int count = segment_count(seconds, job.threads);
     if (count < 2) return false;
     Plan plan = plan_segments(job.facts.frames * job.format.rate / job.in_rate / grid.frame, count, grid);
-    Progress progress(job.facts.frames, job.in_rate);
-    std::vector<WorkerResult> results = run_workers(job, grid, plan, progress);
+    std::vector<WorkerResult> results = run_workers(job, grid, plan, job.progress);
     for (WorkerResult& r : results) {
-        if (r.failure || r.format_changed) {
+        if (r.failure || r.format_changed || r.not_started) {
             close_streams(results);
             if (r.failure) throw *r.failure;
             return false;
@@ -396,7 +418,7 @@ bool encode_in_parallel(const ParallelJob& job) {
         throw;
     }
     if (!joined) return false;
-    progress.done();
+    job.progress.done();
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "encoder/AudioSource.h"
 #include "encoder/Mp3Writer.h"
 #include "encoder/Options.h"
+#include "encoder/Progress.h"
 #include "encoder/Tags.h"
 
 namespace encoder {
@@ -20,6 +21,7 @@ struct ParallelJob {
     OutputFormat format;
     const SourceTags& tags;
     int threads;
+    Progress& progress;
 };
 
 bool encode_in_parallel(const ParallelJob& job);

@@ -15,8 +15,15 @@ void Progress::advance(std::int64_t frames) { set(m_frames + frames); }
 void Progress::set(std::int64_t frames) {
     m_frames = frames;
     if (m_total <= 0) return;
-    const auto thirds = static_cast<int>(std::min<std::int64_t>(m_frames * 300 / m_total, 299));
-    if (thirds != m_thirds) print(thirds, false);
+    const std::int64_t shown = m_offset + m_frames * (m_total - m_offset) / m_total;
+    const auto thirds = static_cast<int>(std::min<std::int64_t>(shown * 300 / m_total, 299));
+    if (thirds > m_thirds) print(thirds, false);
+}
+
+void Progress::continue_from_here() {
+    if (m_total <= 0) return;
+    m_offset = std::clamp<std::int64_t>(m_offset + m_frames * (m_total - m_offset) / m_total, 0, m_total);
+    m_frames = 0;
 }
 
 void Progress::done() { print(300, true); }

@@ -7,8 +7,8 @@ namespace encoder {
 
 // The progress line, printed whenever the completed share in thirds of a percent
 // changes: below 100.0 on stderr, the 100.0 line on stdout, then a line feed on
-// stderr. The reader of these lines looks for "n:" and "%", so nothing else that
-// tvenc prints may hold "n:".
+// stderr. The figure never goes back. The reader of these lines looks for "n:" and
+// "%", so nothing else that tvenc prints may hold "n:".
 class Progress {
 public:
     Progress(std::int64_t total_frames, long rate);
@@ -17,6 +17,9 @@ public:
     void advance(std::int64_t frames);
     // The same, from a count of all frames done so far.
     void set(std::int64_t frames);
+    // The count starts again from 0 (a second attempt at the same file): from now on
+    // the figure moves from where it stands to 100 over the whole count.
+    void continue_from_here();
     void done();
 
 private:
@@ -25,6 +28,7 @@ private:
     std::int64_t m_total;
     long m_rate;
     std::int64_t m_frames = 0;
+    std::int64_t m_offset = 0; // frames shown as done when the count started again
     int m_thirds = -1;
     std::chrono::steady_clock::time_point m_start;
 };

@@ -7,6 +7,11 @@ namespace encoder {
 namespace {
 
 constexpr sf_count_t kBlockFrames = 4096;
+// Beyond these the resampler's work and memory grow without bound, and no real
+// recording uses them.
+constexpr int kLowestRate = 1000;
+constexpr int kHighestRate = 768000;
+constexpr int kMostChannels = 8;
 
 } // namespace
 
@@ -15,9 +20,16 @@ std::unique_ptr<SndfileSource> SndfileSource::open(const std::string& path) {
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
     if (!file) return nullptr;
     const int major = info.format & SF_FORMAT_TYPEMASK;
-    if (major == SF_FORMAT_MPEG || info.channels < 1 || info.samplerate < 1) {
+    if (major == SF_FORMAT_MPEG) {
         sf_close(file);
         return nullptr;
+    }
+    if (info.samplerate < kLowestRate || info.samplerate > kHighestRate || info.channels < 1 ||
+        info.channels > kMostChannels) {
+        sf_close(file);
+        fail(kFailInput, path,
+             std::to_string(info.samplerate) + " Hz with " + std::to_string(info.channels) +
+                 " channels is not supported (1000 to 768000 Hz, 1 to 8 channels)");
     }
     return std::unique_ptr<SndfileSource>(new SndfileSource(file, info, path));
 }

@@ -10,9 +10,12 @@ namespace encoder {
 class SndfileSource : public AudioSource {
 public:
     // Null when libsndfile does not recognise the file, or when it is MPEG audio,
-    // which goes through libmpg123 for gapless decoding.
+    // which goes through libmpg123 for gapless decoding. Throws a Failure for a rate
+    // or channel count that no encoder can take.
     static std::unique_ptr<SndfileSource> open(const std::string& path);
     ~SndfileSource() override;
+    SndfileSource(const SndfileSource&) = delete;
+    SndfileSource& operator=(const SndfileSource&) = delete;
 
     const StreamFacts& facts() const override { return m_facts; }
     bool read(AudioBlock& block) override;

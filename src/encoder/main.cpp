@@ -68,13 +68,16 @@ void encode_file(const Options& options, AudioSource& source) {
     const OutputFormat format = choose_output_format({block.rate, block.channels, options.bit_rate, options.downmix});
     const SourceTags tags = read_tags(options.input);
     const int threads = options.threads > 0 ? options.threads : online_cores();
-    const ParallelJob job{options, source.facts(), block.rate, block.channels, format, tags, threads};
-    if (threads > 1 && encode_in_parallel(job)) return;
+    Progress progress(source.facts().frames, source.facts().rate);
+    const ParallelJob job{options, source.facts(), block.rate, block.channels, format, tags, threads, progress};
+    if (threads > 1) {
+        if (encode_in_parallel(job)) return;
+        progress.continue_from_here();
+    }
     Mp3Writer writer(options.output, format, options.bit_rate);
     try {
         writer.write_leading(tags.leading);
         FormatConverter converter(format.rate, format.channels);
-        Progress progress(source.facts().frames, source.facts().rate);
         std::vector<float> pcm;
         do {
             pcm.clear();
@@ -134,6 +137,10 @@ int main(int argc, char** argv) {
     const bool complete = parse_options(argc, argv, options);
     if (options.help) {
         std::fputs(kUsage, stdout);
+        return kSuccess;
+    }
+    if (options.version) {
+        std::fputs(kVersion, stdout);
         return kSuccess;
     }
     if (!complete) {

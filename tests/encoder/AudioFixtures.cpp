@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <fcntl.h>
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <mpg123.h>
 #include <spawn.h>
@@ -33,31 +35,58 @@ std::string frame(const std::string& id, const std::string& body) { return id + 
 
 } // namespace
 
-void write_wav(const std::string& path, long rate, int channels, long frames) {
+void write_wav_samples(const std::string& path, long rate, int channels, const std::vector<float>& samples,
+                       WavFormat format) {
+    const bool floats = format == WavFormat::Float32;
+    const unsigned bytes = floats ? 4 : 2;
     std::string data;
-    data.reserve(static_cast<std::size_t>(frames * channels * 2));
-    for (long i = 0; i < frames; ++i) {
-        const bool click = i % (rate / 2) < 8;
-        for (int c = 0; c < channels; ++c) {
-            const double f = c == 0 ? 440.0 : 660.0;
-            double v = 0.4 * std::sin(2 * M_PI * f * static_cast<double>(i) / static_cast<double>(rate));
-            if (click) v = 0.9;
-            put16(data, static_cast<unsigned>(static_cast<int>(v * 32767) & 0xFFFF));
+    data.reserve(samples.size() * bytes);
+    for (float v : samples) {
+        if (floats) {
+            std::uint32_t bits = 0;
+            std::memcpy(&bits, &v, 4);
+            put32(data, bits);
+        } else {
+            put16(data, static_cast<unsigned>(static_cast<int>(std::clamp(v, -1.0f, 1.0f) * 32767) & 0xFFFF));
         }
     }
     std::string wav = "RIFF";
     put32(wav, 36 + data.size());
     wav += "WAVEfmt ";
     put32(wav, 16);
-    put16(wav, 1);
+    put16(wav, floats ? 3 : 1);
     put16(wav, static_cast<unsigned>(channels));
     put32(wav, static_cast<unsigned long>(rate));
-    put32(wav, static_cast<unsigned long>(rate * channels * 2));
-    put16(wav, static_cast<unsigned>(channels * 2));
-    put16(wav, 16);
+    put32(wav, static_cast<unsigned long>(rate * channels * bytes));
+    put16(wav, static_cast<unsigned>(channels) * bytes);
+    put16(wav, bytes * 8);
     wav += "data";
     put32(wav, data.size());
     std::ofstream(path, std::ios::binary) << wav << data;
+}
+
+void write_wav(const std::string& path, long rate, int channels, long frames) {
+    std::vector<float> samples;
+    samples.reserve(static_cast<std::size_t>(frames * channels));
+    for (long i = 0; i < frames; ++i) {
+        const bool click = i % (rate / 2) < 8;
+        for (int c = 0; c < channels; ++c) {
+            const double f = c == 0 ? 440.0 : 660.0;
+            const double v = 0.4 * std::sin(2 * M_PI * f * static_cast<double>(i) / static_cast<double>(rate));
+            samples.push_back(click ? 0.9f : static_cast<float>(v));
+        }
+    }
+    write_wav_samples(path, rate, channels, samples, WavFormat::Pcm16);
+}
+
+void write_tone_wav(const std::string& path, long rate, int channels, long frames, double hz) {
+    std::vector<float> samples;
+    samples.reserve(static_cast<std::size_t>(frames * channels));
+    for (long i = 0; i < frames; ++i) {
+        const auto v = static_cast<float>(0.4 * std::sin(2 * M_PI * hz * static_cast<double>(i) / static_cast<double>(rate)));
+        for (int c = 0; c < channels; ++c) samples.push_back(v);
+    }
+    write_wav_samples(path, rate, channels, samples, WavFormat::Pcm16);
 }
 
 std::string id3v2_tag_with_picture() {

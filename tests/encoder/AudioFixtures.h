@@ -7,6 +7,12 @@
 // 16-bit PCM WAV of a tone per channel (440 Hz left, 660 Hz right), with a click
 // every half second so short blocks get exercised too.
 void write_wav(const std::string& path, long rate, int channels, long frames);
+// A pure sine, the same on every channel.
+void write_tone_wav(const std::string& path, long rate, int channels, long frames, double hz);
+// Interleaved samples as they are (NaN and out-of-range values included in floats).
+enum class WavFormat { Pcm16, Float32 };
+void write_wav_samples(const std::string& path, long rate, int channels, const std::vector<float>& samples,
+                       WavFormat format);
 
 // An ID3v2.3 tag with a title and an attached picture; an ID3v1 trailer.
 std::string id3v2_tag_with_picture();

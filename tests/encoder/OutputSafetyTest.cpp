@@ -20,6 +20,8 @@ const std::string kTvenc = TVENC_PATH;
 struct Limits {
     rlim_t file_size = RLIM_INFINITY; // a full disk, as the encoder meets it
     bool reader_gone = false;         // output into a pipe nobody reads
+    rlim_t thread_stack = 0;          // with address_space: no thread can get a stack
+    rlim_t address_space = RLIM_INFINITY;
 };
 
 // tvenc in a child with its limits; the exit status, or 128 + signal.
@@ -30,6 +32,11 @@ int run_tvenc(const std::vector<std::string>& args, const Limits& limits) {
     if (pid == 0) {
         const rlimit size{limits.file_size, limits.file_size};
         ::setrlimit(RLIMIT_FSIZE, &size);
+        if (limits.thread_stack) {
+            const rlimit stack{limits.thread_stack, limits.thread_stack}, space{limits.address_space, limits.address_space};
+            ::setrlimit(RLIMIT_STACK, &stack);
+            ::setrlimit(RLIMIT_AS, &space);
+        }
         std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
         const int out = limits.reader_gone ? ends[1] : ::open("/dev/null", O_WRONLY);
         ::dup2(out, 1);
@@ -120,4 +127,13 @@ TEST_F(OutputSafety, MessagesNeverLookLikeProgress) {
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.err.find("tvenc: '"), std::string::npos);
     EXPECT_FALSE(std::regex_search(r.err, std::regex("n:[^\\r\\n]*%"))) << r.err;
+}
+
+TEST(ThreadsThatCannotStart, LeaveTheFileToOneCore) {
+    TempDir dir;
+    write_wav(dir.file("long.wav"), 44100, 2, 44100 * 44);
+    // Each thread asks for a 1 GB stack inside a 400 MB address space.
+    const Limits starved{.thread_stack = rlim_t{1} << 30, .address_space = rlim_t{400} << 20};
+    EXPECT_EQ(run_tvenc({dir.file("long.wav"), dir.file("out.mp3"), "--threads", "2"}, starved), 0);
+    EXPECT_EQ(decode_mp3(dir.file("out.mp3")).frames, 44100 * 44);
 }

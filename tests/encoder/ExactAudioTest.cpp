@@ -1,0 +1,223 @@
+#include "TempDir.h"
+#include "encoder/AudioFixtures.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <limits>
+#include <regex>
+
+namespace {
+
+const std::string kTvenc = TVENC_PATH;
+constexpr long kRate = 44100;
+constexpr int kLongSeconds = 44; // long enough for two cores
+
+RunResult tvenc(std::vector<std::string> args) {
+    args.insert(args.begin(), kTvenc);
+    return run_program(args);
+}
+
+// The stream of an MP3 made by tvenc without its first frame, the Info frame.
+std::string frames_without_info(const std::string& mp3) {
+    const std::string bytes = read_whole(mp3);
+    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    static const int kKbps[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+    static const long kRates[] = {44100, 48000, 32000};
+    const int kbps = kKbps[b(2) >> 4];
+    const long rate = kRates[(b(2) >> 2) & 3];
+    const auto length = static_cast<std::size_t>(144000 * kbps / rate + ((b(2) >> 1) & 1));
+    return bytes.substr(length);
+}
+
+// Frequency of the first channel over a window, from its zero crossings.
+double frequency(const std::vector<float>& pcm, int channels, long rate, std::int64_t first, std::int64_t count) {
+    int crossings = 0;
+    for (std::int64_t i = first + 1; i < first + count; ++i) {
+        const float a = pcm[static_cast<std::size_t>((i - 1) * channels)], b = pcm[static_cast<std::size_t>(i * channels)];
+        crossings += (a < 0) != (b < 0);
+    }
+    return crossings / 2.0 * static_cast<double>(rate) / static_cast<double>(count);
+}
+
+// A window holding a quiet stretch (the gap where two encoded parts meet) says nothing of pitch.
+bool has_quiet_stretch(const std::vector<float>& pcm, int channels, long rate, std::int64_t first, std::int64_t count) {
+    const std::int64_t stretch = rate / 200;
+    for (std::int64_t s = first; s + stretch <= first + count; s += stretch) {
+        double sum = 0;
+        for (std::int64_t i = s; i < s + stretch; ++i) sum += std::pow(pcm[static_cast<std::size_t>(i * channels)], 2);
+        if (std::sqrt(sum / static_cast<double>(stretch)) < 0.15) return true; // the tone's is 0.28
+    }
+    return false;
+}
+
+std::vector<double> progress_figures(const std::string& output) {
+    std::vector<double> figures;
+    const std::regex line(R"(Completion: *([0-9.]+)%)");
+    for (auto it = std::sregex_iterator(output.begin(), output.end(), line); it != std::sregex_iterator(); ++it)
+        figures.push_back(std::stod((*it)[1]));
+    return figures;
+}
+
+struct Rate {
+    int kbps;
+    bool mono;
+};
+
+class Gapless : public testing::TestWithParam<Rate> {
+protected:
+    static void SetUpTestSuite() {
+        s_dir = new TempDir;
+        write_wav(s_dir->file("long.wav"), kRate, 2, kRate * kLongSeconds);
+    }
+    static void TearDownTestSuite() { delete s_dir; }
+    static TempDir* s_dir;
+};
+
+TempDir* Gapless::s_dir = nullptr;
+
+} // namespace
+
+TEST_P(Gapless, DecodesToExactlyTheInputsLengthOnOneCoreAndOnTwo) {
+    const Rate& r = GetParam();
+    for (const char* threads : {"1", "2"}) {
+        const std::string out = s_dir->file(std::to_string(r.kbps) + (r.mono ? "m-" : "s-") + threads + ".mp3");
+        std::vector<std::string> args{s_dir->file("long.wav"), out, "-br", std::to_string(r.kbps * 1000), "--threads", threads};
+        if (r.mono) args.push_back("-dm");
+        const RunResult run = tvenc(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const Decoded d = decode_mp3(out);
+        EXPECT_FALSE(d.error);
+        EXPECT_EQ(d.frames, kLongSeconds * d.rate) << d.rate << " Hz, " << threads << " thread(s)";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, Gapless,
+                         testing::Values(Rate{128, false}, Rate{112, false}, Rate{96, false}, Rate{64, false},
+                                         Rate{32, false}, Rate{16, false}, Rate{128, true}, Rate{112, true},
+                                         Rate{96, true}, Rate{64, true}, Rate{32, true}, Rate{16, true}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.kbps) + (info.param.mono ? "_mono" : "_stereo");
+                         });
+
+TEST(GaplessElsewhere, FfmpegAlsoDecodesTheSmallestFormatExactly) {
+    if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg not installed";
+    TempDir dir;
+    write_wav(dir.file("in.wav"), kRate, 2, kRate * 3);
+    ASSERT_EQ(tvenc({dir.file("in.wav"), dir.file("out.mp3"), "-br", "16000", "-dm"}).status, 0);
+    const std::string command = "ffmpeg -v error -i '" + dir.file("out.mp3") + "' -f s16le -ac 1 '" + dir.file("pcm") + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(std::filesystem::file_size(dir.file("pcm")), 3u * 16000 * 2);
+}
+
+TEST(FormatChanges, EveryPartKeepsItsPitchAndLengthAndProgressNeverGoesBack) {
+    TempDir dir;
+    struct Part {
+        long rate;
+        bool mono;
+    };
+    std::string stream;
+    double seconds = 0;
+    for (const Part& p : {Part{44100, false}, Part{48000, false}, Part{44100, true}, Part{44100, false}}) {
+        const std::string wav = dir.file("part.wav"), mp3 = dir.file("part.mp3");
+        write_tone_wav(wav, p.rate, 2, p.rate * 12, 440.0);
+        std::vector<std::string> args{wav, mp3, "-br", "128000"};
+        if (p.mono) args.push_back("-dm");
+        ASSERT_EQ(tvenc(args).status, 0);
+        stream += frames_without_info(mp3);
+    }
+    std::ofstream(dir.file("changes.mp3"), std::ios::binary) << stream;
+    seconds = decode_mp3(dir.file("changes.mp3")).seconds;
+    const RunResult run = tvenc({dir.file("changes.mp3"), dir.file("out.mp3"), "-br", "96000", "--threads", "2"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<double> figures = progress_figures(run.err + run.out);
+    for (std::size_t i = 1; i < figures.size(); ++i) ASSERT_GE(figures[i], figures[i - 1]) << "progress went back";
+
+    std::vector<float> pcm;
+    const Decoded d = decode_mp3(dir.file("out.mp3"), &pcm);
+    EXPECT_NEAR(static_cast<double>(d.frames), seconds * static_cast<double>(d.rate), 0.01 * d.rate);
+    const std::int64_t window = d.rate / 10;
+    int judged = 0;
+    for (std::int64_t first = window; first + 2 * window <= d.frames; first += window) {
+        if (has_quiet_stretch(pcm, d.channels, d.rate, first, window)) continue;
+        ++judged;
+        EXPECT_NEAR(frequency(pcm, d.channels, d.rate, first, window), 440.0, 12.0)
+            << "window at " << static_cast<double>(first) / static_cast<double>(d.rate) << " s";
+    }
+    EXPECT_GT(judged, 400);
+}
+
+TEST(DamagedSamples, NanInfinityAndHugeValuesEncodeWithoutAbort) {
+    TempDir dir;
+    std::vector<float> samples;
+    for (long i = 0; i < kRate * 2; ++i) {
+        const auto v = static_cast<float>(0.5 * std::sin(2 * M_PI * 440 * static_cast<double>(i) / kRate));
+        samples.push_back(i % 1000 == 0 ? std::numeric_limits<float>::quiet_NaN() : v);
+        samples.push_back(i % 1500 == 0 ? std::numeric_limits<float>::infinity() : i % 777 == 0 ? 1e30f : v);
+    }
+    write_wav_samples(dir.file("bad.wav"), kRate, 2, samples, WavFormat::Float32);
+    for (const char* mode : {"-br", "-dm"}) {
+        std::vector<std::string> args{dir.file("bad.wav"), dir.file("out.mp3"), "-br", "64000"};
+        if (std::string(mode) == "-dm") args.push_back("-dm");
+        const RunResult run = tvenc(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const Decoded d = decode_mp3(dir.file("out.mp3"));
+        EXPECT_FALSE(d.error);
+        EXPECT_EQ(d.frames, 2 * d.rate);
+    }
+}
+
+TEST(ImpossibleFormats, AreRefusedAtOnce) {
+    TempDir dir;
+    struct Case {
+        long rate;
+        int channels;
+    };
+    for (const Case& c : {Case{1, 2}, Case{2, 1}, Case{999, 1}, Case{800000, 1}, Case{8000, 9}}) {
+        write_wav_samples(dir.file("odd.wav"), c.rate, c.channels, std::vector<float>(4000, 0.25f), WavFormat::Pcm16);
+        const auto start = std::chrono::steady_clock::now();
+        const RunResult run = tvenc({dir.file("odd.wav"), dir.file("out.mp3")});
+        const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(run.status, 3) << c.rate << " Hz, " << c.channels << " channels";
+        EXPECT_NE(run.err.find("tvenc: "), std::string::npos);
+        EXPECT_LT(took, 5.0);
+        EXPECT_FALSE(std::filesystem::exists(dir.file("out.mp3")));
+    }
+    write_wav_samples(dir.file("edge.wav"), 1000, 1, std::vector<float>(4000, 0.25f), WavFormat::Pcm16);
+    EXPECT_EQ(tvenc({dir.file("edge.wav"), dir.file("out.mp3")}).status, 0);
+}
+
+TEST(CommandLine, BitRateIsAWholeNumberOfBitsPerSecondInRange) {
+    TempDir dir;
+    write_wav(dir.file("in.wav"), 8000, 1, 8000);
+    for (const char* bad : {"abc", "64", "64k", "1e5", "-5", "999999", "7999", "320001", "", "+64000", "64000.0"}) {
+        const RunResult run = tvenc({dir.file("in.wav"), dir.file("out.mp3"), "-br", bad});
+        EXPECT_EQ(run.status, 2) << '"' << bad << '"';
+        EXPECT_NE(run.err.find("usage:"), std::string::npos);
+        EXPECT_FALSE(std::filesystem::exists(dir.file("out.mp3"))) << bad;
+    }
+    EXPECT_EQ(tvenc({dir.file("in.wav"), dir.file("out.mp3"), "-br"}).status, 2);
+    EXPECT_EQ(tvenc({dir.file("in.wav"), dir.file("out.mp3"), "--threads", "0"}).status, 2);
+    for (const char* good : {"8000", "320000", "64000"}) {
+        EXPECT_EQ(tvenc({dir.file("in.wav"), dir.file(std::string(good) + ".mp3"), "-br", good, "-dm", "on"}).status, 0);
+    }
+    EXPECT_EQ(decode_mp3(dir.file("64000.mp3")).bit_rates.front(), 64);
+}
+
+TEST(CommandLine, SwitchesCountOnlyWhereASwitchMayStand) {
+    TempDir dir;
+    write_wav(dir.file("in.wav"), 8000, 1, 8000);
+    // "--help" in the place of the output is a file name, and the input is missing.
+    RunResult run = run_program({kTvenc, dir.file("-dm"), "--help"});
+    EXPECT_EQ(run.status, 3) << run.err;
+    run = tvenc({dir.file("in.wav"), dir.file("out.mp3"), "--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("usage:"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.mp3")));
+    run = run_program({kTvenc, "--version"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(std::regex_match(run.out, std::regex("tvenc [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << run.out;
+}

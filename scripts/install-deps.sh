@@ -1,20 +1,29 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need. Safe to run again:
-# it asks apt only for what is missing and is quiet when everything is there.
+# Installs the Debian packages the program needs, and with --tests what the tests
+# need too. Safe to run again: it asks apt only for what is missing and is quiet
+# when everything is there.
+#   --tests     libraries and tools of the test suite
+#   --package   what scripts/package.sh needs to build and check the .deb
+#   --extras    benchmarks and screenshots
 set -euo pipefail
 
 packages=(
   cmake g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   libmp3lame-dev libmpg123-dev libsndfile1-dev libsoxr-dev
-  googletest libgtest-dev
+  # chmcmd compiles the help file; its package depends on fpc-source (about 200 MB),
+  # and Debian has no lighter CHM compiler.
   fp-utils
   fonts-noto-cjk
+  xchm
 )
-# Benchmarks and screenshots want a few more tools; ask for them with --extras.
-if [[ "${1:-}" == "--extras" ]]; then
-  packages+=(lame ffmpeg xvfb x11-apps x11-utils openbox xdotool imagemagick time bc)
-fi
+for option in "$@"; do
+  case "$option" in
+    --tests) packages+=(googletest libgtest-dev libchm-bin desktop-file-utils appstream ffmpeg) ;;
+    --package) packages+=(dpkg-dev fakeroot lintian file) ;;
+    --extras) packages+=(lame ffmpeg xvfb x11-apps x11-utils openbox xdotool imagemagick time bc) ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

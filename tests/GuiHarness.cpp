@@ -23,7 +23,10 @@ DialogScript::DialogScript() : m_saved(primitives::dialog_hooks()) {
         folders.pop_front();
         return folder;
     };
-    hooks.open_document = [this](const std::string& path) { opened_documents.push_back(path); };
+    hooks.open_document = [this](const std::string& path) {
+        opened_documents.push_back(path);
+        return documents_open;
+    };
     hooks.choose_open_file = [this](const std::string&, const std::string& initial) {
         open_initials.push_back(initial);
         if (open_files.empty()) return std::string();

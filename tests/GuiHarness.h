@@ -22,6 +22,7 @@ public:
     };
     std::vector<Message> messages;
     std::vector<std::string> opened_documents;
+    bool documents_open = true;         // whether the desktop has a program for them
     std::deque<int> answers;            // message box answers; OK when empty
     std::deque<std::string> folders;    // choose_folder answers; cancel when empty
     std::deque<std::string> open_files; // file dialog answers; cancel when empty

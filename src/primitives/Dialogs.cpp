@@ -3,7 +3,13 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -38,6 +44,7 @@ Text show_folder_dialog(const Text& title, bool include_files) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::ShowDirsOnly, !include_files);
     dialog.setLabelText(QFileDialog::LookIn, to_qstring(title));
+    dialog.setDirectory(to_qstring(folder_dialog_start()));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     Text path = utf8(dialog.selectedFiles().constFirst());
     while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -59,7 +66,23 @@ Text show_open_dialog(const Text& filter, const Text& initial) {
     return utf8(dialog.selectedFiles().constFirst());
 }
 
-void open_with_desktop(const Text& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(to_qstring(path))); }
+// A viewer we know reads the file is asked first; else the desktop's handler for its
+// type, when it has one. QDesktopServices alone would report success whenever
+// xdg-open starts, even where xdg-open then finds nothing.
+bool open_with_desktop(const Text& path) {
+    const QString file = QFile::decodeName(QByteArray::fromStdString(path));
+    if (path.size() > 4 && path.compare(path.size() - 4, 4, ".chm") == 0) {
+        for (const char* viewer : {"xchm", "kchmviewer"}) {
+            const QString program = QStandardPaths::findExecutable(QString::fromLatin1(viewer));
+            if (!program.isEmpty() && QProcess::startDetached(program, {file})) return true;
+        }
+    }
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(file);
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), type.name()});
+    if (!query.waitForFinished(3000) || query.readAllStandardOutput().trimmed().isEmpty()) return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+}
 
 } // namespace
 
@@ -76,7 +99,13 @@ void process_events() { QCoreApplication::processEvents(QEventLoop::AllEvents); 
 
 Text choose_folder(const Text& title, bool include_files) { return dialog_hooks().choose_folder(title, include_files); }
 
-void open_document(const Text& path) { dialog_hooks().open_document(path); }
+bool open_document(const Text& path) { return dialog_hooks().open_document(path); }
+
+Text folder_dialog_start() {
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (!desktop.isEmpty() && QFileInfo(desktop).isDir()) return utf8(desktop);
+    return utf8(QDir::homePath());
+}
 
 Text choose_open_file(const Text& filter, const Text& initial) {
     return dialog_hooks().choose_open_file(filter, initial);

@@ -19,7 +19,10 @@ void process_events();
 // A folder chosen by the user, without a trailing "/" (except "/" itself);
 // empty when cancelled.
 Text choose_folder(const Text& title, bool include_files);
-void open_document(const Text& path);
+// Opens a document in the program the desktop has for it; false when there is none.
+bool open_document(const Text& path);
+// Where the folder browsers start: the desktop folder when there is one, else home.
+Text folder_dialog_start();
 // An existing file chosen in an open dialog with one filter ("MP3文件|*.mp3"),
 // pre-filled with initial; empty when cancelled.
 Text choose_open_file(const Text& filter, const Text& initial);
@@ -28,7 +31,7 @@ Text choose_open_file(const Text& filter, const Text& initial);
 struct DialogHooks {
     std::function<int(const Text&, int, const Text&)> message_box;
     std::function<Text(const Text&, bool)> choose_folder;
-    std::function<void(const Text&)> open_document;
+    std::function<bool(const Text&)> open_document;
     std::function<Text(const Text&, const Text&)> choose_open_file;
 };
 DialogHooks& dialog_hooks();

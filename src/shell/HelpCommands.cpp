@@ -16,12 +16,25 @@ namespace shell {
 
 using namespace primitives;
 
+namespace {
+
+// Beside the program in a build; in the data folder once installed.
+Text help_file_path() {
+    const Text beside = program_folder() + "/explain.chm";
+    if (file_exists(beside)) return beside;
+    const Text installed = program_folder() + "/" TUNVASK_DATA_FROM_BIN "/explain.chm";
+    return file_exists(installed) ? installed : Text{};
+}
+
+} // namespace
+
 void open_help_file() {
-    const Text path = program_folder() + "/explain.chm";
-    if (file_exists(path))
-        open_document(path);
-    else
+    const Text path = help_file_path();
+    if (path.empty())
         message_box("未找到文件!", kMessageOk, "错误");
+    else if (!open_document(path))
+        // A stock desktop has no CHM viewer: say so rather than do nothing.
+        message_box("无法打开帮助文件 explain.chm，请安装 CHM 阅读器（例如 xchm）。", kMessageOk, "错误");
 }
 
 void show_about_window() {

@@ -8,12 +8,40 @@
 #include "shell/Session.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace shell {
 
+bool install_qt_translation(QCoreApplication& app) {
+    auto* translator = new QTranslator(&app);
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (translator->load(QStringLiteral("qtbase_zh_CN"), folder) && QCoreApplication::installTranslator(translator))
+        return true;
+    std::fprintf(stderr, "tunvask: qtbase_zh_CN not found in %s; Qt's own texts stay English\n", qPrintable(folder));
+    delete translator;
+    return false;
+}
+
+bool display_available() {
+    const auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value;
+    };
+    return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
 int run_program(int argc, char** argv) {
+    if (!display_available()) {
+        // Qt would abort with a message of its own.
+        std::fputs("无法连接到图形界面 (no display)\n", stderr);
+        return 1;
+    }
     QApplication app(argc, argv);
+    install_qt_translation(app);
     QApplication::setApplicationName(QStringLiteral("Tunvask"));
     QApplication::setApplicationVersion(QStringLiteral(TUNVASK_VERSION));
     QApplication::setWindowIcon(application_icon());

@@ -1,8 +1,18 @@
 #pragma once
 
+class QCoreApplication;
+
 namespace shell {
 
 // Start-up to exit: the whole program behind main().
 int run_program(int argc, char** argv);
+
+// Qt's own texts (dialog buttons, the file dialog) in Simplified Chinese, whatever
+// the locale. False, with a line on stderr, when the catalogue is not installed.
+bool install_qt_translation(QCoreApplication& app);
+
+// Whether a window can be shown at all: a display to connect to, or a platform
+// chosen by QT_QPA_PLATFORM.
+bool display_available();
 
 } // namespace shell

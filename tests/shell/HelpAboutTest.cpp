@@ -9,12 +9,15 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
+#include <filesystem>
 
 class HelpAboutTest : public QObject {
     Q_OBJECT
 private slots:
     void helpReportsAMissingFile();
     void helpOpensTheFileBesideTheProgram();
+    void helpSaysWhenNoViewerCanOpenIt();
+    void helpIsFoundInTheInstalledDataFolder();
     void escapeClosesTheAboutWindowAndNotTheMainOne();
     void aboutWindowIsFreshEachTimeAndClosedByItsButton();
     void quitEndsTheLoopWithoutAQuestion();
@@ -41,6 +44,33 @@ void HelpAboutTest::helpOpensTheFileBesideTheProgram() {
     primitives::delete_file(help);
     QVERIFY(script.messages.empty());
     QCOMPARE(script.opened_documents, std::vector<std::string>{help});
+}
+
+void HelpAboutTest::helpSaysWhenNoViewerCanOpenIt() {
+    DialogScript script;
+    script.documents_open = false;
+    auto session = open_main_window();
+    const std::string help = primitives::program_folder() + "/explain.chm";
+    QVERIFY(primitives::write_file(help, primitives::Bytes{'x'}));
+    trigger(*session, "说明(&P)");
+    primitives::delete_file(help);
+    QCOMPARE(script.messages.size(), std::size_t{1});
+    QCOMPARE(script.messages[0].text, std::string("无法打开帮助文件 explain.chm，请安装 CHM 阅读器（例如 xchm）。"));
+    QCOMPARE(script.messages[0].caption, std::string("错误"));
+    QCOMPARE(script.messages[0].flags, 0);
+}
+
+void HelpAboutTest::helpIsFoundInTheInstalledDataFolder() {
+    // Installed, the program is in bin/ and its help in share/tunvask/.
+    DialogScript script;
+    auto session = open_main_window();
+    const std::string folder = primitives::program_folder() + "/../share/tunvask";
+    std::filesystem::create_directories(folder);
+    QVERIFY(primitives::write_file(folder + "/explain.chm", primitives::Bytes{'x'}));
+    trigger(*session, "说明(&P)");
+    std::filesystem::remove_all(primitives::program_folder() + "/../share");
+    QVERIFY(script.messages.empty());
+    QCOMPARE(script.opened_documents, std::vector<std::string>{folder + "/explain.chm"});
 }
 
 namespace {

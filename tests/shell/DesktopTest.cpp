@@ -1,0 +1,111 @@
+#include "GuiHarness.h"
+#include "TempDir.h"
+#include "encoder/AudioFixtures.h"
+#include "primitives/Dialogs.h"
+#include "primitives/Gbk.h"
+#include "shell/Startup.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QtTest>
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+bool have(const char* program) { return !QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty(); }
+
+// "&#35828;" and its kind back to the characters they stand for.
+QString decode_references(const QString& html) {
+    QString text = html;
+    static const QRegularExpression reference(QStringLiteral("&#(\\d+);"));
+    for (auto match = reference.match(text); match.hasMatch(); match = reference.match(text)) {
+        const char32_t code = match.captured(1).toUInt();
+        text.replace(match.capturedStart(), match.capturedLength(), QString::fromUcs4(&code, 1));
+    }
+    return text;
+}
+
+QString from_gbk(const std::string& bytes) {
+    const std::string utf8 = primitives::gbk_to_utf8(bytes);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+} // namespace
+
+class DesktopTest : public QObject {
+    Q_OBJECT
+private slots:
+    void helpFileReadsAsChineseInEveryViewer();
+    void qtOwnTextsAreChinese();
+    void folderBrowsersStartAtTheDesktop();
+    void desktopEntryAndMetainfoValidate();
+    void withoutADisplayTheProgramSaysSoAndEnds();
+};
+
+void DesktopTest::helpFileReadsAsChineseInEveryViewer() {
+    if (!have("extract_chmLib")) QSKIP("extract_chmLib (libchm-bin) not installed");
+    TempDir dir;
+    const std::string command = "extract_chmLib '" HELP_FILE_PATH "' '" + dir.file("chm") + "' >/dev/null";
+    QCOMPARE(std::system(command.c_str()), 0);
+    const std::string page = read_whole(dir.file("chm/index.html"));
+    // The page is ASCII: whatever code page a viewer assumes, it reads the same.
+    QVERIFY(std::all_of(page.begin(), page.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
+    QVERIFY(page.find("charset=gb2312") != std::string::npos);
+    const QString text = decode_references(QString::fromLatin1(page));
+    for (const char* phrase :
+         {"Tunvask 说明", "添加项目", "批量添加", "删除项目", "全部清除", "退出", "比特率", "声道", "输出路径", "开始转换",
+          "说明", "关于", "Ctrl+N", "F1 至 F6", "F5 键已用于", "Alt+V", "与源文件相同", "失败", "01 (2).mp3",
+          "tunvask.ini", "旧文件保持原样"})
+        QVERIFY2(text.contains(QString::fromUtf8(phrase)), phrase);
+    // The contents and the title are GBK, as the language code 0x804 says.
+    QVERIFY(from_gbk(read_whole(dir.file("chm/toc.hhc"))).contains(QStringLiteral("Tunvask 说明")));
+    QVERIFY(from_gbk(read_whole(dir.file("chm/#SYSTEM"))).contains(QStringLiteral("Tunvask 说明")));
+}
+
+void DesktopTest::qtOwnTextsAreChinese() {
+    QVERIFY2(shell::install_qt_translation(*qApp), "qtbase_zh_CN.qm (qt6-translations-l10n) not found");
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    QVERIFY(box.button(QMessageBox::Yes)->text().contains(QStringLiteral("是")));
+    QVERIFY(box.button(QMessageBox::No)->text().contains(QStringLiteral("否")));
+    QVERIFY(QCoreApplication::translate("QFileDialog", "&Choose").contains(QStringLiteral("选择")));
+    QVERIFY(QCoreApplication::translate("QFileDialog", "Look in:").contains(QStringLiteral("查找范围")));
+}
+
+void DesktopTest::folderBrowsersStartAtTheDesktop() {
+    TempDir home;
+    const QByteArray saved = qgetenv("HOME");
+    qputenv("HOME", QByteArray::fromStdString(home.path()));
+    qunsetenv("XDG_CONFIG_HOME");
+    QCOMPARE(primitives::folder_dialog_start(), home.path());
+    std::filesystem::create_directory(home.file("Desktop"));
+    QCOMPARE(primitives::folder_dialog_start(), home.file("Desktop"));
+    qputenv("HOME", saved);
+}
+
+void DesktopTest::desktopEntryAndMetainfoValidate() {
+    if (!have("desktop-file-validate") || !have("appstreamcli"))
+        QSKIP("desktop-file-validate (desktop-file-utils) or appstreamcli (appstream) not installed");
+    QCOMPARE(std::system("desktop-file-validate '" TUNVASK_SOURCE_DIR "/data/tunvask.desktop'"), 0);
+    QCOMPARE(std::system("appstreamcli validate --no-net '" TUNVASK_SOURCE_DIR
+                         "/data/org.tunvask.Tunvask.metainfo.xml' >/dev/null"),
+             0);
+}
+
+void DesktopTest::withoutADisplayTheProgramSaysSoAndEnds() {
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QString::fromLatin1(name));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(TUNVASK_PATH), {});
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(program.readAllStandardError()), QStringLiteral("无法连接到图形界面 (no display)\n"));
+}
+
+QTEST_MAIN(DesktopTest)
+#include "DesktopTest.moc"

@@ -19,7 +19,8 @@ packages=(
 )
 for option in "$@"; do
   case "$option" in
-    --tests) packages+=(googletest libgtest-dev libchm-bin desktop-file-utils appstream ffmpeg) ;;
+    --tests) packages+=(googletest libgtest-dev libchm-bin desktop-file-utils appstream ffmpeg
+                        xvfb openbox xdotool x11-utils) ;;
     --package) packages+=(dpkg-dev fakeroot lintian file) ;;
     --extras) packages+=(lame ffmpeg xvfb x11-apps x11-utils openbox xdotool imagemagick time bc) ;;
   esac

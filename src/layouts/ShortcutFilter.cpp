@@ -25,7 +25,9 @@ bool ShortcutFilter::eventFilter(QObject* watched, QEvent* event) {
     if (!key_event || !m_window || !watched->isWidgetType()) return false;
     if (static_cast<QWidget*>(watched)->window() != m_window) return false;
     auto* key_press = static_cast<QKeyEvent*>(event);
-    const auto modifiers = key_press->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier);
+    // Exactly the table's modifiers: Alt+F6 or Ctrl+Alt+D are other keys. The keypad
+    // flag says where a key is, not which.
+    const auto modifiers = key_press->modifiers() & ~(Qt::KeypadModifier | Qt::GroupSwitchModifier);
     QAction* action = match(QKeyCombination(modifiers, static_cast<Qt::Key>(key_press->key())));
     if (!action) return false;
     // A matched key never reaches the control: Ctrl+C in a combo box copies nothing.

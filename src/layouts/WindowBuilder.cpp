@@ -1,6 +1,8 @@
 #include "layouts/WindowBuilder.h"
 
+#include "layouts/BlockProgressBar.h"
 #include "layouts/KeyTable.h"
+#include "layouts/SelectionHider.h"
 #include "layouts/ShortcutFilter.h"
 #include "layouts/WrappingButton.h"
 #include "primitives/QtText.h"
@@ -16,7 +18,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScreen>
-#include <QStyleFactory>
+#include <QLineEdit>
 #include <QTableWidget>
 
 namespace layouts {
@@ -39,6 +41,7 @@ QWidget* make_edit_box(QWidget* parent) {
     edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     edit->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     edit->document()->setDocumentMargin(1);
+    SelectionHider::attach(edit);
     return edit;
 }
 
@@ -46,6 +49,11 @@ QWidget* make_combo_box(const ControlRecord& record, QWidget* parent) {
     auto* combo = new QComboBox(parent);
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
+    // Typing into the field is only typing: no completion, and neither Enter nor
+    // leaving the field picks the item the text names.
+    combo->setCompleter(nullptr);
+    QObject::disconnect(combo->lineEdit(), SIGNAL(returnPressed()), combo, nullptr);
+    QObject::disconnect(combo->lineEdit(), SIGNAL(editingFinished()), combo, nullptr);
     for (const ComboItem& item : record.items) combo->addItem(primitives::to_qstring(item.text), item.value);
     // The stored selection is the first item under an empty text field.
     combo->setCurrentIndex(record.items.empty() ? -1 : 0);
@@ -54,15 +62,10 @@ QWidget* make_combo_box(const ControlRecord& record, QWidget* parent) {
 }
 
 QWidget* make_progress_bar(QWidget* parent) {
-    auto* bar = new QProgressBar(parent);
+    auto* bar = new BlockProgressBar(parent);
     bar->setRange(0, 100);
     bar->setValue(0);
     bar->setTextVisible(false);
-    // The classic style draws the bar in blocks rather than smoothly.
-    if (QStyle* blocks = QStyleFactory::create(QStringLiteral("Windows"))) {
-        blocks->setParent(bar);
-        bar->setStyle(blocks);
-    }
     return bar;
 }
 
@@ -80,6 +83,9 @@ QWidget* make_list_view(const ControlRecord& record, QWidget* parent) {
     table->horizontalHeader()->setHighlightSections(false);
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
     table->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // Tab moves on to the next control, not from cell to cell.
+    table->setTabKeyNavigation(false);
+    SelectionHider::attach(table);
     int index = 0;
     for (const Column& column : record.columns) {
         auto* header = new QTableWidgetItem(primitives::to_qstring(column.header));

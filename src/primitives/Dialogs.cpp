@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
@@ -19,8 +20,30 @@ namespace {
 
 Text utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
+// A window manager shows a title only as far as the window is wide: a short text
+// must not leave the caption out. Room for the title bar's buttons too.
+constexpr int kTitleBarButtonsWidth = 120;
+
+void make_room_for_caption(QMessageBox& box, const QString& caption) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) return;
+    const int width = box.fontMetrics().horizontalAdvance(caption) + kTitleBarButtonsWidth;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
 int show_message_box(const Text& content, int flags, const Text& caption) {
     QMessageBox box;
+    configure_message_box(box, content, flags, caption);
+    const int answer = box.exec();
+    if (answer == QMessageBox::Yes) return kAnswerYes;
+    if (answer == QMessageBox::No) return kAnswerNo;
+    return kAnswerOk;
+}
+
+} // namespace
+
+void configure_message_box(QMessageBox& box, const Text& content, int flags, const Text& caption) {
     box.setWindowModality(Qt::ApplicationModal);
     box.setWindowTitle(to_qstring(caption));
     box.setText(to_qstring(content));
@@ -31,11 +54,10 @@ int show_message_box(const Text& content, int flags, const Text& caption) {
         box.setStandardButtons(QMessageBox::Ok);
     }
     if ((flags & 0xF0) == 0x40) box.setIcon(QMessageBox::Information);
-    const int answer = box.exec();
-    if (answer == QMessageBox::Yes) return kAnswerYes;
-    if (answer == QMessageBox::No) return kAnswerNo;
-    return kAnswerOk;
+    make_room_for_caption(box, to_qstring(caption));
 }
+
+namespace {
 
 Text show_folder_dialog(const Text& title, bool include_files) {
     QFileDialog dialog(QApplication::activeWindow(), to_qstring(title));

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+class QMessageBox;
+
 namespace primitives {
 
 // Message box flags and answers, as the commands use them.
@@ -14,6 +16,8 @@ constexpr int kAnswerYes = 5;
 constexpr int kAnswerNo = 6;
 
 int message_box(const Text& content, int flags, const Text& caption);
+// The box message_box shows, made ready: buttons, icon, and room for the caption.
+void configure_message_box(QMessageBox& box, const Text& content, int flags, const Text& caption);
 // Runs the pending events and returns; a quit request stays queued.
 void process_events();
 // A folder chosen by the user, without a trailing "/" (except "/" itself);

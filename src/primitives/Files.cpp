@@ -13,9 +13,9 @@ Text program_folder() {
     const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     if (length <= 0) return {};
     const Text exe(buffer, static_cast<std::size_t>(length));
-    const auto slash = find_text_from_end(exe, "/", CodePage::Utf8);
-    if (slash <= 1) return {};
-    return middle_text(exe, 1, slash - 1);
+    const auto slash = exe.rfind('/');
+    if (slash == Text::npos || slash == 0) return {};
+    return exe.substr(0, slash);
 }
 
 std::int64_t file_size(const Text& path) {

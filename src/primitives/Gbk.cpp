@@ -36,8 +36,10 @@ public:
             const std::size_t rc = ::iconv(m_cd, &in, &in_left, &out, &out_left);
             output.append(buffer, static_cast<std::size_t>(out - buffer));
             if (rc != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
-            // An invalid pair counts as one character, as the GBK walk reads it.
-            const bool pair = in_left >= 2 && static_cast<std::uint8_t>(in[0]) >= 0x80;
+            // Only a lead byte with a possible second byte makes a pair: FF 41 is a bad
+            // byte and an "A".
+            const auto lead = static_cast<std::uint8_t>(in[0]);
+            const bool pair = in_left >= 2 && lead >= 0x81 && lead <= 0xFE && static_cast<std::uint8_t>(in[1]) >= 0x40;
             const std::size_t skip = pair ? 2 : 1;
             in += skip;
             in_left -= skip;

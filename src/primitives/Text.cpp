@@ -96,7 +96,15 @@ double to_number(const Text& text) {
     std::size_t first = pos + ((s[pos] == '+' || s[pos] == '-') ? 1 : 0);
     double value = 0.0;
     // from_chars ignores the locale, which QApplication sets from the environment.
-    std::from_chars(s.data() + first, s.data() + pos + length, value);
+    const auto [end, error] = std::from_chars(s.data() + first, s.data() + pos + length, value);
+    if (error == std::errc::result_out_of_range) {
+        // Too large reads as infinity, too small as zero, as a plain parse would give.
+        const bool tiny = std::string_view(s.data() + first, static_cast<std::size_t>(end - s.data() - first)).find("e-") !=
+                              std::string_view::npos ||
+                          std::string_view(s.data() + first, static_cast<std::size_t>(end - s.data() - first)).find("E-") !=
+                              std::string_view::npos;
+        value = tiny ? 0.0 : HUGE_VAL;
+    }
     return negative ? -value : value;
 }
 
@@ -138,6 +146,7 @@ template <typename Found> void walk_matches(const Text& text, const Text& sought
 } // namespace
 
 std::int64_t find_text(const Text& text, const Text& sought, CodePage page) {
+    if (sought.empty()) return text.empty() ? -1 : 1;
     std::int64_t result = -1;
     walk_matches(text, sought, page, [&](std::int64_t position) {
         result = position;
@@ -147,6 +156,7 @@ std::int64_t find_text(const Text& text, const Text& sought, CodePage page) {
 }
 
 std::int64_t find_text_from_end(const Text& text, const Text& sought, CodePage page) {
+    if (sought.empty()) return text.empty() ? -1 : 1;
     std::int64_t result = -1;
     walk_matches(text, sought, page, [&](std::int64_t position) {
         result = position;
@@ -220,8 +230,10 @@ Bytes middle_bytes(const Bytes& block, std::int64_t start, std::int64_t count) {
 }
 
 Text file_name_of(const Text& path) {
-    const auto slash = find_text_from_end(path, "/", CodePage::Utf8);
-    return slash < 0 ? path : right_text(path, text_length(path) - slash);
+    // "/" never occurs inside a multi-byte character, in UTF-8 or in the GBK bytes a
+    // Windows archive leaves in a name: a plain byte search finds the real one.
+    const auto slash = path.rfind('/');
+    return slash == Text::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace primitives

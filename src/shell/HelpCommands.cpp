@@ -1,5 +1,6 @@
 #include "shell/HelpCommands.h"
 
+#include "layouts/FramePlacer.h"
 #include "layouts/LayoutRecords.h"
 #include "layouts/WindowBuilder.h"
 #include "primitives/Dialogs.h"
@@ -56,7 +57,7 @@ void show_about_window() {
     auto* ok = client->findChild<QPushButton*>(QStringLiteral("按钮1"));
     ok->setAutoDefault(false);
     QObject::connect(ok, &QPushButton::clicked, &about, &QDialog::close);
-    about.move(layouts::centred_position(layout.outer_width, layout.outer_height));
+    layouts::FramePlacer::place(&about, layouts::centred_position(layout.outer_width, layout.outer_height));
     about.exec();
 }
 

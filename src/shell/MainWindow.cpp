@@ -1,5 +1,6 @@
 #include "shell/MainWindow.h"
 
+#include "layouts/FramePlacer.h"
 #include "layouts/LayoutRecords.h"
 #include "layouts/ShortcutFilter.h"
 #include "layouts/WindowBuilder.h"
@@ -24,7 +25,7 @@ MainWindow::MainWindow() {
     // A drive root means nothing here, and "/" cannot be written by a user.
     if (auto* folder = findChild<QPlainTextEdit*>(QStringLiteral("编辑框1")))
         folder->setPlainText(QString::fromStdString(primitives::home_folder()));
-    move(layouts::centred_position(record.outer_width, record.outer_height));
+    layouts::FramePlacer::place(this, layouts::centred_position(record.outer_width, record.outer_height));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

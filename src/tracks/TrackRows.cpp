@@ -3,8 +3,6 @@
 #include "primitives/Gbk.h"
 #include "primitives/QtText.h"
 
-#include <QApplication>
-#include <QStyle>
 #include <QTableWidget>
 
 namespace tracks {
@@ -80,8 +78,8 @@ int row_of_serial(QTableWidget* table, qint64 serial) {
 void set_row_icon(QTableWidget* table, int row, int icon) {
     QTableWidgetItem* item = table->item(row, PathColumn);
     if (!item) return;
+    // The list has no image list: the index is kept, nothing is drawn for it.
     item->setData(kIconRole, icon);
-    item->setIcon(icon == kIconConverted ? qApp->style()->standardIcon(QStyle::SP_DialogApplyButton) : QIcon());
 }
 
 int row_icon(QTableWidget* table, int row) {

@@ -3,6 +3,8 @@
 #include "convert/ConversionRun.h"
 #include "layouts/LayoutRecords.h"
 #include "shell/MainWindow.h"
+#include "primitives/Files.h"
+#include "tracks/TrackRows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -11,6 +13,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QTextBlock>
 #include <QtTest>
 
@@ -27,6 +32,13 @@ private slots:
     void ctrlCInAComboFieldClearsAllAndCopiesNothing();
     void clicksIntoTheFolderBoxAreSwallowed();
     void nothingIsReadFromTheSettingsAtStart();
+    void typingInAComboFieldSelectsAndWritesNothing();
+    void keysMatchOnlyWithExactlyTheTablesModifiers();
+    void tabLeavesTheListForTheNextControl();
+    void progressBarIsDrawnInBlocks();
+    void selectionShowsOnlyWhileTheControlHasTheFocus();
+    void convertedRowsShowNoImage();
+    void messageBoxesAreWideEnoughForTheirCaption();
 };
 
 void MainWindowTest::controlsHaveTheirNamesPlacesAndStartStates() {
@@ -35,16 +47,25 @@ void MainWindowTest::controlsHaveTheirNamesPlacesAndStartStates() {
     QVERIFY(session);
     QWidget* w = session->window.get();
     QCOMPARE(w->windowTitle(), QStringLiteral("Tunvask"));
-    for (const ControlRecord& record : main_layout().controls) {
-        const QString name = QString::fromUtf8(record.name.data(), static_cast<qsizetype>(record.name.size()));
-        QObject* control = w->findChild<QObject*>(name);
-        QVERIFY2(control, qPrintable(name));
-        if (record.kind == ControlKind::FileDialog) continue;
-        auto* widget = qobject_cast<QWidget*>(control);
-        QVERIFY(widget);
-        QCOMPARE(widget->geometry(), QRect(record.left, record.top, record.width, record.height));
-        QCOMPARE(widget->isVisibleTo(w), record.visible);
+    // The layout's numbers, written out here so that a wrong number in the table fails.
+    const struct {
+        const char* name;
+        QRect place;
+        bool visible;
+    } expected[] = {
+        {"进度条1", {48, 109, 459, 16}, true},     {"超级按钮_取消", {381, 156, 56, 16}, false},
+        {"标签1", {3, 109, 39, 16}, true},         {"分组框2", {316, 2, 193, 107}, true},
+        {"按钮1", {4, 70, 32, 32}, true},          {"组合框2", {3, 44, 186, 20}, true},
+        {"组合框1", {4, 15, 185, 20}, true},       {"编辑框1", {42, 69, 145, 30}, true},
+        {"超级列表框1", {1, 1, 311, 106}, true},
+    };
+    for (const auto& control : expected) {
+        auto* widget = w->findChild<QWidget*>(QString::fromUtf8(control.name));
+        QVERIFY2(widget, control.name);
+        QCOMPARE(widget->geometry(), control.place);
+        QCOMPARE(widget->isVisibleTo(w), control.visible);
     }
+    QVERIFY(w->findChild<QObject*>(QStringLiteral("通用对话框1")));
     const auto& c = session->controls;
     QCOMPARE(c.folder_button->parentWidget()->objectName(), QStringLiteral("分组框2"));
     QCOMPARE(qobject_cast<QGroupBox*>(c.folder_button->parentWidget())->title(), QStringLiteral("输出参数"));
@@ -70,7 +91,8 @@ void MainWindowTest::comboBoxesStartOnTheFirstItemUnderAnEmptyField() {
     QCOMPARE(c.bit_rate->currentData().toInt(), 128);
     QCOMPARE(c.bit_rate->count(), 6);
     QCOMPARE(c.bit_rate->itemText(5), QStringLiteral("电话品质(16Kbps)"));
-    QCOMPARE(c.bit_rate->itemData(5).toInt(), 16);
+    const int kbps[] = {128, 112, 96, 64, 32, 16};
+    for (int i = 0; i < 6; ++i) QCOMPARE(c.bit_rate->itemData(i).toInt(), kbps[i]);
     QCOMPARE(c.channel->currentText(), QString());
     QCOMPARE(c.channel->currentIndex(), 0);
     QCOMPARE(c.channel->itemText(1), QStringLiteral("单身道"));
@@ -180,6 +202,124 @@ void MainWindowTest::nothingIsReadFromTheSettingsAtStart() {
     QCOMPARE(second->controls.bit_rate->currentIndex(), 0);
     QCOMPARE(second->controls.bit_rate->currentText(), QString());
     QCOMPARE(second->controls.channel->currentIndex(), 0);
+}
+
+void MainWindowTest::typingInAComboFieldSelectsAndWritesNothing() {
+    DialogScript script;
+    auto session = open_main_window();
+    for (QComboBox* box : {session->controls.bit_rate.data(), session->controls.channel.data()}) {
+        QVERIFY(!box->completer());
+        QLineEdit* field = box->lineEdit();
+        field->setFocus();
+        for (const QString& typed : {QStringLiteral("c"), box->itemText(1)}) {
+            field->clear();
+            if (typed == QStringLiteral("c"))
+                QTest::keyClicks(field, typed);
+            else
+                field->insert(typed); // as an input method delivers Chinese text
+            QTest::keyClick(field, Qt::Key_Return);
+            session->controls.tracks->setFocus(); // leaving the field
+            field->setFocus();
+            QCOMPARE(box->currentIndex(), 0);
+            QCOMPARE(field->text(), typed);
+        }
+    }
+    QVERIFY(!primitives::file_exists(script.settings_path()));
+}
+
+void MainWindowTest::keysMatchOnlyWithExactlyTheTablesModifiers() {
+    DialogScript script;
+    auto session = open_main_window();
+    const auto& c = session->controls;
+    c.tracks->insertRow(0);
+    c.tracks->selectRow(0);
+    QTest::keyClick(c.tracks, Qt::Key_F6, Qt::AltModifier);
+    QTest::keyClick(c.tracks, Qt::Key_F6, Qt::MetaModifier);
+    QCOMPARE(c.bit_rate->currentIndex(), 0);
+    QTest::keyClick(c.tracks, Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
+    QCOMPARE(c.tracks->rowCount(), 1);
+    QTest::keyClick(c.tracks, Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(c.tracks->rowCount(), 0);
+    QTest::keyClick(c.tracks, Qt::Key_F6, Qt::KeypadModifier);
+    QCOMPARE(c.bit_rate->currentIndex(), 5);
+}
+
+void MainWindowTest::tabLeavesTheListForTheNextControl() {
+    DialogScript script;
+    auto session = open_main_window();
+    QTableWidget* table = session->controls.tracks;
+    for (int row = 0; row < 3; ++row) {
+        table->insertRow(row);
+        for (int column = 0; column < 6; ++column) table->setItem(row, column, new QTableWidgetItem(QStringLiteral("x")));
+    }
+    QApplication::setActiveWindow(session->window.get());
+    QVERIFY(QTest::qWaitForWindowActive(session->window.get()));
+    table->setFocus();
+    table->setCurrentCell(0, 0);
+    QTest::keyClick(table, Qt::Key_Tab);
+    QVERIFY(!table->hasFocus());
+    QCOMPARE(session->window->focusWidget(), session->controls.folder_button.data());
+}
+
+void MainWindowTest::progressBarIsDrawnInBlocks() {
+    DialogScript script;
+    auto session = open_main_window();
+    QProgressBar* bar = session->controls.progress;
+    bar->setValue(50);
+    const QImage image = bar->grab().toImage();
+    const QColor fill = bar->palette().color(QPalette::Highlight);
+    int runs = 0;
+    int filled_pixels = 0;
+    bool inside = false;
+    for (int x = 0; x < image.width(); ++x) {
+        const bool block = image.pixelColor(x, image.height() / 2) == fill;
+        filled_pixels += block;
+        if (block && !inside) ++runs;
+        inside = block;
+    }
+    QVERIFY2(runs >= 10, qPrintable(QStringLiteral("%1 blocks").arg(runs)));
+    QVERIFY(std::abs(filled_pixels - image.width() / 2) < image.width() / 6);
+}
+
+void MainWindowTest::selectionShowsOnlyWhileTheControlHasTheFocus() {
+    DialogScript script;
+    auto session = open_main_window();
+    QTableWidget* table = session->controls.tracks;
+    table->insertRow(0);
+    table->selectRow(0);
+    const auto colour_of_row = [&] {
+        const QRect cell = table->visualRect(table->model()->index(0, tracks::RatioColumn));
+        return table->viewport()->grab().toImage().pixelColor(cell.center());
+    };
+    QApplication::setActiveWindow(session->window.get());
+    QVERIFY(QTest::qWaitForWindowActive(session->window.get()));
+    table->setFocus();
+    QCOMPARE(colour_of_row(), table->palette().color(QPalette::Active, QPalette::Highlight));
+    session->controls.folder_button->setFocus();
+    QVERIFY(!table->hasFocus());
+    QCOMPARE(colour_of_row(), table->palette().color(QPalette::Active, QPalette::Base));
+    QPlainTextEdit* box = session->controls.folder;
+    QCOMPARE(box->palette().color(QPalette::Active, QPalette::Highlight), box->palette().color(QPalette::Active, QPalette::Base));
+}
+
+void MainWindowTest::convertedRowsShowNoImage() {
+    DialogScript script;
+    auto session = open_main_window();
+    QTableWidget* table = session->controls.tracks;
+    tracks::append_row(table, "/x/a.mp3");
+    tracks::set_row_icon(table, 0, tracks::kIconConverted);
+    QCOMPARE(tracks::row_icon(table, 0), tracks::kIconConverted);
+    QVERIFY(table->item(0, 0)->icon().isNull());
+    QVERIFY(!table->item(0, 0)->data(Qt::DecorationRole).isValid());
+}
+
+void MainWindowTest::messageBoxesAreWideEnoughForTheirCaption() {
+    QMessageBox box;
+    primitives::configure_message_box(box, "未找到文件!", primitives::kMessageOk, "错误");
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QVERIFY2(box.width() >= box.fontMetrics().horizontalAdvance(QStringLiteral("错误")) + 100,
+             qPrintable(QString::number(box.width())));
 }
 
 QTEST_MAIN(MainWindowTest)

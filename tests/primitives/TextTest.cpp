@@ -1,6 +1,7 @@
 #include "primitives/Gbk.h"
 #include "primitives/Text.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace primitives;
@@ -21,6 +22,8 @@ TEST(FindText, FirstLastAndEmptySought) {
     EXPECT_EQ(find_text("abc", "abcd"), -1);
     EXPECT_EQ(find_text("abc", ""), 1);
     EXPECT_EQ(find_text("", ""), -1);
+    EXPECT_EQ(find_text_from_end("abc", ""), 1);
+    EXPECT_EQ(find_text_from_end("", ""), -1);
     EXPECT_EQ(find_text_from_end("", "x"), -1);
 }
 
@@ -32,6 +35,9 @@ TEST(FindText, Utf8PathsSplitAtRealSeparators) {
     EXPECT_EQ(file_name_of("/音乐/月亮代表我的心.mp3"), "月亮代表我的心.mp3");
     EXPECT_EQ(file_name_of("/音/x.mp3"), "x.mp3");
     EXPECT_EQ(file_name_of("bare.mp3"), "bare.mp3");
+    // Bytes that are no UTF-8 (a GBK name) cannot hide the separator after them.
+    EXPECT_EQ(file_name_of("/x/\xE0/b.mp3"), "b.mp3");
+    EXPECT_EQ(file_name_of("/x/\xF0/\xD4\xC2.mp3"), "\xD4\xC2.mp3");
 }
 
 TEST(ToText, IntegersRealsAndBlocks) {
@@ -64,7 +70,9 @@ INSTANTIATE_TEST_SUITE_P(
                     NumberCase{"trailing_junk", "45.3%, Elapsed", 45.3}, NumberCase{"negative", "-2.5", -2.5},
                     NumberCase{"exponent", "1e3x", 1000}, NumberCase{"dangling_exponent", "7e", 7},
                     NumberCase{"empty", "", 0}, NumberCase{"only_point", ".", 0}, NumberCase{"hex_is_not_read", "0x10", 0},
-                    NumberCase{"infinity_is_not_read", "inf", 0}, NumberCase{"leading_point", ".5", 0.5}),
+                    NumberCase{"infinity_is_not_read", "inf", 0}, NumberCase{"leading_point", ".5", 0.5},
+                    NumberCase{"too_large_is_infinite", "1e400", HUGE_VAL}, NumberCase{"too_large_negative", "-1e400", -HUGE_VAL},
+                    NumberCase{"too_small_is_zero", "1e-400", 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Cutting, MiddleTextClampsDifferentlyFromMiddleBytes) {
@@ -113,6 +121,19 @@ TEST(Gbk, DecodesChineseAndReplacesInvalidBytes) {
     EXPECT_EQ(gbk_to_utf8("\xC4\xE3\xBA\xC3"), "你好");
     EXPECT_EQ(gbk_to_utf8("Bj\xF6rk"), "Bj鰎k");
     EXPECT_EQ(gbk_to_utf8("a\xFF"), "a\xEF\xBF\xBD");
-    EXPECT_EQ(gbk_to_utf8("\xFF\x30z"), "\xEF\xBF\xBDz");
+    // Only a lead byte 81-FE before a byte from 40 up makes a pair; anything else is one bad byte.
+    EXPECT_EQ(gbk_to_utf8("\xFF\x41\x42"), "\xEF\xBF\xBD" "AB");
+    EXPECT_EQ(gbk_to_utf8("\xFF\x30z"), "\xEF\xBF\xBD" "0z");
+    EXPECT_EQ(gbk_to_utf8("\x81\x30z"), "\xEF\xBF\xBD" "0z");
     EXPECT_EQ(gbk_to_utf8("plain"), "plain");
+}
+
+TEST(PathForDisplay, GbkNamesShowDecodedOthersAsTheyAre) {
+    EXPECT_EQ(path_for_display("/music/\xD4\xC2\xC1\xC1.mp3"), "/music/月亮.mp3");
+    EXPECT_EQ(path_for_display("/音乐/月亮.mp3"), "/音乐/月亮.mp3");
+    EXPECT_EQ(path_for_display("/x/\xFF\xFE.mp3"), "/x/\xFF\xFE.mp3");
+    EXPECT_TRUE(is_utf8("plain/音"));
+    EXPECT_FALSE(is_utf8("\xC0\x80"));         // overlong
+    EXPECT_FALSE(is_utf8("\xED\xA0\x80"));     // surrogate
+    EXPECT_FALSE(is_utf8("\xE9\x9F"));         // cut short
 }

@@ -1,0 +1,40 @@
+#include "layouts/FramePlacer.h"
+
+#include <QEvent>
+#include <QWidget>
+
+namespace layouts {
+
+namespace {
+
+constexpr int kCheckIntervalMs = 25;
+constexpr int kMostChecks = 40; // a second: a window manager that adds no frame by then adds none
+
+} // namespace
+
+FramePlacer::FramePlacer(QWidget* window, QPoint frame_position)
+    : QObject(window), m_window(window), m_position(frame_position) {
+    m_timer.setInterval(kCheckIntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &FramePlacer::check);
+}
+
+void FramePlacer::place(QWidget* window, QPoint frame_position) {
+    window->move(frame_position);
+    window->installEventFilter(new FramePlacer(window, frame_position));
+}
+
+bool FramePlacer::eventFilter(QObject*, QEvent* event) {
+    if (event->type() == QEvent::Show) {
+        m_checks = 0;
+        m_timer.start();
+    }
+    return false;
+}
+
+void FramePlacer::check() {
+    const bool framed = m_window->frameGeometry() != m_window->geometry();
+    if (framed && m_window->frameGeometry().topLeft() != m_position) m_window->move(m_position);
+    if (framed || ++m_checks >= kMostChecks) m_timer.stop();
+}
+
+} // namespace layouts

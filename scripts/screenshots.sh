@@ -1,34 +1,38 @@
 #!/usr/bin/env bash
-# Takes screenshots of the main window and the About window under Xvfb with a
-# window manager, into docs/. Needs a built program (scripts/build.sh).
+# Takes screenshots of the main window during a conversion run and of the About
+# window under Xvfb with a window manager, into docs/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
-need=()
-for p in xvfb openbox xdotool imagemagick x11-apps x11-utils; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
-done
-if [[ ${#need[@]} -gt 0 ]]; then
-  sudo_cmd=(); [[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
+bash scripts/install-deps.sh --extras
 [[ -x build/src/tunvask ]] || bash scripts/build.sh
+work=$(mktemp -d)
+# Half an hour of music at 320 kbps, so that the run is still going when the picture is taken.
+ffmpeg -v error -f lavfi -i "sine=frequency=440:duration=1800" -ac 2 -ar 44100 "$work/src.wav"
+build/src/tvenc "$work/src.wav" "$work/audiobook-part1.mp3" -br 320000 >/dev/null 2>&1
+rm "$work/src.wav"
+mkdir "$work/out"
 
 display=:97
 Xvfb "$display" -screen 0 1024x600x24 >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $app $wm $xvfb 2>/dev/null || true' EXIT
+trap 'kill $app $wm $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 sleep 1
 export DISPLAY=$display
 openbox >/dev/null 2>&1 &
 wm=$!
 sleep 1
-LANG=C.UTF-8 build/src/tunvask >/dev/null 2>&1 &
+LANG=C.UTF-8 XDG_CONFIG_HOME="$work" build/src/tunvask >/dev/null 2>&1 &
 app=$!
 sleep 2
 mkdir -p docs
 window=$(xdotool search --sync --onlyvisible --name '^Tunvask$' | head -n 1)
+xdotool windowactivate --sync "$window"
+xdotool key ctrl+n; sleep 1.5
+xdotool type --delay 10 "$work/audiobook-part1.mp3"; xdotool key Return; sleep 1
+xdotool key F4; sleep 0.3
+xdotool key F10; sleep 1.5
+xdotool key ctrl+a; xdotool type --delay 10 "$work/out"; xdotool key Return; sleep 1
+xdotool key alt+v; sleep 0.3; xdotool key f; sleep 4
 # Crops a whole-screen shot to a window and the frame the window manager drew.
 shoot() {
   local id=$1 file=$2 X Y WIDTH HEIGHT SCREEN extents left right top bottom
@@ -42,6 +46,10 @@ shoot() {
   rm -f "$file.full.png"
 }
 shoot "$window" docs/main-window.png
+# The run ends with its message; OK closes it.
+xdotool search --sync --onlyvisible --name '^Tunvask$' >/dev/null
+until [[ $(xdotool search --onlyvisible --name '^Tunvask$' | wc -l) -gt 1 ]]; do sleep 1; done
+xdotool key Return; sleep 0.5
 xdotool windowactivate --sync "$window"
 xdotool key alt+h
 sleep 0.5

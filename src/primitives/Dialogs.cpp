@@ -83,7 +83,10 @@ Text show_open_dialog(const Text& filter, const Text& initial) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::ReadOnly);
     dialog.setNameFilter(QStringLiteral("%1 (%2)").arg(name, pattern));
-    if (!initial.empty()) dialog.selectFile(to_qstring(initial));
+    if (initial.empty())
+        dialog.setDirectory(to_qstring(folder_dialog_start()));
+    else
+        dialog.selectFile(to_qstring(initial));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return utf8(dialog.selectedFiles().constFirst());
 }

@@ -1,0 +1,143 @@
+#include "encoder/ParallelWorker.h"
+
+#include "encoder/FormatConverter.h"
+#include "encoder/MpegSource.h"
+#include "encoder/Mp3Writer.h"
+#include "encoder/Progress.h"
+#include "encoder/SndfileSource.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <system_error>
+#include <thread>
+
+namespace encoder {
+
+namespace {
+
+std::unique_ptr<AudioSource> open_for_worker(const ParallelJob& job) {
+    if (job.facts.mpeg) return MpegSource::open(job.options.input, job.options.downmix, false);
+    return SndfileSource::open(job.options.input);
+}
+
+class Worker {
+public:
+    Worker(const ParallelJob& job, const Grid& grid, Segment segment, std::int64_t nominal_start,
+           std::int64_t nominal_end, std::atomic<std::int64_t>& progress)
+        : m_job(job), m_grid(grid), m_segment(segment), m_nominal_start(nominal_start), m_nominal_end(nominal_end),
+          m_progress(progress) {}
+
+    void run(WorkerResult& result) {
+        try {
+            encode(result);
+        } catch (const Failure& failure) {
+            result.failure = failure;
+        }
+        if (result.stream) std::rewind(result.stream.get());
+    }
+
+private:
+    void encode(WorkerResult& r) {
+        r.stream.reset(std::tmpfile());
+        if (!r.stream) fail(kFailOutput, "temporary file", std::strerror(errno));
+        auto source = open_for_worker(m_job);
+        const std::int64_t start = m_segment.first_frame * m_grid.frame;
+        if (!source || !source->seek(m_grid.to_input(start))) fail(kFailInput, m_job.options.input, "cannot seek");
+        const LameHandle handle = make_lame(m_job.format.rate, m_job.format.channels, m_job.options.bit_rate, m_segment.info_frame);
+        lame_t lame = handle.get();
+        if (!lame) fail(kFailOutput, m_job.options.output, "LAME rejected the settings");
+        FormatConverter converter(m_job.format.rate, m_job.format.channels);
+        AudioBlock block;
+        std::vector<float> pcm;
+        std::vector<unsigned char> bytes;
+        const int channels = m_job.format.channels;
+        bool more = true;
+        while (more && (m_segment.end_sample < 0 || r.fed < m_segment.end_sample - start)) {
+            pcm.clear();
+            more = source->read(block);
+            if (more) {
+                if (block.rate != m_job.in_rate || block.channels != m_job.in_channels) {
+                    r.format_changed = true;
+                    break;
+                }
+                converter.convert(block, pcm);
+            } else {
+                converter.flush(pcm);
+            }
+            auto frames = static_cast<std::int64_t>(pcm.size()) / channels;
+            if (m_segment.end_sample >= 0) frames = std::min(frames, m_segment.end_sample - start - r.fed);
+            count_progress(start + r.fed, frames);
+            const int made = encode_pcm(lame, channels, pcm.data(), static_cast<std::size_t>(frames), bytes);
+            write(r, bytes, made);
+            r.fed += frames;
+        }
+        bytes.resize(kFlushBytes);
+        write(r, bytes, lame_encode_flush(lame, bytes.data(), static_cast<int>(bytes.size())));
+        r.delay = lame_get_encoder_delay(lame);
+        if (m_segment.info_frame) {
+            r.info.resize(kLameTagBytes);
+            r.info.resize(lame_get_lametag_frame(lame, r.info.data(), r.info.size()));
+        }
+    }
+
+    void write(WorkerResult& r, const std::vector<unsigned char>& bytes, int made) {
+        if (made < 0) fail(kFailOutput, m_job.options.output, "LAME failed to encode");
+        if (made > 0 && std::fwrite(bytes.data(), 1, static_cast<std::size_t>(made), r.stream.get()) != static_cast<std::size_t>(made))
+            fail(kFailOutput, "temporary file", std::strerror(errno));
+    }
+
+    // Only the part of the segment that no other worker covers counts.
+    void count_progress(std::int64_t from, std::int64_t frames) {
+        const std::int64_t a = std::max(from, m_nominal_start);
+        const std::int64_t b = m_nominal_end < 0 ? from + frames : std::min(from + frames, m_nominal_end);
+        if (b > a) m_progress += m_grid.to_input(b - a);
+    }
+
+    const ParallelJob& m_job;
+    Grid m_grid;
+    Segment m_segment;
+    std::int64_t m_nominal_start, m_nominal_end;
+    std::atomic<std::int64_t>& m_progress;
+};
+
+} // namespace
+
+std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, const Plan& plan, Progress& progress) {
+    std::atomic<std::int64_t> progress_frames{0};
+    std::vector<WorkerResult> results(plan.segments.size());
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < plan.segments.size(); ++i) {
+        const std::int64_t nominal_start = i == 0 ? 0 : plan.joins[i - 1] * grid.frame;
+        const std::int64_t nominal_end = i + 1 < plan.segments.size() ? plan.joins[i] * grid.frame : -1;
+        try {
+            threads.emplace_back([&, i, nominal_start, nominal_end] {
+                Worker(job, grid, plan.segments[i], nominal_start, nominal_end, progress_frames).run(results[i]);
+            });
+        } catch (const std::system_error&) {
+            // Out of threads or memory for a stack: the file goes to one core instead.
+            results[i].not_started = true;
+            break;
+        }
+    }
+    std::atomic<bool> done{false};
+    std::optional<std::thread> reporter;
+    try {
+        reporter.emplace([&] {
+            while (!done) {
+                progress.set(progress_frames);
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+    } catch (const std::system_error&) {
+        // Without its reporter the parallel encode only shows no figures until done.
+    }
+    for (std::thread& t : threads) t.join();
+    done = true;
+    if (reporter) reporter->join();
+    return results;
+}
+
+} // namespace encoder

@@ -2,6 +2,7 @@
 
 #include "convert/CommandLine.h"
 #include "convert/EncoderImage.h"
+#include "convert/RatioText.h"
 #include "primitives/Dialogs.h"
 #include "primitives/Files.h"
 #include "primitives/Gbk.h"

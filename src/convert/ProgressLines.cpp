@@ -1,5 +1,7 @@
 #include "convert/ProgressLines.h"
 
+#include "encoder/ProgressContract.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -9,8 +11,8 @@ using namespace primitives;
 
 namespace {
 
-const Text kPrefix = "Completion:";
-const Text kFailurePrefix = "tvenc: ";
+const Text kPrefix = progress_contract::kPrefix;
+const Text kFailurePrefix = progress_contract::kFailurePrefix;
 // A child that never ends a line must not make the run hold its output forever.
 constexpr std::size_t kLongestLine = 4096;
 
@@ -40,18 +42,12 @@ std::optional<ProgressUpdate> ProgressLines::finish() {
 std::optional<ProgressUpdate> ProgressLines::take_line(const Text& line) {
     if (starts_with(line, kFailurePrefix)) m_failure = line;
     if (!starts_with(line, kPrefix)) return std::nullopt;
-    const auto percent = line.find('%', kPrefix.size());
+    const auto percent = line.find(progress_contract::kFigureEnd, kPrefix.size());
     if (percent == Text::npos) return std::nullopt;
     double value = to_number(line.substr(kPrefix.size(), percent - kPrefix.size()));
     // Held to the bar's range before any conversion to int.
     value = std::isnan(value) ? 0.0 : std::clamp(value, 0.0, 100.0);
     return ProgressUpdate{static_cast<int>(value), to_text(round_to(value)) + "%"};
-}
-
-Text ratio_text(std::int64_t output_size, std::int64_t source_size) {
-    if (source_size <= 0) return "0%";
-    const double ratio = static_cast<double>(output_size) / static_cast<double>(source_size) * 100.0;
-    return to_text(integer_part(ratio)) + "%";
 }
 
 } // namespace convert

@@ -1,5 +1,7 @@
 #include "encoder/Failure.h"
 
+#include "encoder/ProgressContract.h"
+
 namespace encoder {
 
 namespace {
@@ -18,7 +20,7 @@ std::string echoed(const std::string& file) {
 
 void fail(ExitCode code, const std::string& file, const std::string& reason) {
     // Quoted, so a name ending in "n" never forms the "n:" that progress readers look for.
-    throw Failure{code, "tvenc: '" + echoed(file) + "': " + reason};
+    throw Failure{code, std::string(progress_contract::kFailurePrefix) + "'" + echoed(file) + "': " + reason};
 }
 
 } // namespace encoder

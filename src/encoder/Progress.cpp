@@ -1,5 +1,7 @@
 #include "encoder/Progress.h"
 
+#include "encoder/ProgressContract.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -38,8 +40,7 @@ void Progress::print(int thirds, bool final) {
     const int e = static_cast<int>(elapsed);
     const int g = static_cast<int>(to_go);
     std::FILE* stream = final ? stdout : stderr;
-    std::fprintf(stream, "Completion:%5.1f%%, Elapsed time: %d:%02d, Time to go: %d:%02d, Speed: %.1fx  \r",
-                 thirds / 3.0, e / 60, e % 60, g / 60, g % 60, speed);
+    std::fprintf(stream, progress_contract::kLineFormat, thirds / 3.0, e / 60, e % 60, g / 60, g % 60, speed);
     std::fflush(stream);
     if (final) {
         std::fputc('\n', stderr);

@@ -31,10 +31,34 @@ struct ControlRecord {
     std::span<const Column> columns{};
 };
 
+// What a menu item does, kept apart from its caption so that wiring never
+// depends on how an item is spelt.
+enum class Command {
+    None, // a menu heading or a separator
+    AddItem,
+    BatchAdd,
+    DeleteItem,
+    ClearAll,
+    Quit,
+    BitRate128,
+    BitRate112,
+    BitRate96,
+    BitRate64,
+    BitRate32,
+    BitRate16,
+    Stereo,
+    Mono,
+    OutputFolder,
+    StartConversion,
+    Help,
+    About,
+};
+
 struct MenuRecord {
     int level; // 0 menu bar, 1 drop-down item, 2 submenu item
     std::string_view caption;
     int key; // number in the key table, 0 for none
+    Command command = Command::None;
 };
 
 struct WindowRecord {

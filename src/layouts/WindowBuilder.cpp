@@ -180,6 +180,7 @@ void build_menu(QMainWindow* window, const WindowRecord& layout, ShortcutFilter*
         }
         QAction* action = parent->addAction(item_text(record));
         action->setObjectName(primitives::to_qstring(record.caption));
+        action->setData(static_cast<int>(record.command));
         const ShortcutKey key = shortcut_key(record.key);
         if (!key.display_name.isEmpty()) keys->add(key.combination, action);
     }

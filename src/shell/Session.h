@@ -3,6 +3,7 @@
 #include "layouts/MainControls.h"
 #include "convert/RunContext.h"
 
+#include <QStringList>
 #include <memory>
 
 namespace convert {
@@ -30,5 +31,9 @@ struct Session {
 // Creates the main window, wires every menu item, key, button and bound event to
 // its command. Returns false when the window could not be created.
 bool open_session(Session& session);
+
+// Menu items whose command has no route, and routes that no menu item reaches:
+// empty when the menu tree and the wiring agree. Debug builds check it at start-up.
+QStringList wiring_problems(const Session& session);
 
 } // namespace shell

@@ -1,5 +1,6 @@
 #include "convert/ConversionRun.h"
 #include "convert/OptionCommands.h"
+#include "layouts/LayoutRecords.h"
 #include "shell/HelpCommands.h"
 #include "shell/MainWindow.h"
 #include "shell/MouseSwallower.h"
@@ -10,7 +11,8 @@
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <functional>
+#include <QStringList>
+#include <algorithm>
 
 namespace shell {
 
@@ -19,36 +21,54 @@ Session::~Session() = default;
 
 namespace {
 
+using layouts::Command;
+
 struct Route {
-    const char* item;
-    std::function<void(Session&)> command;
+    Command command;
+    void (*run)(Session&);
 };
 
 const Route kMenuRoutes[] = {
-    {"添加项目(&N)", [](Session& s) { tracks::add_item(s.controls); }},
-    {"批量添加(&M)", [](Session& s) { tracks::batch_add(s.controls, s.context.stop_request); }},
-    {"删除项目(&D)", [](Session& s) { tracks::delete_item(s.controls); }},
-    {"全部清除(&C)", [](Session& s) { tracks::clear_all(s.controls); }},
-    {"退出(&Q)", [](Session& s) { quit_program(s.controls.window); }},
-    {"CD品质(128Kbps)(&F1)", [](Session& s) { convert::set_bit_rate(s.controls, 0); }},
-    {"次CD品质(112Kbps)(&F2)", [](Session& s) { convert::set_bit_rate(s.controls, 1); }},
-    {"FM广播品质(96Kbps)(&F3)", [](Session& s) { convert::set_bit_rate(s.controls, 2); }},
-    {"磁带品质(64Kbps)(&F4)", [](Session& s) { convert::set_bit_rate(s.controls, 3); }},
-    {"AM广播品质(32Kbps)(&F5)", [](Session& s) { convert::set_bit_rate(s.controls, 4); }},
-    {"电话品质(16Kbps)(&F6)", [](Session& s) { convert::set_bit_rate(s.controls, 5); }},
-    {"立体声(&F7)", [](Session& s) { convert::set_channel(s.controls, 0); }},
-    {"单身道(&F8)", [](Session& s) { convert::set_channel(s.controls, 1); }},
-    {"输出路径(&F10)", [](Session& s) { convert::choose_output_folder(s.controls); }},
-    {"开始转换(&F5)", [](Session& s) { s.run->start(); }},
-    {"说明(&P)", [](Session&) { open_help_file(); }},
-    {"关于(&A)", [](Session&) { show_about_window(); }},
+    {Command::AddItem, [](Session& s) { tracks::add_item(s.controls); }},
+    {Command::BatchAdd, [](Session& s) { tracks::batch_add(s.controls, s.context.stop_request); }},
+    {Command::DeleteItem, [](Session& s) { tracks::delete_item(s.controls); }},
+    {Command::ClearAll, [](Session& s) { tracks::clear_all(s.controls); }},
+    {Command::Quit, [](Session& s) { quit_program(s.controls.window); }},
+    {Command::BitRate128, [](Session& s) { convert::set_bit_rate(s.controls, 0); }},
+    {Command::BitRate112, [](Session& s) { convert::set_bit_rate(s.controls, 1); }},
+    {Command::BitRate96, [](Session& s) { convert::set_bit_rate(s.controls, 2); }},
+    {Command::BitRate64, [](Session& s) { convert::set_bit_rate(s.controls, 3); }},
+    {Command::BitRate32, [](Session& s) { convert::set_bit_rate(s.controls, 4); }},
+    {Command::BitRate16, [](Session& s) { convert::set_bit_rate(s.controls, 5); }},
+    {Command::Stereo, [](Session& s) { convert::set_channel(s.controls, 0); }},
+    {Command::Mono, [](Session& s) { convert::set_channel(s.controls, 1); }},
+    {Command::OutputFolder, [](Session& s) { convert::choose_output_folder(s.controls); }},
+    {Command::StartConversion, [](Session& s) { s.run->start(); }},
+    {Command::Help, [](Session&) { open_help_file(); }},
+    {Command::About, [](Session&) { show_about_window(); }},
 };
 
-void wire_menu(Session& session) {
+const Route* route_of(Command command) {
     for (const Route& route : kMenuRoutes) {
-        auto* action = session.window->findChild<QAction*>(QString::fromUtf8(route.item));
-        if (!action) continue;
-        QObject::connect(action, &QAction::triggered, action, [&session, &route] { route.command(session); });
+        if (route.command == command) return &route;
+    }
+    return nullptr;
+}
+
+// Menu items: the actions with a command, which the layout gives every item.
+QList<QAction*> command_actions(const Session& session) {
+    QList<QAction*> actions;
+    for (QAction* action : session.window->findChildren<QAction*>()) {
+        if (action->data().isValid() && action->data().toInt() != static_cast<int>(Command::None)) actions << action;
+    }
+    return actions;
+}
+
+void wire_menu(Session& session) {
+    for (QAction* action : command_actions(session)) {
+        const Route* route = route_of(static_cast<Command>(action->data().toInt()));
+        if (!route) continue;
+        QObject::connect(action, &QAction::triggered, action, [&session, route] { route->run(session); });
     }
 }
 
@@ -80,7 +100,24 @@ bool open_session(Session& session) {
     session.run = std::make_unique<convert::ConversionRun>(session.controls, session.context);
     wire_menu(session);
     wire_controls(session);
+    Q_ASSERT_X(wiring_problems(session).isEmpty(), "open_session", qPrintable(wiring_problems(session).join(u'\n')));
     return true;
+}
+
+QStringList wiring_problems(const Session& session) {
+    QStringList problems;
+    for (QAction* action : command_actions(session)) {
+        if (!route_of(static_cast<Command>(action->data().toInt())))
+            problems << QStringLiteral("menu item %1 has a command with no route").arg(action->objectName());
+    }
+    for (const Route& route : kMenuRoutes) {
+        const auto actions = command_actions(session);
+        const bool found = std::any_of(actions.begin(), actions.end(), [&](QAction* a) {
+            return a->data().toInt() == static_cast<int>(route.command);
+        });
+        if (!found) problems << QStringLiteral("command %1 has no menu item").arg(static_cast<int>(route.command));
+    }
+    return problems;
 }
 
 } // namespace shell

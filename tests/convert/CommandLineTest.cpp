@@ -3,6 +3,7 @@
 #include "convert/EncoderImage.h"
 #include "convert/OutputPlan.h"
 #include "convert/ProgressLines.h"
+#include "convert/RatioText.h"
 #include "primitives/Files.h"
 
 #include <gtest/gtest.h>

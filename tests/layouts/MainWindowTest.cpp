@@ -3,6 +3,7 @@
 #include "convert/ConversionRun.h"
 #include "layouts/LayoutRecords.h"
 #include "shell/MainWindow.h"
+#include "shell/Session.h"
 #include "primitives/Files.h"
 #include "tracks/TrackRows.h"
 
@@ -39,6 +40,7 @@ private slots:
     void selectionShowsOnlyWhileTheControlHasTheFocus();
     void convertedRowsShowNoImage();
     void messageBoxesAreWideEnoughForTheirCaption();
+    void wiringFollowsCommandsNotCaptions();
 };
 
 void MainWindowTest::controlsHaveTheirNamesPlacesAndStartStates() {
@@ -320,6 +322,22 @@ void MainWindowTest::messageBoxesAreWideEnoughForTheirCaption() {
     QVERIFY(QTest::qWaitForWindowExposed(&box));
     QVERIFY2(box.width() >= box.fontMetrics().horizontalAdvance(QStringLiteral("错误")) + 100,
              qPrintable(QString::number(box.width())));
+}
+
+void MainWindowTest::wiringFollowsCommandsNotCaptions() {
+    DialogScript script;
+    auto session = open_main_window();
+    QVERIFY(shell::wiring_problems(*session).isEmpty());
+    // A caption spelt otherwise changes nothing: the item keeps its command.
+    auto* item = session->window->findChild<QAction*>(QStringLiteral("磁带品质(64Kbps)(&F4)"));
+    item->setText(QStringLiteral("another caption"));
+    item->setObjectName(QStringLiteral("another caption"));
+    item->trigger();
+    QCOMPARE(session->controls.bit_rate->currentIndex(), 3);
+    // An item whose command nothing runs is reported.
+    auto* stray = session->window->menuBar()->addAction(QStringLiteral("stray"));
+    stray->setData(999);
+    QCOMPARE(shell::wiring_problems(*session).size(), 1);
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QtTest>
 #include <filesystem>
@@ -110,13 +111,15 @@ void HelpAboutTest::escapeClosesTheAboutWindowAndNotTheMainOne() {
 void HelpAboutTest::aboutWindowIsFreshEachTimeAndClosedByItsButton() {
     DialogScript script;
     auto session = open_main_window();
-    QList<QDialog*> windows;
+    QList<QPointer<QDialog>> windows;
     for (int i = 0; i < 2; ++i) {
         when_about_opens([&](QDialog* about) {
             windows << about;
             QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("按钮1")), Qt::LeftButton);
         });
         trigger(*session, "关于(&A)");
+        // Closing destroys the window: the next opening makes a new one.
+        QVERIFY(windows.last().isNull());
     }
     QCOMPARE(windows.size(), 2);
     QVERIFY(!QApplication::activeModalWidget());

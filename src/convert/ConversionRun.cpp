@@ -44,7 +44,7 @@ ConversionRun::~ConversionRun() {
 
 void ConversionRun::start() {
     if (m_active || !m_controls.tracks || m_controls.tracks->rowCount() == 0) return;
-    m_encoder = stage_encoder();
+    m_encoder = m_context.stage_encoder ? m_context.stage_encoder() : stage_encoder();
     if (m_encoder.empty()) {
         message_box("错误!", kMessageOk, "Tunvask");
         return;

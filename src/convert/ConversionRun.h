@@ -31,6 +31,8 @@ public:
     // The main window has been closed: no further row starts.
     void window_closed();
     bool active() const { return m_active; }
+    // The encoder child of the row being converted, if any.
+    primitives::ChildProcess* current_child() const { return m_child; }
 
 signals:
     // The encoder has been started for the row at this position.

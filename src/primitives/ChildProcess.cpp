@@ -1,5 +1,6 @@
 #include "primitives/ChildProcess.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -102,6 +103,8 @@ Text ChildProcess::read(std::size_t max) {
     } while (got < 0 && errno == EINTR);
     if (got > 0) {
         piece.resize(static_cast<std::size_t>(got));
+        ++m_reads;
+        m_largest_read = std::max(m_largest_read, piece.size());
         return piece;
     }
     if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return {};

@@ -27,6 +27,10 @@ public:
     bool start(const std::vector<Text>& argv);
     // At most max bytes of what the child wrote; empty when nothing is waiting.
     Text read(std::size_t max);
+    // How the output was taken: the number of reads that returned bytes, and the
+    // most bytes any of them returned.
+    std::size_t reads() const { return m_reads; }
+    std::size_t largest_read() const { return m_largest_read; }
 
 signals:
     void ready_read();
@@ -41,6 +45,8 @@ private:
     pid_t m_pid = -1;
     int m_pipe = -1;
     bool m_pipe_ended = false;
+    std::size_t m_reads = 0;
+    std::size_t m_largest_read = 0;
     QPointer<QSocketNotifier> m_notifier;
     QTimer m_reaper;
 };

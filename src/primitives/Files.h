@@ -20,6 +20,10 @@ bool delete_file(const Text& path);
 // a short write or a full disk included.
 bool write_file(const Text& path, std::initializer_list<const Bytes*> blocks);
 bool write_file(const Text& path, const Bytes& block);
+// The close() that write_file calls, replaceable so that a test can make the close
+// fail, as it does where a network or full file system reports an error only then.
+using CloseFunction = int (*)(int);
+CloseFunction& write_file_close();
 
 // A read-only file opened without denying anybody anything, and without waiting
 // for a writer when it is a FIFO; fd -1 means none.

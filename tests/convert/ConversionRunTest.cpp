@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 using primitives::file_exists;
@@ -100,6 +101,7 @@ private slots:
     void theRatioIsOfTheSourceAsTheRowBegan();
     void anErrorLineNeverMovesTheProgress();
     void twoRunsAtOnceKeepTheirOwnEncoders();
+    void aBurstOfOutputIsReadEightyBytesAtATime();
 
 private:
     void start() { trigger(*m_session, "开始转换(&F5)"); }
@@ -373,6 +375,38 @@ void ConversionRunTest::twoRunsAtOnceKeepTheirOwnEncoders() {
         for (const char* name : {"a.mp3", "b.mp3"}) QCOMPARE(decode_mp3(folder + "/" + name).frames, std::int64_t(132300));
     QCOMPARE(m_script->messages.at(0).text, std::string("恭喜,转换完成!"));
     QCOMPARE(m_script->messages.at(1).text, std::string("恭喜,转换完成!"));
+}
+
+void ConversionRunTest::aBurstOfOutputIsReadEightyBytesAtATime() {
+    TempDir in, out, scripts;
+    tracks::fill_row(m_session->controls, in.write("a.mp3", "source"));
+    set_folder(out.path() + "/");
+    // An encoder that writes 200 progress lines at once, waits, then its result.
+    m_session->context.stage_encoder = [&] {
+        const std::string folder = scripts.file("stage");
+        std::filesystem::create_directory(folder);
+        const std::string script = folder + "/60718243.exe";
+        std::ofstream(script) << "#!/bin/sh\n"
+                                 "i=0; s=''; while [ $i -lt 200 ]; do s=\"$s$(printf 'Completion:%5.1f%%, Elapsed time: 0:01, "
+                                 "Time to go: 0:01, Speed: 9.9x  \\r' \"$i.5\" | tr , .)\"; i=$((i+1)); done\n"
+                                 "printf '%s' \"$s\" >&2; sleep 0.3; printf 'Completion:100.0%%  \\r'; echo ok > \"$2\"\n";
+        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+        return script;
+    };
+    std::size_t reads = 0, largest = 0;
+    connect(m_session->run.get(), &convert::ConversionRun::row_started, this, [&] {
+        primitives::ChildProcess* child = m_session->run->current_child();
+        connect(child, &primitives::ChildProcess::finished, this, [&, child] {
+            reads = child->reads();
+            largest = child->largest_read();
+        });
+    });
+    start();
+    QVERIFY(wait_for_run());
+    QVERIFY2(largest > 0 && largest <= 80, qPrintable(QString::number(largest)));
+    QVERIFY2(reads >= 200 * 70 / 80, qPrintable(QString::number(reads)));
+    QCOMPARE(m_session->controls.percent->text(), QStringLiteral("100%"));
+    QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("50%"));
 }
 
 QTEST_MAIN(ConversionRunTest)

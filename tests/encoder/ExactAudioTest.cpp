@@ -221,3 +221,22 @@ TEST(CommandLine, SwitchesCountOnlyWhereASwitchMayStand) {
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(std::regex_match(run.out, std::regex("tvenc [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << run.out;
 }
+
+TEST(BrokenStreams, DecodingThatBreaksOffFailsAndLeavesNoOutput) {
+    TempDir dir;
+    write_wav(dir.file("in.wav"), kRate, 2, kRate * 3);
+    ASSERT_EQ(tvenc({dir.file("in.wav"), dir.file("tone.mp3")}).status, 0);
+    const std::string tone = read_whole(dir.file("tone.mp3"));
+    std::string junk(70000, '\0');
+    unsigned state = 12345;
+    for (char& c : junk) c = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
+    const std::size_t half = tone.size() / 2;
+    std::ofstream(dir.file("junk-inside.mp3"), std::ios::binary) << tone.substr(0, half) << junk << tone.substr(half);
+    std::ofstream(dir.file("cut-then-junk.mp3"), std::ios::binary) << tone.substr(0, half) << junk;
+    for (const char* name : {"junk-inside.mp3", "cut-then-junk.mp3"}) {
+        const RunResult run = tvenc({dir.file(name), dir.file("out.mp3"), "-br", "64000"});
+        EXPECT_EQ(run.status, 3) << name;
+        EXPECT_NE(run.err.find("decoding stopped"), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("out.mp3"))) << "half a file must not look like a result";
+    }
+}

@@ -5,7 +5,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <csignal>
+#include <cerrno>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace primitives;
@@ -66,12 +70,32 @@ TEST(Files, SizeExistsDeleteAndWrite) {
     EXPECT_FALSE(delete_file(path));
 }
 
-TEST(Files, WriteFailsWithoutFolderEmptyPathOrFullDisk) {
+TEST(Files, WriteFailsWithoutFolderEmptyPathFullDiskOrFailedClose) {
     EXPECT_FALSE(write_file("", Bytes{'x'}));
     EXPECT_FALSE(write_file("/no/such/folder/f", Bytes{'x'}));
-    if (file_exists("/dev/full")) {
-        EXPECT_FALSE(write_file("/dev/full", Bytes(10, 'x')));
+    TempDir dir;
+    // A full disk, as a child process limited to 1000 bytes per file meets it.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{1000, 1000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, SIG_IGN);
+        ::_exit(write_file(dir.file("big"), Bytes(5000, 'x')) ? 0 : 1);
     }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "a short write must fail";
+    // The close that reports what the writes did not.
+    const CloseFunction real_close = write_file_close();
+    write_file_close() = [](int fd) {
+        ::close(fd);
+        errno = EIO;
+        return -1;
+    };
+    const bool written = write_file(dir.file("f"), Bytes{'x'});
+    write_file_close() = real_close;
+    EXPECT_FALSE(written);
 }
 
 TEST(Files, SizeIsSixtyFourBitAndNeedsNoReadAccess) {

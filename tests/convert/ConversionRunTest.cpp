@@ -1,7 +1,7 @@
 #include "GuiHarness.h"
 #include "TempDir.h"
 #include "convert/ConversionRun.h"
-#include "encoder/AudioFixtures.h"
+#include "AudioFixtures.h"
 #include "primitives/Files.h"
 #include "primitives/Text.h"
 #include "shell/MainWindow.h"

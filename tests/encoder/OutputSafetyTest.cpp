@@ -1,5 +1,5 @@
 #include "TempDir.h"
-#include "encoder/AudioFixtures.h"
+#include "AudioFixtures.h"
 
 #include <csignal>
 #include <fcntl.h>

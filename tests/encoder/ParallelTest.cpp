@@ -1,5 +1,5 @@
 #include "TempDir.h"
-#include "encoder/AudioFixtures.h"
+#include "AudioFixtures.h"
 
 #include <algorithm>
 #include <cmath>
@@ -44,23 +44,12 @@ double signal(double t, int channel) {
 }
 
 void write_signal_wav(const std::string& path) {
-    std::string data;
+    std::vector<float> samples;
+    samples.reserve(static_cast<std::size_t>(kRate * kSeconds * 2));
     for (long i = 0; i < kRate * kSeconds; ++i) {
-        for (int c = 0; c < 2; ++c) {
-            const auto v = static_cast<std::int16_t>(std::lround(signal(static_cast<double>(i) / kRate, c) * 32767));
-            data += static_cast<char>(v & 0xFF);
-            data += static_cast<char>((v >> 8) & 0xFF);
-        }
+        for (int c = 0; c < 2; ++c) samples.push_back(static_cast<float>(signal(static_cast<double>(i) / kRate, c)));
     }
-    auto le = [](std::uint32_t v, int n) {
-        std::string s;
-        for (int i = 0; i < n; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
-        return s;
-    };
-    std::ofstream(path, std::ios::binary) << "RIFF" << le(36 + static_cast<std::uint32_t>(data.size()), 4) << "WAVEfmt "
-                                          << le(16, 4) << le(1, 2) << le(2, 2) << le(kRate, 4) << le(kRate * 4, 4)
-                                          << le(4, 2) << le(16, 2) << "data" << le(static_cast<std::uint32_t>(data.size()), 4)
-                                          << data;
+    write_wav_samples(path, kRate, 2, samples, WavFormat::Pcm16);
 }
 
 std::uint16_t crc16_arc(const std::string& bytes, std::size_t from, std::size_t to) {

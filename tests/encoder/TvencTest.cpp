@@ -1,5 +1,5 @@
 #include "TempDir.h"
-#include "encoder/AudioFixtures.h"
+#include "AudioFixtures.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -92,7 +92,7 @@ TEST_F(Tvenc, TagsAreCopiedByteForByte) {
     const std::string plain = dir.file("plain.mp3");
     ASSERT_EQ(tvenc({wav, plain, "-br", "192000"}).status, 0);
     const std::string leading = id3v2_tag_with_picture();
-    const std::string trailing = id3v1_trailer("\xD4\xC2\xC1\xC1 title");
+    const std::string trailing = id3v1_tag("\xD4\xC2\xC1\xC1 title");
     const std::string tagged = dir.write("tagged.mp3", leading + read_whole(plain) + trailing);
     const std::string out = dir.file("out.mp3");
     const RunResult r = tvenc({tagged, out, "-br", "64000"});

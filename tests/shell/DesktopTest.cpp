@@ -1,6 +1,6 @@
 #include "GuiHarness.h"
 #include "TempDir.h"
-#include "encoder/AudioFixtures.h"
+#include "AudioFixtures.h"
 #include "primitives/Dialogs.h"
 #include "primitives/Gbk.h"
 #include "shell/Startup.h"

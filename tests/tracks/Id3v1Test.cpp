@@ -1,3 +1,4 @@
+#include "AudioFixtures.h"
 #include "TempDir.h"
 #include "tracks/Id3v1.h"
 
@@ -6,25 +7,10 @@
 using namespace tracks;
 using primitives::Text;
 
-namespace {
-
-Text field(Text text) {
-    text.resize(30, '\0');
-    return text;
-}
-
-// An ID3v1 trailer: marker, title, artist, album, then year/comment/genre.
-Text trailer(const Text& marker, const Text& title, const Text& artist, const Text& album) {
-    Text t = marker + field(title) + field(artist) + field(album);
-    t.resize(128, '\0');
-    return t;
-}
-
-} // namespace
 
 TEST(Id3v1, ReadsFieldsFromTheLast128Bytes) {
     TempDir dir;
-    const Text path = dir.write("a.mp3", Text(1000, '\xFF') + trailer("TAG", "Title", "Artist", "Album"));
+    const Text path = dir.write("a.mp3", Text(1000, '\xFF') + id3v1_tag("Title", "Artist", "Album"));
     EXPECT_EQ(read_tag_field(path, Title), "Title");
     EXPECT_EQ(read_tag_field(path, Album), "Album");
     EXPECT_EQ(read_tag_field(path, Artist), "Artist");
@@ -42,17 +28,17 @@ TEST(Id3v1, MarkerCaseBlanksZerosAndGbk) {
     const Text gbk_title = "\xD4\xC2\xC1\xC1";  // 月亮
     const Text gbk_artist = "\xB5\xCB\xC0\xF6\xBE\xFD"; // 邓丽君
     const Text gbk_album = "\xBE\xAD\xB5\xE4"; // 经典
-    Text lower = dir.write("l.mp3", Text(10, 'x') + trailer("tAg", gbk_title, gbk_artist, gbk_album));
+    Text lower = dir.write("l.mp3", Text(10, 'x') + id3v1_tag(gbk_title, gbk_artist, gbk_album, "tAg"));
     EXPECT_EQ(read_tag_field(lower, Title), gbk_title);
     EXPECT_EQ(read_tag_field(lower, Artist), gbk_artist);
     EXPECT_EQ(read_tag_field(lower, Album), gbk_album);
 
-    Text padded = dir.write("p.mp3", trailer("TAG", "Song" + Text(26, ' '), Text("\0after", 6), "Al"));
+    Text padded = dir.write("p.mp3", id3v1_tag("Song" + Text(26, ' '), Text("\0after", 6), "Al"));
     EXPECT_EQ(read_tag_field(padded, Title), "Song" + Text(26, ' '));
     EXPECT_EQ(read_tag_field(padded, Artist), "");
     EXPECT_EQ(read_tag_field(padded, Album), "Al");
 
-    Text no_marker = dir.write("n.mp3", trailer("TAX", "T", "A", "B"));
+    Text no_marker = dir.write("n.mp3", id3v1_tag("T", "A", "B", "TAX"));
     EXPECT_EQ(read_tag_field(no_marker, Title), "");
     EXPECT_EQ(size_text(no_marker), "128");
 }

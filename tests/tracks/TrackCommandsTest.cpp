@@ -1,3 +1,4 @@
+#include "AudioFixtures.h"
 #include "GuiHarness.h"
 #include "TempDir.h"
 #include "shell/MainWindow.h"
@@ -15,13 +16,7 @@
 namespace {
 
 std::string tagged_mp3(const std::string& title, const std::string& artist, const std::string& album) {
-    auto field = [](std::string text) {
-        text.resize(30, '\0');
-        return text;
-    };
-    std::string trailer = "TAG" + field(title) + field(artist) + field(album);
-    trailer.resize(128, '\0');
-    return std::string(500, '\x55') + trailer;
+    return std::string(500, '\x55') + id3v1_tag(title, artist, album);
 }
 
 QStringList row_texts(QTableWidget* table, int row) {

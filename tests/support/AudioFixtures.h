@@ -16,7 +16,10 @@ void write_wav_samples(const std::string& path, long rate, int channels, const s
 
 // An ID3v2.3 tag with a title and an attached picture; an ID3v1 trailer.
 std::string id3v2_tag_with_picture();
-std::string id3v1_trailer(const std::string& title);
+// An ID3v1 trailer of 128 bytes: the marker, then title, artist and album, each cut
+// or padded with zero bytes to 30, then an empty year, comment and genre.
+std::string id3v1_tag(const std::string& title, const std::string& artist = {}, const std::string& album = {},
+                      const std::string& marker = "TAG");
 
 struct RunResult {
     int status = -1; // exit status, or 128 + signal

@@ -1,4 +1,4 @@
-#include "encoder/AudioFixtures.h"
+#include "AudioFixtures.h"
 
 #include "TempDir.h"
 
@@ -98,10 +98,15 @@ std::string id3v2_tag_with_picture() {
     return std::string("ID3\x03\x00\x00", 6) + syncsafe(body.size()) + body;
 }
 
-std::string id3v1_trailer(const std::string& title) {
-    std::string t = "TAG" + title;
-    t.resize(128, '\0');
-    return t;
+std::string id3v1_tag(const std::string& title, const std::string& artist, const std::string& album,
+                      const std::string& marker) {
+    const auto field = [](std::string text) {
+        text.resize(30, '\0');
+        return text;
+    };
+    std::string tag = marker + field(title) + field(artist) + field(album);
+    tag.resize(128, '\0');
+    return tag;
 }
 
 RunResult run_program(const std::vector<std::string>& argv) {

@@ -4,6 +4,8 @@
 # when everything is there.
 #   --tests     libraries and tools of the test suite
 #   --package   what scripts/package.sh needs to build and check the .deb
+#   --sanitize  clang and its sanitizer and libFuzzer runtimes
+#   --format    clang-format, for the format target and its check
 #   --extras    benchmarks and screenshots
 set -euo pipefail
 
@@ -22,6 +24,8 @@ for option in "$@"; do
     --tests) packages+=(googletest libgtest-dev libchm-bin desktop-file-utils appstream ffmpeg
                         xvfb openbox xdotool x11-utils) ;;
     --package) packages+=(dpkg-dev fakeroot lintian file) ;;
+    --sanitize) packages+=(clang libclang-rt-14-dev) ;;
+    --format) packages+=(clang-format) ;;
     --extras) packages+=(lame ffmpeg xvfb x11-apps x11-utils openbox xdotool imagemagick time bc) ;;
   esac
 done

@@ -1,6 +1,7 @@
 #include "encoder/Tags.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 namespace encoder {
@@ -39,12 +40,15 @@ SourceTags read_tags(const std::string& path) {
     File file(path);
     if (!file.f) return tags;
     std::uint8_t header[kHeaderBytes];
+    std::fseek(file.f, 0, SEEK_END);
+    const auto file_size = static_cast<std::uint64_t>(std::max(0L, std::ftell(file.f)));
     // Some writers leave several tags in a row; all of them belong to the start.
     for (std::uint64_t at = 0;;) {
         if (std::fseek(file.f, static_cast<long>(at), SEEK_SET) != 0) break;
         if (std::fread(header, 1, kHeaderBytes, file.f) != kHeaderBytes) break;
         const std::uint64_t size = id3v2_size(header);
-        if (size == 0) break;
+        // A header may claim up to 256 MB: nothing is taken that the file does not hold.
+        if (size == 0 || size > file_size - at) break;
         std::vector<std::uint8_t> tag(size);
         std::memcpy(tag.data(), header, kHeaderBytes);
         if (std::fread(tag.data() + kHeaderBytes, 1, size - kHeaderBytes, file.f) != size - kHeaderBytes) break;

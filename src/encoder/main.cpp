@@ -6,6 +6,7 @@
 #include "encoder/OutputFile.h"
 #include "encoder/ParallelEncoder.h"
 #include "encoder/Progress.h"
+#include "encoder/StdioFile.h"
 #include "encoder/Tags.h"
 
 #include <cerrno>
@@ -36,23 +37,17 @@ bool worth_copying(const StreamFacts& facts, const Options& options) {
 
 void copy_file(const Options& options, const StreamFacts& facts) {
     Progress progress(facts.frames, facts.rate);
-    std::FILE* in = std::fopen(options.input.c_str(), "rb");
+    const StdioFile in(std::fopen(options.input.c_str(), "rb"));
     if (!in) fail(kFailInput, options.input, std::strerror(errno));
-    std::FILE* out = std::fopen(options.output.c_str(), "wb");
-    if (!out) {
-        std::fclose(in);
-        fail(kFailOutput, options.output, std::strerror(errno));
-    }
+    StdioFile out(std::fopen(options.output.c_str(), "wb"));
+    if (!out) fail(kFailOutput, options.output, std::strerror(errno));
     char buffer[1 << 16];
-    bool ok = true;
-    for (std::size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
-        ok = std::fwrite(buffer, 1, n, out) == n;
-    const bool read_ok = !std::ferror(in);
-    std::fclose(in);
-    ok = ok && std::fflush(out) == 0;
-    ok = std::fclose(out) == 0 && ok;
-    if (!read_ok) fail(kFailInput, options.input, "read error");
-    if (!ok) fail(kFailOutput, options.output, std::strerror(errno));
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in.get())) > 0;) {
+        if (std::fwrite(buffer, 1, n, out.get()) != n) fail(kFailOutput, options.output, std::strerror(errno));
+    }
+    // A partial copy is never a result: whoever staged the output removes it.
+    if (std::ferror(in.get())) fail(kFailInput, options.input, "read error");
+    if (!close_stdio(out)) fail(kFailOutput, options.output, std::strerror(errno));
     progress.advance(facts.frames);
     progress.done();
 }

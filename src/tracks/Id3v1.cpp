@@ -35,8 +35,6 @@ Bytes read_trailer(const Text& path) {
     return window;
 }
 
-} // namespace
-
 Text tag_field_of(const Bytes& window, int selector) {
     const std::int64_t start = field_start(selector);
     if (start == 0) return {};
@@ -44,14 +42,17 @@ Text tag_field_of(const Bytes& window, int selector) {
     return to_text(middle_bytes(window, start, kFieldBytes));
 }
 
+} // namespace
+
 Text read_tag_field(const Text& path, int selector) {
     if (field_start(selector) == 0) return {};
     return tag_field_of(read_trailer(path), selector);
 }
 
-TagFields read_tag(const Text& path) {
-    const Bytes window = read_trailer(path);
-    return {tag_field_of(window, Title), tag_field_of(window, Album), tag_field_of(window, Artist)};
+TagFields read_tag(const Text& path) { return tag_fields_of(read_trailer(path)); }
+
+TagFields tag_fields_of(const Bytes& trailer) {
+    return {tag_field_of(trailer, Title), tag_field_of(trailer, Album), tag_field_of(trailer, Artist)};
 }
 
 Text size_text(const Text& path) { return to_text(file_size(path)); }

@@ -18,6 +18,8 @@ struct TagFields {
 
 // The three fields from one read of the trailer: a row costs one open, not three.
 TagFields read_tag(const primitives::Text& path);
+// The three fields of a trailer already read (the file's last 128 bytes).
+TagFields tag_fields_of(const primitives::Bytes& trailer);
 
 // The file's size in bytes as plain digits; "-1" when it cannot be found.
 primitives::Text size_text(const primitives::Text& path);

@@ -12,7 +12,6 @@ namespace {
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kSerialRole = Qt::UserRole + 1;
 constexpr int kIconRole = Qt::UserRole + 2;
-constexpr int kRawRole = Qt::UserRole + 3;
 
 qint64 next_serial() {
     static qint64 serial = 0;
@@ -55,7 +54,6 @@ void set_tag_cell(QTableWidget* table, int row, int column, const primitives::Te
     if (row < 0 || row >= table->rowCount()) return;
     QTableWidgetItem* item = item_at(table, row, column);
     item->setText(primitives::to_qstring(primitives::gbk_to_utf8(gbk)));
-    item->setData(kRawRole, QByteArray::fromStdString(gbk));
 }
 
 primitives::Text row_path(QTableWidget* table, int row) {

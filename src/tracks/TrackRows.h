@@ -26,7 +26,7 @@ qint64 row_serial(QTableWidget* table, int row);
 int row_of_serial(QTableWidget* table, qint64 serial);
 void set_row_icon(QTableWidget* table, int row, int icon);
 int row_icon(QTableWidget* table, int row);
-// The raw GBK bytes of a tag field, kept beside the text shown.
+// A tag field's GBK bytes, shown decoded.
 void set_tag_cell(QTableWidget* table, int row, int column, const primitives::Text& gbk);
 
 } // namespace tracks

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer harnesses (clang, with ASan and UBSan) into build-fuzz/ and runs
+# each for a while (default 30 s) from its corpus in tests/fuzz/corpus/<name>. New
+# inputs go to a scratch folder; a crash fails the run and leaves its input in build-fuzz/.
+# Usage: scripts/fuzz.sh [seconds per harness]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-30}
+bash scripts/install-deps.sh --tests --sanitize
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNVASK_FUZZ=ON \
+  -DTUNVASK_TESTS=OFF -DTUNVASK_BENCH=OFF >/dev/null
+harnesses=(progress_lines_fuzz profile_fuzz id3v1_fuzz mp3_frame_fuzz tags_fuzz)
+cmake --build build-fuzz -j"$(nproc)" --target "${harnesses[@]}"
+export ASAN_OPTIONS=detect_leaks=1
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+for name in "${harnesses[@]}"; do
+  echo "== $name, ${seconds} s"
+  mkdir "$scratch/$name"
+  # With pipefail, a crash (libFuzzer's non-zero exit) ends the script with failure.
+  (cd build-fuzz && "tests/fuzz/$name" -max_total_time="$seconds" -print_final_stats=1 \
+     "$scratch/$name" "../tests/fuzz/corpus/${name%_fuzz}" 2>&1 | tail -n 8)
+done

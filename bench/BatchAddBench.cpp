@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
     };
     std::printf("files %d, rows %d, %.2f s, %.0f rows/s\n", files, rows, seconds, rows / seconds);
     std::printf("rows/s per thousand:");
-    for (std::size_t from = 0; from + 1000 <= row_times.size(); from += 1000) std::printf(" %.0f", rate(from, from + 1000));
+    for (std::size_t from = 0; from + 1000 <= row_times.size(); from += 1000)
+        std::printf(" %.0f", rate(from, from + 1000));
     std::printf("\n");
     std::printf("longest gap between processed event batches: %.1f ms\n", longest / 1e6);
     return rows == files ? 0 : 1;

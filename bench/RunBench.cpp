@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
     if (folder.back() != '/') folder += '/';
     session.controls.folder->setPlainText(QString::fromStdString(folder));
     convert::set_bit_rate(session.controls, std::atoi(argv[2]));
-    for (int i = 3; i < argc; ++i) tracks::fill_row(session.controls, argv[i]);
+    for (int i = 3; i < argc; ++i)
+        tracks::fill_row(session.controls, argv[i]);
 
     QEventLoop loop;
     QObject::connect(session.run.get(), &convert::ConversionRun::finished, &loop, &QEventLoop::quit);

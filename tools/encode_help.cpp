@@ -27,7 +27,8 @@ bool to_references(const std::string& text, std::string& out) {
         const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
         if (length == 0 || i + static_cast<std::size_t>(length) > text.size()) return false;
         unsigned long code = lead & (0x7F >> length);
-        for (int k = 1; k < length; ++k) code = code << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        for (int k = 1; k < length; ++k)
+            code = code << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
         out += "&#" + std::to_string(code) + ";";
         i += static_cast<std::size_t>(length);
     }

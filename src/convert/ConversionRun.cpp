@@ -29,7 +29,9 @@ const char kNotStarted[] = "无法启动编码器";
 const char kNoOutput[] = "输出文件不存在";
 const char kCrashed[] = "编码器异常终止";
 
-QString shown(const Text& bytes) { return to_qstring(path_for_display(bytes)); }
+QString shown(const Text& bytes) {
+    return to_qstring(path_for_display(bytes));
+}
 
 } // namespace
 
@@ -173,8 +175,8 @@ void ConversionRun::finish_run() {
         emit idle_after_close();
         return;
     }
-    const Text message = m_failures == 0 ? Text("恭喜,转换完成!")
-                                         : "转换完成,但有 " + to_text(m_failures) + " 个文件失败!";
+    const Text message =
+        m_failures == 0 ? Text("恭喜,转换完成!") : "转换完成,但有 " + to_text(m_failures) + " 个文件失败!";
     message_box(message, kMessageOk, "Tunvask");
     emit finished();
 }

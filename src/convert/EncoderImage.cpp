@@ -17,7 +17,9 @@ constexpr int kExecutableMode = 0755;
 
 } // namespace
 
-std::span<const std::uint8_t> encoder_image() { return {tvenc_image_data, tvenc_image_size}; }
+std::span<const std::uint8_t> encoder_image() {
+    return {tvenc_image_data, tvenc_image_size};
+}
 
 Text stage_encoder() {
     const Text folder = make_private_folder(kFolderPrefix);

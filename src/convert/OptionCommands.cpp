@@ -26,7 +26,9 @@ void set_bit_rate(const layouts::MainControls& controls, int index) {
     record_bit_rate(controls);
 }
 
-void record_bit_rate(const layouts::MainControls& controls) { record_selection(controls.bit_rate, "kbps"); }
+void record_bit_rate(const layouts::MainControls& controls) {
+    record_selection(controls.bit_rate, "kbps");
+}
 
 void set_channel(const layouts::MainControls& controls, int index) {
     if (!controls.channel) return;
@@ -34,7 +36,9 @@ void set_channel(const layouts::MainControls& controls, int index) {
     record_channel(controls);
 }
 
-void record_channel(const layouts::MainControls& controls) { record_selection(controls.channel, "sd"); }
+void record_channel(const layouts::MainControls& controls) {
+    record_selection(controls.channel, "sd");
+}
 
 void choose_output_folder(const layouts::MainControls& controls) {
     Text folder = choose_folder("请选择保存目录", true);

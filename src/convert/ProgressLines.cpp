@@ -16,7 +16,9 @@ const Text kFailurePrefix = progress_contract::kFailurePrefix;
 // A child that never ends a line must not make the run hold its output forever.
 constexpr std::size_t kLongestLine = 4096;
 
-bool starts_with(const Text& text, const Text& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
+bool starts_with(const Text& text, const Text& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
 
 } // namespace
 

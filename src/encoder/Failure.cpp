@@ -12,7 +12,8 @@ std::string echoed(const std::string& file) {
     const auto marker = file.find("n:");
     if (marker == std::string::npos || file.find('%', marker) == std::string::npos) return file;
     std::string text;
-    for (char c : file) text += c == '%' ? std::string("\\x25") : std::string(1, c);
+    for (char c : file)
+        text += c == '%' ? std::string("\\x25") : std::string(1, c);
     return text;
 }
 

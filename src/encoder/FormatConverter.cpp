@@ -23,17 +23,21 @@ void FormatConverter::remix(const AudioBlock& block) {
         const float scale = 1.0f / static_cast<float>(in);
         for (std::size_t f = 0; f < frames; ++f, src += in) {
             float sum = 0;
-            for (int c = 0; c < in; ++c) sum += src[c];
+            for (int c = 0; c < in; ++c)
+                sum += src[c];
             dst[f] = sum * scale;
         }
     } else if (in == 1) {
-        for (std::size_t f = 0; f < frames; ++f) dst[2 * f] = dst[2 * f + 1] = src[f];
+        for (std::size_t f = 0; f < frames; ++f)
+            dst[2 * f] = dst[2 * f + 1] = src[f];
     } else {
         // More than two channels: keep the front pair.
-        for (std::size_t f = 0; f < frames; ++f, src += in) dst[2 * f] = src[0], dst[2 * f + 1] = src[1];
+        for (std::size_t f = 0; f < frames; ++f, src += in)
+            dst[2 * f] = src[0], dst[2 * f + 1] = src[1];
     }
     // LAME aborts on a NaN and misbehaves far outside its range; damaged sources give both.
-    for (float& sample : m_mixed) sample = std::isnan(sample) ? 0.0f : std::clamp(sample, -1.0f, 1.0f);
+    for (float& sample : m_mixed)
+        sample = std::isnan(sample) ? 0.0f : std::clamp(sample, -1.0f, 1.0f);
 }
 
 void FormatConverter::convert(const AudioBlock& block, std::vector<float>& out) {
@@ -61,7 +65,8 @@ void FormatConverter::convert(const AudioBlock& block, std::vector<float>& out) 
 void FormatConverter::resample(const float* in, std::size_t frames, std::vector<float>& out) {
     const auto ch = static_cast<std::size_t>(m_out_channels);
     for (;;) {
-        const std::size_t room = frames * static_cast<std::size_t>(m_out_rate) / static_cast<std::size_t>(m_in_rate) + 256;
+        const std::size_t room =
+            frames * static_cast<std::size_t>(m_out_rate) / static_cast<std::size_t>(m_in_rate) + 256;
         const std::size_t start = out.size();
         out.resize(start + room * ch);
         std::size_t used = 0, made = 0;

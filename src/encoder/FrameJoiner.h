@@ -14,7 +14,7 @@ namespace encoder {
 class FrameJoiner {
 public:
     FrameJoiner(std::FILE* out, std::vector<WorkerResult>& results, const std::vector<Segment>& segments,
-           const std::vector<std::int64_t>& joins)
+                const std::vector<std::int64_t>& joins)
         : m_packer(out), m_results(results), m_segments(segments), m_joins(joins) {}
 
     // Global indexes of the first frame after each join.

@@ -16,7 +16,8 @@ constexpr std::size_t kLameExtensionBytes = 36;
 constexpr std::uint8_t kCbrMethod = 1;
 
 void put_be(std::vector<std::uint8_t>& b, std::size_t at, std::uint64_t value, int bytes) {
-    for (int i = bytes - 1; i >= 0; --i, value >>= 8) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value);
+    for (int i = bytes - 1; i >= 0; --i, value >>= 8)
+        b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value);
 }
 
 std::uint32_t get_be(const std::vector<std::uint8_t>& b, std::size_t at) {
@@ -30,8 +31,10 @@ void write_seek_table(std::vector<std::uint8_t>& frame, std::size_t at, const St
     std::size_t next = 0;
     for (int percent = 0; percent < 100; ++percent) {
         const std::size_t target = static_cast<std::size_t>(percent) * totals.audio_frames / 100;
-        while (next < target && totals.sizes) offset += (*totals.sizes)[next++];
-        frame[at + static_cast<std::size_t>(percent)] = static_cast<std::uint8_t>(std::min<std::uint64_t>(255, offset * 256 / total));
+        while (next < target && totals.sizes)
+            offset += (*totals.sizes)[next++];
+        frame[at + static_cast<std::size_t>(percent)] =
+            static_cast<std::uint8_t>(std::min<std::uint64_t>(255, offset * 256 / total));
     }
 }
 
@@ -51,7 +54,8 @@ void complete_info_frame(std::vector<std::uint8_t>& frame, const StreamTotals& t
     if (flags & kHasQuality) at += 4;
     const std::size_t lame = at;
     if (frame.size() < lame + kLameExtensionBytes) return;
-    put_be(frame, lame + 21, (static_cast<std::uint64_t>(totals.delay) << 12) | static_cast<unsigned>(totals.padding), 3);
+    put_be(frame, lame + 21, (static_cast<std::uint64_t>(totals.delay) << 12) | static_cast<unsigned>(totals.padding),
+           3);
     put_be(frame, lame + 28, total, 4);
     put_be(frame, lame + 32, totals.music_crc, 2);
     put_be(frame, lame + 34, crc16(frame.data(), lame + 34), 2);
@@ -60,9 +64,9 @@ void complete_info_frame(std::vector<std::uint8_t>& frame, const StreamTotals& t
 std::vector<std::uint8_t> compact_info_frame(const std::uint8_t* first_frame, int kbps) {
     std::uint8_t head[4];
     std::memcpy(head, first_frame, 4);
-    head[1] |= 0x01;  // no CRC
-    head[2] &= 0xFD;  // no padding byte
-    head[3] &= 0xCF;  // no joint stereo mode extension
+    head[1] |= 0x01; // no CRC
+    head[2] &= 0xFD; // no padding byte
+    head[3] &= 0xCF; // no joint stereo mode extension
     const FrameHeader header = parse_frame_header(head);
     const std::size_t info = 4 + static_cast<std::size_t>(header.side_info);
     const std::size_t lame = info + 16;

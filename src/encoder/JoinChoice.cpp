@@ -23,12 +23,14 @@ std::optional<std::size_t> choose_join(const ReservoirPacker::State& state, cons
         if (t == tail.end() || h == head.end() || !t->frame.ends_long || !h->frame.starts_long) continue;
         ReservoirPacker::State s = state;
         bool fits = true;
-        for (auto f = tail.begin(); fits && f <= t; ++f) fits = ReservoirPacker::advance(s, f->frame);
+        for (auto f = tail.begin(); fits && f <= t; ++f)
+            fits = ReservoirPacker::advance(s, f->frame);
         // How far the first frame's data lands after where its encoder put it.
-        const std::int64_t lag = std::max(s.data_end, s.area_end - h->frame.max_main_data_begin()) -
-                                 (s.area_end - h->frame.main_data_begin);
+        const std::int64_t lag =
+            std::max(s.data_end, s.area_end - h->frame.max_main_data_begin()) - (s.area_end - h->frame.main_data_begin);
         bool caught_up = false;
-        for (auto f = h; fits && !caught_up && f != head.end(); ++f) fits = ReservoirPacker::advance(s, f->frame, &caught_up);
+        for (auto f = h; fits && !caught_up && f != head.end(); ++f)
+            fits = ReservoirPacker::advance(s, f->frame, &caught_up);
         if (!fits) continue;
         if (lag <= 0) {
             tail_used = static_cast<std::size_t>(t - tail.begin()) + 1;

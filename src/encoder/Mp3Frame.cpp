@@ -36,15 +36,15 @@ struct GranuleInfo {
 GranuleInfo read_granule(BitReader& r, bool mpeg1) {
     GranuleInfo g;
     g.bits = r.read(12);
-    r.skip(9 + 8);           // big_values, global_gain
-    r.skip(mpeg1 ? 4 : 9);   // scalefac_compress
-    if (r.read(1)) {         // window switching
+    r.skip(9 + 8);         // big_values, global_gain
+    r.skip(mpeg1 ? 4 : 9); // scalefac_compress
+    if (r.read(1)) {       // window switching
         g.block_type = r.read(2);
-        r.skip(1 + 10 + 9);  // mixed block, table selects, subblock gains
+        r.skip(1 + 10 + 9); // mixed block, table selects, subblock gains
     } else {
-        r.skip(15 + 4 + 3);  // table selects, region counts
+        r.skip(15 + 4 + 3); // table selects, region counts
     }
-    r.skip(mpeg1 ? 3 : 2);   // (preflag), scalefac_scale, count1table_select
+    r.skip(mpeg1 ? 3 : 2); // (preflag), scalefac_scale, count1table_select
     return g;
 }
 
@@ -53,7 +53,7 @@ GranuleInfo read_granule(BitReader& r, bool mpeg1) {
 FrameHeader parse_frame_header(const std::uint8_t* b) {
     FrameHeader h;
     if (b[0] != 0xFF || (b[1] & 0xE0) != 0xE0 || ((b[1] >> 1) & 3) != 1) return h; // Layer III only
-    const int version = (b[1] >> 3) & 3; // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
+    const int version = (b[1] >> 3) & 3;                                           // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
     const int rate_index = (b[2] >> 2) & 3;
     const int bit_rate_index = (b[2] >> 4) & 15;
     if (version == 1 || rate_index == 3 || bit_rate_index == 0 || bit_rate_index == 15) return h;

@@ -13,10 +13,10 @@ struct Mp3Frame {
     std::vector<std::uint8_t> head; // header and side information
     int length = 0;                 // whole frame in bytes
     std::vector<std::uint8_t> main_data;
-    int main_data_begin = 0;        // as the encoder placed it
+    int main_data_begin = 0; // as the encoder placed it
     bool mpeg1 = true;
-    bool starts_long = true;        // first granule opens with a long window half
-    bool ends_long = true;          // last granule closes with a long window half
+    bool starts_long = true; // first granule opens with a long window half
+    bool ends_long = true;   // last granule closes with a long window half
 
     int capacity() const { return length - static_cast<int>(head.size()); }
     int max_main_data_begin() const { return mpeg1 ? 511 : 255; }

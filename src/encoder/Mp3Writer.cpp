@@ -62,7 +62,8 @@ bool lame_reserves_info_frame(const OutputFormat& format, int bit_rate) {
     if (!probe) return false;
     std::vector<float> silence(static_cast<std::size_t>(lame_get_framesize(probe.get()) * format.channels), 0.0f);
     std::vector<unsigned char> bytes;
-    encode_pcm(probe.get(), format.channels, silence.data(), silence.size() / static_cast<std::size_t>(format.channels), bytes);
+    encode_pcm(probe.get(), format.channels, silence.data(), silence.size() / static_cast<std::size_t>(format.channels),
+               bytes);
     bytes.resize(kFlushBytes);
     lame_encode_flush(probe.get(), bytes.data(), static_cast<int>(bytes.size()));
     unsigned char tag[kLameTagBytes];
@@ -70,7 +71,8 @@ bool lame_reserves_info_frame(const OutputFormat& format, int bit_rate) {
 }
 
 Mp3Writer::Mp3Writer(const std::string& path, const OutputFormat& format, int bit_rate)
-    : m_path(path), m_file(std::fopen(path.c_str(), "wb")), m_channels(format.channels), m_kbps((bit_rate + 500) / 1000) {
+    : m_path(path), m_file(std::fopen(path.c_str(), "wb")), m_channels(format.channels),
+      m_kbps((bit_rate + 500) / 1000) {
     if (!m_file) fail(kFailOutput, path, std::strerror(errno));
     m_lame = make_lame(format.rate, format.channels, bit_rate, true);
     if (!m_lame) fail(kFailOutput, path, "LAME rejected the settings");
@@ -138,8 +140,12 @@ StreamTotals Mp3Writer::own_info_totals() const {
     const auto frames = static_cast<std::int64_t>(lame_get_frameNum(lame));
     const int delay = lame_get_encoder_delay(lame);
     const auto padding = frames * lame_get_framesize(lame) - delay - m_samples;
-    return {static_cast<std::uint32_t>(frames), nullptr, m_audio_bytes, delay,
-            static_cast<int>(std::clamp<std::int64_t>(padding, 0, 4095)), m_music_crc};
+    return {static_cast<std::uint32_t>(frames),
+            nullptr,
+            m_audio_bytes,
+            delay,
+            static_cast<int>(std::clamp<std::int64_t>(padding, 0, 4095)),
+            m_music_crc};
 }
 
 void Mp3Writer::abandon() {

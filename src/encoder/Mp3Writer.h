@@ -17,9 +17,9 @@ constexpr std::size_t kFlushBytes = 7200;
 constexpr std::size_t kLameTagBytes = 2880;
 
 struct EncoderSettings {
-    long in_rate;     // rate of the source's first audio
-    int in_channels;  // channels of the source's first audio
-    int bit_rate;     // bits per second
+    long in_rate;    // rate of the source's first audio
+    int in_channels; // channels of the source's first audio
+    int bit_rate;    // bits per second
     bool downmix;
 };
 
@@ -71,9 +71,9 @@ private:
     int m_kbps;
     long m_audio_start = 0;
     std::vector<unsigned char> m_buffer;
-    bool m_own_info = false;           // LAME keeps no place for an Info frame at this rate
-    std::vector<std::uint8_t> m_info;  // our own Info frame, once the first frame is known
-    std::int64_t m_samples = 0;        // per channel, given to LAME
+    bool m_own_info = false;          // LAME keeps no place for an Info frame at this rate
+    std::vector<std::uint8_t> m_info; // our own Info frame, once the first frame is known
+    std::int64_t m_samples = 0;       // per channel, given to LAME
     std::uint64_t m_audio_bytes = 0;
     std::uint16_t m_music_crc = 0;
 };

@@ -31,7 +31,9 @@ std::optional<long> whole_number(const char* text, long lowest, long highest) {
     return value;
 }
 
-bool is(const char* argument, const char* name) { return std::strcmp(argument, name) == 0; }
+bool is(const char* argument, const char* name) {
+    return std::strcmp(argument, name) == 0;
+}
 
 bool parse_switches(int argc, char** argv, int first, Options& options) {
     for (int i = first; i < argc; ++i) {

@@ -56,7 +56,8 @@ OutputFile::OutputFile(const std::string& path) : m_path(path), m_final(path), m
 }
 
 void OutputFile::stage_beside(const std::string& final_path, int mode) {
-    std::string pattern = folder_of(final_path) + "/." + name_of(final_path).substr(0, kNameBytesKept) + ".tvenc-XXXXXX";
+    std::string pattern =
+        folder_of(final_path) + "/." + name_of(final_path).substr(0, kNameBytesKept) + ".tvenc-XXXXXX";
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) fail(kFailOutput, m_path, std::strerror(errno));
     ::fchmod(fd, static_cast<mode_t>(mode));

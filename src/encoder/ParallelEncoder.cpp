@@ -25,7 +25,8 @@ void write_all(std::FILE* out, const std::string& path, const std::vector<std::u
 void report_joins(const std::vector<std::int64_t>& frames, std::int64_t frame_size, int delay) {
     constexpr int kDecoderDelay = 529;
     for (std::int64_t frame : frames)
-        std::fprintf(stderr, "tvenc: joined at sample %lld\n", static_cast<long long>(frame * frame_size - delay - kDecoderDelay));
+        std::fprintf(stderr, "tvenc: joined at sample %lld\n",
+                     static_cast<long long>(frame * frame_size - delay - kDecoderDelay));
 }
 
 // Our own Info frame, where LAME's did not fit, in the format of the first frame.
@@ -41,7 +42,8 @@ bool write_joined(const ParallelJob& job, const Grid& grid, const Plan& plan, st
                   std::FILE* out) {
     const std::string& path = job.options.output;
     write_all(out, path, job.tags.leading);
-    std::vector<std::uint8_t> info = results[0].info.empty() ? own_info_frame(results[0].stream.get(), job) : results[0].info;
+    std::vector<std::uint8_t> info =
+        results[0].info.empty() ? own_info_frame(results[0].stream.get(), job) : results[0].info;
     write_all(out, path, info);
     FrameJoiner joiner(out, results, plan.segments, plan.joins);
     if (!joiner.join()) return false;

@@ -15,8 +15,8 @@ namespace encoder {
 // format changes mid-way, or no join fits: then it is encoded serially.
 struct ParallelJob {
     const Options& options;
-    const StreamFacts& facts;  // of the source as first opened
-    long in_rate;              // rate and channels of the decoded audio
+    const StreamFacts& facts; // of the source as first opened
+    long in_rate;             // rate and channels of the decoded audio
     int in_channels;
     OutputFormat format;
     const SourceTags& tags;

@@ -9,7 +9,9 @@ namespace encoder {
 
 namespace {
 
-std::int64_t round_up(std::int64_t value, std::int64_t step) { return (value + step - 1) / step * step; }
+std::int64_t round_up(std::int64_t value, std::int64_t step) {
+    return (value + step - 1) / step * step;
+}
 
 } // namespace
 

@@ -12,20 +12,20 @@ inline constexpr double kMinSegmentSeconds = 20.0; // each core gets at least th
 // later one takes no more from the reservoir than the earlier one left free.
 inline constexpr std::int64_t kEarly = 6;
 inline constexpr std::int64_t kLate = 120;
-inline constexpr std::int64_t kWarmUp = 12;     // frames a worker encodes before its first candidate
-inline constexpr std::int64_t kPostRoll = 10;   // frames a worker encodes past its last candidate
-inline constexpr std::int64_t kCatchUp = 64;    // frames within which the reservoir must be back in step
+inline constexpr std::int64_t kWarmUp = 12;   // frames a worker encodes before its first candidate
+inline constexpr std::int64_t kPostRoll = 10; // frames a worker encodes past its last candidate
+inline constexpr std::int64_t kCatchUp = 64;  // frames within which the reservoir must be back in step
 
 struct Segment {
-    std::int64_t first_frame;  // global index of the worker's first LAME frame
-    std::int64_t end_sample;   // output samples to feed in all, -1 for the whole rest
+    std::int64_t first_frame; // global index of the worker's first LAME frame
+    std::int64_t end_sample;  // output samples to feed in all, -1 for the whole rest
     bool info_frame;
 };
 
 struct Grid {
     long in_rate, out_rate;
-    std::int64_t frame;  // samples per output frame
-    std::int64_t step;   // frames between boundaries where input and output samples coincide
+    std::int64_t frame; // samples per output frame
+    std::int64_t step;  // frames between boundaries where input and output samples coincide
     std::int64_t to_input(std::int64_t out_sample) const { return out_sample * in_rate / out_rate; }
 };
 

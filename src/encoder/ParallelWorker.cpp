@@ -1,8 +1,8 @@
 #include "encoder/ParallelWorker.h"
 
 #include "encoder/FormatConverter.h"
-#include "encoder/MpegSource.h"
 #include "encoder/Mp3Writer.h"
+#include "encoder/MpegSource.h"
 #include "encoder/Progress.h"
 #include "encoder/SndfileSource.h"
 
@@ -46,7 +46,8 @@ private:
         auto source = open_for_worker(m_job);
         const std::int64_t start = m_segment.first_frame * m_grid.frame;
         if (!source || !source->seek(m_grid.to_input(start))) fail(kFailInput, m_job.options.input, "cannot seek");
-        const LameHandle handle = make_lame(m_job.format.rate, m_job.format.channels, m_job.options.bit_rate, m_segment.info_frame);
+        const LameHandle handle =
+            make_lame(m_job.format.rate, m_job.format.channels, m_job.options.bit_rate, m_segment.info_frame);
         lame_t lame = handle.get();
         if (!lame) fail(kFailOutput, m_job.options.output, "LAME rejected the settings");
         FormatConverter converter(m_job.format.rate, m_job.format.channels);
@@ -85,7 +86,8 @@ private:
 
     void write(WorkerResult& r, const std::vector<unsigned char>& bytes, int made) {
         if (made < 0) fail(kFailOutput, m_job.options.output, "LAME failed to encode");
-        if (made > 0 && std::fwrite(bytes.data(), 1, static_cast<std::size_t>(made), r.stream.get()) != static_cast<std::size_t>(made))
+        if (made > 0 && std::fwrite(bytes.data(), 1, static_cast<std::size_t>(made), r.stream.get()) !=
+                            static_cast<std::size_t>(made))
             fail(kFailOutput, "temporary file", std::strerror(errno));
     }
 
@@ -134,7 +136,8 @@ std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, 
     } catch (const std::system_error&) {
         // Without its reporter the parallel encode only shows no figures until done.
     }
-    for (std::thread& t : threads) t.join();
+    for (std::thread& t : threads)
+        t.join();
     done = true;
     if (reporter) reporter->join();
     return results;

@@ -14,7 +14,7 @@ struct WorkerResult {
     StdioFile stream; // the worker's frames, rewound for reading
     std::vector<std::uint8_t> info;
     int delay = 0;
-    std::int64_t fed = 0;  // output samples given to LAME
+    std::int64_t fed = 0; // output samples given to LAME
     bool format_changed = false;
     bool not_started = false; // no thread could be had for it
     std::optional<Failure> failure;

@@ -12,7 +12,9 @@ Progress::Progress(std::int64_t total_frames, long rate)
     print(0, false);
 }
 
-void Progress::advance(std::int64_t frames) { set(m_frames + frames); }
+void Progress::advance(std::int64_t frames) {
+    set(m_frames + frames);
+}
 
 void Progress::set(std::int64_t frames) {
     m_frames = frames;
@@ -28,7 +30,9 @@ void Progress::continue_from_here() {
     m_frames = 0;
 }
 
-void Progress::done() { print(300, true); }
+void Progress::done() {
+    print(300, true);
+}
 
 void Progress::print(int thirds, bool final) {
     m_thirds = thirds;

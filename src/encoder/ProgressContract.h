@@ -9,7 +9,8 @@ namespace progress_contract {
 // 100.0 line to stdout, followed by a line feed on stderr.
 inline constexpr char kPrefix[] = "Completion:";
 inline constexpr char kFigureEnd = '%';
-inline constexpr char kLineFormat[] = "Completion:%5.1f%%, Elapsed time: %d:%02d, Time to go: %d:%02d, Speed: %.1fx  \r";
+inline constexpr char kLineFormat[] =
+    "Completion:%5.1f%%, Elapsed time: %d:%02d, Time to go: %d:%02d, Speed: %.1fx  \r";
 
 // A failure: one line starting so, naming the file and the reason. A reader that
 // takes any "n:" before a "%" as progress must never find one in it.

@@ -12,7 +12,8 @@ struct Crc16Table {
     constexpr Crc16Table() : entries() {
         for (unsigned byte = 0; byte < 256; ++byte) {
             unsigned crc = byte;
-            for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
             entries[byte] = static_cast<std::uint16_t>(crc);
         }
     }
@@ -23,7 +24,8 @@ constexpr Crc16Table kCrc16;
 } // namespace
 
 std::uint16_t crc16(const std::uint8_t* data, std::size_t size, std::uint16_t crc) {
-    for (std::size_t i = 0; i < size; ++i) crc = static_cast<std::uint16_t>((crc >> 8) ^ kCrc16.entries[(crc ^ data[i]) & 0xFF]);
+    for (std::size_t i = 0; i < size; ++i)
+        crc = static_cast<std::uint16_t>((crc >> 8) ^ kCrc16.entries[(crc ^ data[i]) & 0xFF]);
     return crc;
 }
 

@@ -44,7 +44,9 @@ SndfileSource::SndfileSource(SNDFILE* file, const SF_INFO& info, std::string pat
     sf_command(file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
 }
 
-SndfileSource::~SndfileSource() { sf_close(m_file); }
+SndfileSource::~SndfileSource() {
+    sf_close(m_file);
+}
 
 bool SndfileSource::read(AudioBlock& block) {
     block.rate = m_facts.rate;

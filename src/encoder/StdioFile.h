@@ -12,6 +12,8 @@ struct StdioCloser {
 // outcome matters (the last buffered bytes are written then).
 using StdioFile = std::unique_ptr<std::FILE, StdioCloser>;
 
-inline bool close_stdio(StdioFile& file) { return file && std::fclose(file.release()) == 0; }
+inline bool close_stdio(StdioFile& file) {
+    return file && std::fclose(file.release()) == 0;
+}
 
 } // namespace encoder

@@ -1,7 +1,7 @@
 #include "encoder/Tags.h"
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace encoder {
@@ -58,7 +58,8 @@ SourceTags read_tags(const std::string& path) {
     if (std::fseek(file.f, -static_cast<long>(kTrailerBytes), SEEK_END) == 0) {
         std::vector<std::uint8_t> trailer(kTrailerBytes);
         if (std::fread(trailer.data(), 1, kTrailerBytes, file.f) == kTrailerBytes &&
-            std::memcmp(trailer.data(), "TAG", 3) == 0 && std::ftell(file.f) > static_cast<long>(tags.leading.size() + kTrailerBytes - 1))
+            std::memcmp(trailer.data(), "TAG", 3) == 0 &&
+            std::ftell(file.f) > static_cast<long>(tags.leading.size() + kTrailerBytes - 1))
             tags.trailing = std::move(trailer);
     }
     return tags;

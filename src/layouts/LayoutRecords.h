@@ -5,7 +5,18 @@
 
 namespace layouts {
 
-enum class ControlKind { Label, Button, EditBox, ComboBox, GroupBox, ProgressBar, PictureBox, FileDialog, ListView, SuperButton };
+enum class ControlKind {
+    Label,
+    Button,
+    EditBox,
+    ComboBox,
+    GroupBox,
+    ProgressBar,
+    PictureBox,
+    FileDialog,
+    ListView,
+    SuperButton
+};
 
 struct ComboItem {
     std::string_view text;

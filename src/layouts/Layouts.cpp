@@ -7,8 +7,8 @@ namespace {
 using K = ControlKind;
 
 constexpr ComboItem kBitRates[] = {
-    {"CD品质(128Kbps)", 128},  {"次CD品质(112Kbps)", 112}, {"FM广播品质(96Kbps)", 96},
-    {"磁带品质(64Kbps)", 64},  {"AM广播品质(32Kbps)", 32}, {"电话品质(16Kbps)", 16},
+    {"CD品质(128Kbps)", 128}, {"次CD品质(112Kbps)", 112}, {"FM广播品质(96Kbps)", 96},
+    {"磁带品质(64Kbps)", 64}, {"AM广播品质(32Kbps)", 32}, {"电话品质(16Kbps)", 16},
 };
 
 constexpr ComboItem kChannels[] = {{"立体声", 0}, {"单身道", 0}};
@@ -71,7 +71,11 @@ constexpr WindowRecord kAbout{"关于", "关于", 406, 214, 400, 186, false, fal
 
 } // namespace
 
-const WindowRecord& main_layout() { return kMain; }
-const WindowRecord& about_layout() { return kAbout; }
+const WindowRecord& main_layout() {
+    return kMain;
+}
+const WindowRecord& about_layout() {
+    return kAbout;
+}
 
 } // namespace layouts

@@ -6,7 +6,8 @@
 
 namespace layouts {
 
-SelectionHider::SelectionHider(QWidget* control) : QObject(control), m_control(control), m_focused(control->palette()) {}
+SelectionHider::SelectionHider(QWidget* control)
+    : QObject(control), m_control(control), m_focused(control->palette()) {}
 
 void SelectionHider::attach(QWidget* control) {
     auto* hider = new SelectionHider(control);

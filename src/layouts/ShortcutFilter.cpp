@@ -11,7 +11,9 @@ ShortcutFilter::ShortcutFilter(QWidget* window) : QObject(window), m_window(wind
     qApp->installEventFilter(this);
 }
 
-void ShortcutFilter::add(QKeyCombination key, QAction* action) { m_entries.append({key, action}); }
+void ShortcutFilter::add(QKeyCombination key, QAction* action) {
+    m_entries.append({key, action});
+}
 
 QAction* ShortcutFilter::match(QKeyCombination key) const {
     for (const Entry& entry : m_entries) {

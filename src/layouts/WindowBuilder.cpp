@@ -13,18 +13,17 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScreen>
-#include <QLineEdit>
 #include <QTableWidget>
 
 namespace layouts {
 
 namespace {
-
 
 QWidget* make_label(const ControlRecord& record, QWidget* parent) {
     auto* label = new QLabel(primitives::to_qstring(record.caption), parent);
@@ -54,7 +53,8 @@ QWidget* make_combo_box(const ControlRecord& record, QWidget* parent) {
     combo->setCompleter(nullptr);
     QObject::disconnect(combo->lineEdit(), SIGNAL(returnPressed()), combo, nullptr);
     QObject::disconnect(combo->lineEdit(), SIGNAL(editingFinished()), combo, nullptr);
-    for (const ComboItem& item : record.items) combo->addItem(primitives::to_qstring(item.text), item.value);
+    for (const ComboItem& item : record.items)
+        combo->addItem(primitives::to_qstring(item.text), item.value);
     // The stored selection is the first item under an empty text field.
     combo->setCurrentIndex(record.items.empty() ? -1 : 0);
     combo->setEditText(QString());
@@ -104,15 +104,23 @@ QWidget* make_picture_box(QWidget* parent) {
 
 QObject* make_control(const ControlRecord& record, QWidget* parent) {
     switch (record.kind) {
-    case ControlKind::Label: return make_label(record, parent);
+    case ControlKind::Label:
+        return make_label(record, parent);
     case ControlKind::Button:
-    case ControlKind::SuperButton: return new WrappingButton(primitives::to_qstring(record.caption), parent);
-    case ControlKind::EditBox: return make_edit_box(parent);
-    case ControlKind::ComboBox: return make_combo_box(record, parent);
-    case ControlKind::GroupBox: return new QGroupBox(primitives::to_qstring(record.caption), parent);
-    case ControlKind::ProgressBar: return make_progress_bar(parent);
-    case ControlKind::PictureBox: return make_picture_box(parent);
-    case ControlKind::ListView: return make_list_view(record, parent);
+    case ControlKind::SuperButton:
+        return new WrappingButton(primitives::to_qstring(record.caption), parent);
+    case ControlKind::EditBox:
+        return make_edit_box(parent);
+    case ControlKind::ComboBox:
+        return make_combo_box(record, parent);
+    case ControlKind::GroupBox:
+        return new QGroupBox(primitives::to_qstring(record.caption), parent);
+    case ControlKind::ProgressBar:
+        return make_progress_bar(parent);
+    case ControlKind::PictureBox:
+        return make_picture_box(parent);
+    case ControlKind::ListView:
+        return make_list_view(record, parent);
     case ControlKind::FileDialog: {
         // No window of its own: it keeps the filter and the last chosen path.
         auto* dialog = new QObject(parent);
@@ -137,7 +145,8 @@ void build_controls(QWidget* client, const WindowRecord& layout) {
     client->setFixedSize(layout.client_width, layout.client_height);
     for (const ControlRecord& record : layout.controls) {
         QWidget* container = client;
-        if (!record.container.empty()) container = client->findChild<QWidget*>(primitives::to_qstring(record.container));
+        if (!record.container.empty())
+            container = client->findChild<QWidget*>(primitives::to_qstring(record.container));
         QObject* control = make_control(record, container ? container : client);
         control->setObjectName(primitives::to_qstring(record.name));
         if (control->isWidgetType()) place(static_cast<QWidget*>(control), record);
@@ -148,7 +157,8 @@ namespace {
 
 QString item_text(const MenuRecord& record) {
     const ShortcutKey key = shortcut_key(record.key);
-    return key.display_name.isEmpty() ? primitives::to_qstring(record.caption) : primitives::to_qstring(record.caption) + u'\t' + key.display_name;
+    return key.display_name.isEmpty() ? primitives::to_qstring(record.caption)
+                                      : primitives::to_qstring(record.caption) + u'\t' + key.display_name;
 }
 
 } // namespace

@@ -43,7 +43,8 @@ public:
 
     pid_t spawn(const std::vector<Text>& argv) {
         std::vector<char*> pointers;
-        for (const Text& argument : argv) pointers.push_back(const_cast<char*>(argument.c_str()));
+        for (const Text& argument : argv)
+            pointers.push_back(const_cast<char*>(argument.c_str()));
         pointers.push_back(nullptr);
         pid_t pid = -1;
         if (posix_spawn(&pid, pointers[0], &m_actions, &m_attributes, pointers.data(), environ) != 0) return -1;

@@ -8,17 +8,19 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QMessageBox>
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QMessageBox>
 #include <QUrl>
 
 namespace primitives {
 
 namespace {
 
-Text utf8(const QString& text) { return text.toUtf8().toStdString(); }
+Text utf8(const QString& text) {
+    return text.toUtf8().toStdString();
+}
 
 // A window manager shows a title only as far as the window is wide: a short text
 // must not leave the caption out. Room for the title bar's buttons too.
@@ -69,7 +71,8 @@ Text show_folder_dialog(const Text& title, bool include_files) {
     dialog.setDirectory(to_qstring(folder_dialog_start()));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     Text path = utf8(dialog.selectedFiles().constFirst());
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
     return path;
 }
 
@@ -120,11 +123,17 @@ int message_box(const Text& content, int flags, const Text& caption) {
     return dialog_hooks().message_box(content, flags, caption);
 }
 
-void process_events() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void process_events() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
-Text choose_folder(const Text& title, bool include_files) { return dialog_hooks().choose_folder(title, include_files); }
+Text choose_folder(const Text& title, bool include_files) {
+    return dialog_hooks().choose_folder(title, include_files);
+}
 
-bool open_document(const Text& path) { return dialog_hooks().open_document(path); }
+bool open_document(const Text& path) {
+    return dialog_hooks().open_document(path);
+}
 
 Text folder_dialog_start() {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);

@@ -29,7 +29,9 @@ bool file_exists(const Text& path) {
     return !path.empty() && ::stat(path.c_str(), &info) == 0;
 }
 
-bool delete_file(const Text& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }
+bool delete_file(const Text& path) {
+    return !path.empty() && ::unlink(path.c_str()) == 0;
+}
 
 namespace {
 
@@ -51,7 +53,8 @@ bool write_file(const Text& path, std::initializer_list<const Bytes*> blocks) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     bool ok = true;
-    for (const Bytes* block : blocks) ok = ok && write_all(fd, *block);
+    for (const Bytes* block : blocks)
+        ok = ok && write_all(fd, *block);
     // close() is where a network or full file system may first report the failure.
     if (write_file_close()(fd) != 0) ok = false;
     return ok;
@@ -62,7 +65,9 @@ CloseFunction& write_file_close() {
     return function;
 }
 
-bool write_file(const Text& path, const Bytes& block) { return write_file(path, {&block}); }
+bool write_file(const Text& path, const Bytes& block) {
+    return write_file(path, {&block});
+}
 
 FileHandle open_file(const Text& path) {
     if (path.empty()) return {};
@@ -152,7 +157,9 @@ Text make_private_folder(const Text& prefix) {
     return pattern;
 }
 
-bool remove_folder(const Text& path) { return !path.empty() && ::rmdir(path.c_str()) == 0; }
+bool remove_folder(const Text& path) {
+    return !path.empty() && ::rmdir(path.c_str()) == 0;
+}
 
 bool write_new_file(const Text& path, const Bytes& block, int mode) {
     if (path.empty()) return false;

@@ -83,16 +83,18 @@ bool valid_sequence(const std::uint8_t* s, std::size_t n) {
     for (std::size_t i = 1; i < n; ++i) {
         if ((s[i] & 0xC0) != 0x80) return false;
     }
-    if (n == 3 && s[0] == 0xE0 && s[1] < 0xA0) return false; // overlong
+    if (n == 3 && s[0] == 0xE0 && s[1] < 0xA0) return false;  // overlong
     if (n == 3 && s[0] == 0xED && s[1] >= 0xA0) return false; // surrogate
-    if (n == 4 && s[0] == 0xF0 && s[1] < 0x90) return false; // overlong
+    if (n == 4 && s[0] == 0xF0 && s[1] < 0x90) return false;  // overlong
     if (n == 4 && s[0] == 0xF4 && s[1] >= 0x90) return false; // beyond U+10FFFF
     return true;
 }
 
 } // namespace
 
-Text gbk_to_utf8(const Text& gbk) { return converter().convert(gbk); }
+Text gbk_to_utf8(const Text& gbk) {
+    return converter().convert(gbk);
+}
 
 bool is_utf8(const Text& bytes) {
     const auto* s = reinterpret_cast<const std::uint8_t*>(bytes.data());

@@ -6,8 +6,8 @@
 #include <fcntl.h>
 #include <optional>
 #include <sstream>
-#include <sys/file.h>
 #include <strings.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -20,19 +20,24 @@ constexpr std::size_t kMaxValueBytes = 10239;
 
 Text strip_leading_controls(const Text& text) {
     std::size_t pos = 0;
-    while (pos < text.size() && static_cast<std::uint8_t>(text[pos]) <= 0x20) ++pos;
+    while (pos < text.size() && static_cast<std::uint8_t>(text[pos]) <= 0x20)
+        ++pos;
     return text.substr(pos);
 }
 
 Text trim(const Text& text) {
     std::size_t first = 0;
     std::size_t last = text.size();
-    while (first < last && (text[first] == ' ' || text[first] == '\t')) ++first;
-    while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t' || text[last - 1] == '\r')) --last;
+    while (first < last && (text[first] == ' ' || text[first] == '\t'))
+        ++first;
+    while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t' || text[last - 1] == '\r'))
+        --last;
     return text.substr(first, last - first);
 }
 
-bool same_name(const Text& a, const Text& b) { return ::strcasecmp(a.c_str(), b.c_str()) == 0; }
+bool same_name(const Text& a, const Text& b) {
+    return ::strcasecmp(a.c_str(), b.c_str()) == 0;
+}
 
 // Every line of the file; an empty list when there is no file yet, and nothing at
 // all when it exists but cannot be read whole, so that a rewrite loses nothing.
@@ -51,7 +56,8 @@ std::optional<std::vector<Text>> read_lines(const Text& file) {
     ::close(fd);
     if (got < 0) return std::nullopt;
     std::istringstream in(content);
-    for (Text line; std::getline(in, line);) lines.push_back(line);
+    for (Text line; std::getline(in, line);)
+        lines.push_back(line);
     return lines;
 }
 
@@ -109,7 +115,8 @@ int mode_for(const Text& file) {
 // The new file replaces the old by a rename, so a crash never leaves half a file.
 bool replace_file(const Text& file, const std::vector<Text>& lines) {
     Text content;
-    for (const Text& line : lines) content += line + "\n";
+    for (const Text& line : lines)
+        content += line + "\n";
     Text temporary = file + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) return false;
@@ -137,7 +144,8 @@ Text target_of(const Text& file) {
 // Two programs writing at once take turns, so neither loses the other's key.
 class ProfileLock {
 public:
-    explicit ProfileLock(const Text& file) : m_fd(::open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+    explicit ProfileLock(const Text& file)
+        : m_fd(::open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
         if (m_fd >= 0) {
             while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
             }
@@ -153,7 +161,9 @@ private:
     int m_fd;
 };
 
-bool holds_line_break(const Text& text) { return text.find_first_of("\r\n") != Text::npos; }
+bool holds_line_break(const Text& text) {
+    return text.find_first_of("\r\n") != Text::npos;
+}
 
 } // namespace
 

@@ -7,9 +7,13 @@
 
 namespace primitives {
 
-Text to_text(int value) { return std::to_string(value); }
+Text to_text(int value) {
+    return std::to_string(value);
+}
 
-Text to_text(std::int64_t value) { return std::to_string(value); }
+Text to_text(std::int64_t value) {
+    return std::to_string(value);
+}
 
 Text to_text(double value) {
     char buffer[64];
@@ -56,20 +60,26 @@ Text fold_full_width(const Text& text) {
     return folded;
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
-bool is_blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool is_blank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // Length of the longest prefix of s (from pos) that reads as a decimal number.
 std::size_t number_extent(const Text& s, std::size_t pos) {
     std::size_t end = pos;
     if (end < s.size() && (s[end] == '+' || s[end] == '-')) ++end;
     std::size_t digits = 0;
-    while (end < s.size() && is_digit(s[end])) ++end, ++digits;
+    while (end < s.size() && is_digit(s[end]))
+        ++end, ++digits;
     if (end < s.size() && s[end] == '.') {
         std::size_t after = end + 1;
         std::size_t fraction = 0;
-        while (after < s.size() && is_digit(s[after])) ++after, ++fraction;
+        while (after < s.size() && is_digit(s[after]))
+            ++after, ++fraction;
         if (digits + fraction > 0) end = after, digits += fraction;
     }
     if (digits == 0) return 0;
@@ -77,7 +87,8 @@ std::size_t number_extent(const Text& s, std::size_t pos) {
         std::size_t exp = end + 1;
         if (exp < s.size() && (s[exp] == '+' || s[exp] == '-')) ++exp;
         if (exp < s.size() && is_digit(s[exp])) {
-            while (exp < s.size() && is_digit(s[exp])) ++exp;
+            while (exp < s.size() && is_digit(s[exp]))
+                ++exp;
             end = exp;
         }
     }
@@ -89,7 +100,8 @@ std::size_t number_extent(const Text& s, std::size_t pos) {
 double to_number(const Text& text) {
     const Text s = fold_full_width(text);
     std::size_t pos = 0;
-    while (pos < s.size() && is_blank(s[pos])) ++pos;
+    while (pos < s.size() && is_blank(s[pos]))
+        ++pos;
     const std::size_t length = number_extent(s, pos);
     if (length == 0) return 0.0;
     bool negative = s[pos] == '-';
@@ -99,21 +111,25 @@ double to_number(const Text& text) {
     const auto [end, error] = std::from_chars(s.data() + first, s.data() + pos + length, value);
     if (error == std::errc::result_out_of_range) {
         // Too large reads as infinity, too small as zero, as a plain parse would give.
-        const bool tiny = std::string_view(s.data() + first, static_cast<std::size_t>(end - s.data() - first)).find("e-") !=
-                              std::string_view::npos ||
-                          std::string_view(s.data() + first, static_cast<std::size_t>(end - s.data() - first)).find("E-") !=
-                              std::string_view::npos;
+        const bool tiny =
+            std::string_view(s.data() + first, static_cast<std::size_t>(end - s.data() - first)).find("e-") !=
+                std::string_view::npos ||
+            std::string_view(s.data() + first, static_cast<std::size_t>(end - s.data() - first)).find("E-") !=
+                std::string_view::npos;
         value = tiny ? 0.0 : HUGE_VAL;
     }
     return negative ? -value : value;
 }
 
-std::int64_t text_length(const Text& text) { return static_cast<std::int64_t>(text.size()); }
+std::int64_t text_length(const Text& text) {
+    return static_cast<std::int64_t>(text.size());
+}
 
 Text middle_text(const Text& text, std::int64_t start, std::int64_t count) {
     const auto length = text_length(text);
     if (start < 1 || start > length || count <= 0) return {};
-    return text.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(std::min(count, length - start + 1)));
+    return text.substr(static_cast<std::size_t>(start - 1),
+                       static_cast<std::size_t>(std::min(count, length - start + 1)));
 }
 
 Text right_text(const Text& text, std::int64_t n) {
@@ -179,7 +195,8 @@ Text to_upper(const Text& text) {
 
 Text join_texts(std::initializer_list<Text> texts) {
     Text joined;
-    for (const Text& text : texts) joined += text;
+    for (const Text& text : texts)
+        joined += text;
     return joined;
 }
 
@@ -218,7 +235,9 @@ std::int64_t integer_part(double x) {
     return static_cast<std::int64_t>(std::floor(x));
 }
 
-Bytes blank_bytes(std::int64_t n) { return n <= 0 ? Bytes{} : Bytes(static_cast<std::size_t>(n), 0); }
+Bytes blank_bytes(std::int64_t n) {
+    return n <= 0 ? Bytes{} : Bytes(static_cast<std::size_t>(n), 0);
+}
 
 Bytes middle_bytes(const Bytes& block, std::int64_t start, std::int64_t count) {
     const auto length = static_cast<std::int64_t>(block.size());

@@ -76,10 +76,13 @@ QImage about_picture() {
 
 QIcon application_icon() {
     QIcon icon;
-    for (int size : kIconSizes) icon.addPixmap(QPixmap::fromImage(icon_image(size)));
+    for (int size : kIconSizes)
+        icon.addPixmap(QPixmap::fromImage(icon_image(size)));
     return icon;
 }
 
-QImage application_icon_image(int size) { return icon_image(size); }
+QImage application_icon_image(int size) {
+    return icon_image(size);
+}
 
 } // namespace shell

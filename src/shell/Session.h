@@ -1,7 +1,7 @@
 #pragma once
 
-#include "layouts/MainControls.h"
 #include "convert/RunContext.h"
+#include "layouts/MainControls.h"
 
 #include <QStringList>
 #include <memory>

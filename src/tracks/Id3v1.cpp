@@ -13,10 +13,14 @@ constexpr std::int64_t kFieldBytes = 30;
 
 std::int64_t field_start(int selector) {
     switch (selector) {
-    case Title: return 4;
-    case Album: return 64;
-    case Artist: return 34;
-    default: return 0;
+    case Title:
+        return 4;
+    case Album:
+        return 64;
+    case Artist:
+        return 34;
+    default:
+        return 0;
     }
 }
 
@@ -49,12 +53,16 @@ Text read_tag_field(const Text& path, int selector) {
     return tag_field_of(read_trailer(path), selector);
 }
 
-TagFields read_tag(const Text& path) { return tag_fields_of(read_trailer(path)); }
+TagFields read_tag(const Text& path) {
+    return tag_fields_of(read_trailer(path));
+}
 
 TagFields tag_fields_of(const Bytes& trailer) {
     return {tag_field_of(trailer, Title), tag_field_of(trailer, Album), tag_field_of(trailer, Artist)};
 }
 
-Text size_text(const Text& path) { return to_text(file_size(path)); }
+Text size_text(const Text& path) {
+    return to_text(file_size(path));
+}
 
 } // namespace tracks

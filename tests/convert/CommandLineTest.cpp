@@ -1,13 +1,13 @@
-#include "TempDir.h"
 #include "convert/CommandLine.h"
+#include "TempDir.h"
 #include "convert/EncoderImage.h"
 #include "convert/OutputPlan.h"
 #include "convert/ProgressLines.h"
 #include "convert/RatioText.h"
 #include "primitives/Files.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,7 +23,8 @@ TEST(SwitchText, BitRateAndMono) {
 TEST(EncoderArguments, PathsStayWholeWhateverTheyHold) {
     const std::string source = "/音乐/a b'\"#;$(x).mp3";
     const auto args = encoder_arguments("/opt/t/60718243.exe", source, "/out/a b.mp3", "-br 16000 -dm on");
-    EXPECT_EQ(args, (std::vector<std::string>{"/opt/t/60718243.exe", source, "/out/a b.mp3", "-br", "16000", "-dm", "on"}));
+    EXPECT_EQ(args,
+              (std::vector<std::string>{"/opt/t/60718243.exe", source, "/out/a b.mp3", "-br", "16000", "-dm", "on"}));
 }
 
 struct LineCase {
@@ -34,7 +35,9 @@ struct LineCase {
     std::string label;
 };
 
-void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ProgressLinesTest : public testing::TestWithParam<LineCase> {};
 
@@ -42,7 +45,8 @@ TEST_P(ProgressLinesTest, TakesTheFigureOfWholeCompletionLines) {
     const LineCase& c = GetParam();
     ProgressLines lines;
     std::optional<ProgressUpdate> update;
-    for (const std::string& piece : c.pieces) update = lines.feed(piece);
+    for (const std::string& piece : c.pieces)
+        update = lines.feed(piece);
     ASSERT_EQ(update.has_value(), c.updates);
     if (!update) return;
     EXPECT_EQ(update->bar, c.bar);
@@ -52,7 +56,11 @@ TEST_P(ProgressLinesTest, TakesTheFigureOfWholeCompletionLines) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ProgressLinesTest,
     testing::Values(
-        LineCase{"figure_45_3", {"Completion: 45.3%, Elapsed time: 0:07, Time to go: 0:08, Speed: 9.9x  \r"}, true, 45, "45%"},
+        LineCase{"figure_45_3",
+                 {"Completion: 45.3%, Elapsed time: 0:07, Time to go: 0:08, Speed: 9.9x  \r"},
+                 true,
+                 45,
+                 "45%"},
         LineCase{"figure_99_6", {"Completion: 99.6%, Elapsed\r"}, true, 99, "100%"},
         LineCase{"figure_100_then_feed", {"Completion:100.0%, E  \r\n"}, true, 100, "100%"},
         LineCase{"small_figure", {"Completion:  2.7%, E\r"}, true, 2, "3%"},
@@ -117,7 +125,8 @@ TEST(EncoderImage, EachRunStagesItsOwnPrivateCopyAndRemovesItWithItsFolder) {
     EXPECT_EQ(first.rfind(runtime.path(), 0), 0u);
     EXPECT_EQ(primitives::file_name_of(first), "60718243.exe");
     EXPECT_EQ(primitives::file_size(first), static_cast<std::int64_t>(encoder_image().size()));
-    struct stat file {}, folder {};
+    struct stat file {
+    }, folder{};
     ASSERT_EQ(::stat(first.c_str(), &file), 0);
     const std::string first_folder = first.substr(0, first.size() - 13);
     ASSERT_EQ(::stat(first_folder.c_str(), &folder), 0);

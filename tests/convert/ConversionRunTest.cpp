@@ -1,7 +1,7 @@
-#include "GuiHarness.h"
-#include "TempDir.h"
 #include "convert/ConversionRun.h"
 #include "AudioFixtures.h"
+#include "GuiHarness.h"
+#include "TempDir.h"
 #include "primitives/Files.h"
 #include "primitives/Text.h"
 #include "shell/MainWindow.h"
@@ -54,8 +54,12 @@ int zombie_children() {
     return zombies;
 }
 
-QString cell(QTableWidget* t, int row, int column) { return t->item(row, column) ? t->item(row, column)->text() : QString(); }
-QString tip(QTableWidget* t, int row, int column) { return t->item(row, column) ? t->item(row, column)->toolTip() : QString(); }
+QString cell(QTableWidget* t, int row, int column) {
+    return t->item(row, column) ? t->item(row, column)->text() : QString();
+}
+QString tip(QTableWidget* t, int row, int column) {
+    return t->item(row, column) ? t->item(row, column)->toolTip() : QString();
+}
 
 // SHA-256 of every file in some folders, taken before a run: what the user had must
 // be there, byte for byte, after it, whether the run went well or not.
@@ -84,8 +88,14 @@ private:
 class ConversionRunTest : public QObject {
     Q_OBJECT
 private slots:
-    void init() { m_script = std::make_unique<DialogScript>(); m_session = open_main_window(); }
-    void cleanup() { m_session.reset(); m_script.reset(); }
+    void init() {
+        m_script = std::make_unique<DialogScript>();
+        m_session = open_main_window();
+    }
+    void cleanup() {
+        m_session.reset();
+        m_script.reset();
+    }
 
     void convertsEveryRowInOrderAtTheChosenRate();
     void emptyListStartsNothing();
@@ -105,7 +115,9 @@ private slots:
 
 private:
     void start() { trigger(*m_session, "开始转换(&F5)"); }
-    void set_folder(const std::string& folder) { m_session->controls.folder->setPlainText(QString::fromStdString(folder)); }
+    void set_folder(const std::string& folder) {
+        m_session->controls.folder->setPlainText(QString::fromStdString(folder));
+    }
     bool wait_for_run() {
         QSignalSpy done(m_session->run.get(), &convert::ConversionRun::finished);
         return !m_session->run->active() || done.wait(60000);
@@ -222,12 +234,13 @@ void ConversionRunTest::missingSourceAndClosedFolderAreReportedAsFailures() {
 
 void ConversionRunTest::secondStartAndDeletedRowsAreHarmless() {
     TempDir in, out;
-    for (const char* name : {"r0.mp3", "r1.mp3", "r2.mp3"}) tracks::fill_row(m_session->controls, make_mp3(in, name));
+    for (const char* name : {"r0.mp3", "r1.mp3", "r2.mp3"})
+        tracks::fill_row(m_session->controls, make_mp3(in, name));
     set_folder(out.path() + "/");
     connect(m_session->run.get(), &convert::ConversionRun::row_started, this, [&](int row) {
         if (row != 0) return;
-        start();                 // a second start while the first run goes: nothing
-        table()->removeRow(1);   // r1 leaves the list before its turn
+        start();               // a second start while the first run goes: nothing
+        table()->removeRow(1); // r1 leaves the list before its turn
     });
     start();
     QVERIFY(wait_for_run());
@@ -263,7 +276,8 @@ void ConversionRunTest::aFailedRowLeavesTheUsersFileOfThatName() {
     QVERIFY(wait_for_run());
     QVERIFY(before.unchanged());
     QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("失败"));
-    QVERIFY2(tip(table(), 0, tracks::RatioColumn).startsWith("tvenc: "), qPrintable(tip(table(), 0, tracks::RatioColumn)));
+    QVERIFY2(tip(table(), 0, tracks::RatioColumn).startsWith("tvenc: "),
+             qPrintable(tip(table(), 0, tracks::RatioColumn)));
     QCOMPARE(std::distance(std::filesystem::directory_iterator(out.path()), {}), 1);
 }
 
@@ -272,7 +286,8 @@ void ConversionRunTest::sameNamedSourcesGetNumberedOutputs() {
     const std::vector<std::string> sources{make_mp3(a, "01.mp3", 1.0), make_mp3(b, "01.mp3", 1.5),
                                            make_mp3(c, "01.mp3", 2.0)};
     out.write("01 (2).mp3", "an older file of that name");
-    for (const std::string& source : sources) tracks::fill_row(m_session->controls, source);
+    for (const std::string& source : sources)
+        tracks::fill_row(m_session->controls, source);
     const Fingerprints before{a.path(), b.path(), c.path()};
     set_folder(out.path() + "/");
     start();
@@ -296,7 +311,8 @@ void ConversionRunTest::anOutputFolderRemovedMidRowIsAFailure() {
     set_folder(folder + "/");
     connect(m_session->run.get(), &convert::ConversionRun::row_started, this, [&] {
         std::error_code error;
-        for (int i = 0; i < 100 && std::filesystem::exists(folder); ++i) std::filesystem::remove_all(folder, error);
+        for (int i = 0; i < 100 && std::filesystem::exists(folder); ++i)
+            std::filesystem::remove_all(folder, error);
     });
     start();
     QVERIFY(wait_for_run());
@@ -372,7 +388,8 @@ void ConversionRunTest::twoRunsAtOnceKeepTheirOwnEncoders() {
     QVERIFY(first.count() == 1 || first.wait(60000));
     QVERIFY(second.count() == 1 || second.wait(60000));
     for (const std::string& folder : {out1.path(), out2.path()})
-        for (const char* name : {"a.mp3", "b.mp3"}) QCOMPARE(decode_mp3(folder + "/" + name).frames, std::int64_t(132300));
+        for (const char* name : {"a.mp3", "b.mp3"})
+            QCOMPARE(decode_mp3(folder + "/" + name).frames, std::int64_t(132300));
     QCOMPARE(m_script->messages.at(0).text, std::string("恭喜,转换完成!"));
     QCOMPARE(m_script->messages.at(1).text, std::string("恭喜,转换完成!"));
 }
@@ -386,10 +403,11 @@ void ConversionRunTest::aBurstOfOutputIsReadEightyBytesAtATime() {
         const std::string folder = scripts.file("stage");
         std::filesystem::create_directory(folder);
         const std::string script = folder + "/60718243.exe";
-        std::ofstream(script) << "#!/bin/sh\n"
-                                 "i=0; s=''; while [ $i -lt 200 ]; do s=\"$s$(printf 'Completion:%5.1f%%, Elapsed time: 0:01, "
-                                 "Time to go: 0:01, Speed: 9.9x  \\r' \"$i.5\" | tr , .)\"; i=$((i+1)); done\n"
-                                 "printf '%s' \"$s\" >&2; sleep 0.3; printf 'Completion:100.0%%  \\r'; echo ok > \"$2\"\n";
+        std::ofstream(script)
+            << "#!/bin/sh\n"
+               "i=0; s=''; while [ $i -lt 200 ]; do s=\"$s$(printf 'Completion:%5.1f%%, Elapsed time: 0:01, "
+               "Time to go: 0:01, Speed: 9.9x  \\r' \"$i.5\" | tr , .)\"; i=$((i+1)); done\n"
+               "printf '%s' \"$s\" >&2; sleep 0.3; printf 'Completion:100.0%%  \\r'; echo ok > \"$2\"\n";
         std::filesystem::permissions(script, std::filesystem::perms::owner_all);
         return script;
     };

@@ -1,5 +1,5 @@
-#include "TempDir.h"
 #include "AudioFixtures.h"
+#include "TempDir.h"
 
 #include <chrono>
 #include <cmath>
@@ -37,7 +37,8 @@ std::string frames_without_info(const std::string& mp3) {
 double frequency(const std::vector<float>& pcm, int channels, long rate, std::int64_t first, std::int64_t count) {
     int crossings = 0;
     for (std::int64_t i = first + 1; i < first + count; ++i) {
-        const float a = pcm[static_cast<std::size_t>((i - 1) * channels)], b = pcm[static_cast<std::size_t>(i * channels)];
+        const float a = pcm[static_cast<std::size_t>((i - 1) * channels)],
+                    b = pcm[static_cast<std::size_t>(i * channels)];
         crossings += (a < 0) != (b < 0);
     }
     return crossings / 2.0 * static_cast<double>(rate) / static_cast<double>(count);
@@ -48,7 +49,8 @@ bool has_quiet_stretch(const std::vector<float>& pcm, int channels, long rate, s
     const std::int64_t stretch = rate / 200;
     for (std::int64_t s = first; s + stretch <= first + count; s += stretch) {
         double sum = 0;
-        for (std::int64_t i = s; i < s + stretch; ++i) sum += std::pow(pcm[static_cast<std::size_t>(i * channels)], 2);
+        for (std::int64_t i = s; i < s + stretch; ++i)
+            sum += std::pow(pcm[static_cast<std::size_t>(i * channels)], 2);
         if (std::sqrt(sum / static_cast<double>(stretch)) < 0.15) return true; // the tone's is 0.28
     }
     return false;
@@ -85,7 +87,8 @@ TEST_P(Gapless, DecodesToExactlyTheInputsLengthOnOneCoreAndOnTwo) {
     const Rate& r = GetParam();
     for (const char* threads : {"1", "2"}) {
         const std::string out = s_dir->file(std::to_string(r.kbps) + (r.mono ? "m-" : "s-") + threads + ".mp3");
-        std::vector<std::string> args{s_dir->file("long.wav"), out, "-br", std::to_string(r.kbps * 1000), "--threads", threads};
+        std::vector<std::string> args{s_dir->file("long.wav"),       out,         "-br",
+                                      std::to_string(r.kbps * 1000), "--threads", threads};
         if (r.mono) args.push_back("-dm");
         const RunResult run = tvenc(args);
         ASSERT_EQ(run.status, 0) << run.err;
@@ -108,7 +111,8 @@ TEST(GaplessElsewhere, FfmpegAlsoDecodesTheSmallestFormatExactly) {
     TempDir dir;
     write_wav(dir.file("in.wav"), kRate, 2, kRate * 3);
     ASSERT_EQ(tvenc({dir.file("in.wav"), dir.file("out.mp3"), "-br", "16000", "-dm"}).status, 0);
-    const std::string command = "ffmpeg -v error -i '" + dir.file("out.mp3") + "' -f s16le -ac 1 '" + dir.file("pcm") + "'";
+    const std::string command =
+        "ffmpeg -v error -i '" + dir.file("out.mp3") + "' -f s16le -ac 1 '" + dir.file("pcm") + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(std::filesystem::file_size(dir.file("pcm")), 3u * 16000 * 2);
 }
@@ -134,7 +138,8 @@ TEST(FormatChanges, EveryPartKeepsItsPitchAndLengthAndProgressNeverGoesBack) {
     const RunResult run = tvenc({dir.file("changes.mp3"), dir.file("out.mp3"), "-br", "96000", "--threads", "2"});
     ASSERT_EQ(run.status, 0) << run.err;
     const std::vector<double> figures = progress_figures(run.err + run.out);
-    for (std::size_t i = 1; i < figures.size(); ++i) ASSERT_GE(figures[i], figures[i - 1]) << "progress went back";
+    for (std::size_t i = 1; i < figures.size(); ++i)
+        ASSERT_GE(figures[i], figures[i - 1]) << "progress went back";
 
     std::vector<float> pcm;
     const Decoded d = decode_mp3(dir.file("out.mp3"), &pcm);
@@ -202,7 +207,8 @@ TEST(CommandLine, BitRateIsAWholeNumberOfBitsPerSecondInRange) {
     EXPECT_EQ(tvenc({dir.file("in.wav"), dir.file("out.mp3"), "-br"}).status, 2);
     EXPECT_EQ(tvenc({dir.file("in.wav"), dir.file("out.mp3"), "--threads", "0"}).status, 2);
     for (const char* good : {"8000", "320000", "64000"}) {
-        EXPECT_EQ(tvenc({dir.file("in.wav"), dir.file(std::string(good) + ".mp3"), "-br", good, "-dm", "on"}).status, 0);
+        EXPECT_EQ(tvenc({dir.file("in.wav"), dir.file(std::string(good) + ".mp3"), "-br", good, "-dm", "on"}).status,
+                  0);
     }
     EXPECT_EQ(decode_mp3(dir.file("64000.mp3")).bit_rates.front(), 64);
 }
@@ -229,7 +235,8 @@ TEST(BrokenStreams, DecodingThatBreaksOffFailsAndLeavesNoOutput) {
     const std::string tone = read_whole(dir.file("tone.mp3"));
     std::string junk(70000, '\0');
     unsigned state = 12345;
-    for (char& c : junk) c = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
+    for (char& c : junk)
+        c = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
     const std::size_t half = tone.size() / 2;
     std::ofstream(dir.file("junk-inside.mp3"), std::ios::binary) << tone.substr(0, half) << junk << tone.substr(half);
     std::ofstream(dir.file("cut-then-junk.mp3"), std::ios::binary) << tone.substr(0, half) << junk;

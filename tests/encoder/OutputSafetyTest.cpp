@@ -1,5 +1,5 @@
-#include "TempDir.h"
 #include "AudioFixtures.h"
+#include "TempDir.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -33,7 +33,8 @@ int run_tvenc(const std::vector<std::string>& args, const Limits& limits) {
         const rlimit size{limits.file_size, limits.file_size};
         ::setrlimit(RLIMIT_FSIZE, &size);
         if (limits.thread_stack) {
-            const rlimit stack{limits.thread_stack, limits.thread_stack}, space{limits.address_space, limits.address_space};
+            const rlimit stack{limits.thread_stack, limits.thread_stack},
+                space{limits.address_space, limits.address_space};
             ::setrlimit(RLIMIT_STACK, &stack);
             ::setrlimit(RLIMIT_AS, &space);
         }
@@ -42,7 +43,8 @@ int run_tvenc(const std::vector<std::string>& args, const Limits& limits) {
         ::dup2(out, 1);
         ::dup2(out, 2);
         std::vector<char*> argv{const_cast<char*>(kTvenc.c_str())};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         ::execv(argv[0], argv.data());
         ::_exit(127);
@@ -57,7 +59,8 @@ int run_tvenc(const std::vector<std::string>& args, const Limits& limits) {
 // Names of the folder's entries: a failed encode leaves no temporary file behind.
 std::vector<std::string> entries(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }

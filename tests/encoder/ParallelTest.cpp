@@ -1,5 +1,5 @@
-#include "TempDir.h"
 #include "AudioFixtures.h"
+#include "TempDir.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,7 +34,8 @@ double signal(double t, int channel) {
         }
         return v;
     }
-    case 3: return 0.0;
+    case 3:
+        return 0.0;
     default: {
         const double dt = std::fmod(local, 0.25) - 0.125;
         const double sigma = 0.0007;
@@ -47,7 +48,8 @@ void write_signal_wav(const std::string& path) {
     std::vector<float> samples;
     samples.reserve(static_cast<std::size_t>(kRate * kSeconds * 2));
     for (long i = 0; i < kRate * kSeconds; ++i) {
-        for (int c = 0; c < 2; ++c) samples.push_back(static_cast<float>(signal(static_cast<double>(i) / kRate, c)));
+        for (int c = 0; c < 2; ++c)
+            samples.push_back(static_cast<float>(signal(static_cast<double>(i) / kRate, c)));
     }
     write_wav_samples(path, kRate, 2, samples, WavFormat::Pcm16);
 }
@@ -56,14 +58,16 @@ std::uint16_t crc16_arc(const std::string& bytes, std::size_t from, std::size_t 
     std::uint16_t crc = 0;
     for (std::size_t i = from; i < to; ++i) {
         crc ^= static_cast<std::uint8_t>(bytes[i]);
-        for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
     }
     return crc;
 }
 
 std::uint32_t big_endian(const std::string& bytes, std::size_t at, int count) {
     std::uint32_t value = 0;
-    for (int i = 0; i < count; ++i) value = (value << 8) | static_cast<std::uint8_t>(bytes[at + static_cast<std::size_t>(i)]);
+    for (int i = 0; i < count; ++i)
+        value = (value << 8) | static_cast<std::uint8_t>(bytes[at + static_cast<std::size_t>(i)]);
     return value;
 }
 
@@ -93,11 +97,13 @@ struct Config {
     bool from_mp3 = false; // decoded through libmpg123, which must seek to the sample
 };
 
-void PrintTo(const Config& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Config& c, std::ostream* os) {
+    *os << c.name;
+}
 
 // Mean squared error in dB of a window of decoded audio against the signal.
 double window_error(const std::vector<float>& pcm, const Decoded& d, std::int64_t offset, std::int64_t first,
-                   std::int64_t length, bool mono) {
+                    std::int64_t length, bool mono) {
     double sum = 0;
     std::int64_t n = 0;
     for (std::int64_t i = std::max<std::int64_t>(first, 0); i < first + length; ++i) {
@@ -119,7 +125,8 @@ protected:
     static void SetUpTestSuite() {
         s_dir = new TempDir;
         write_signal_wav(s_dir->file("signal.wav"));
-        run_program({TVENC_PATH, s_dir->file("signal.wav"), s_dir->file("signal.mp3"), "-br", "256000", "--threads", "1"});
+        run_program(
+            {TVENC_PATH, s_dir->file("signal.wav"), s_dir->file("signal.mp3"), "-br", "256000", "--threads", "1"});
     }
     static void TearDownTestSuite() { delete s_dir; }
     static TempDir* s_dir;
@@ -138,7 +145,13 @@ TEST_P(ParallelEncoding, MatchesTheSingleThreadedOutputAndHidesItsJoins) {
     if (c.mono) args.push_back("-dm");
     args.push_back("--report-joins");
     args.push_back("--threads");
-    ASSERT_EQ(run_program([&] { auto a = args; a.push_back("1"); return a; }()).status, 0);
+    ASSERT_EQ(run_program([&] {
+                  auto a = args;
+                  a.push_back("1");
+                  return a;
+              }())
+                  .status,
+              0);
     args[2] = parallel;
     args.push_back("4");
     const RunResult run = run_program(args);
@@ -165,7 +178,8 @@ TEST_P(ParallelEncoding, MatchesTheSingleThreadedOutputAndHidesItsJoins) {
     const std::int64_t offset = 0;
     EXPECT_EQ(many.frames, expected);
     if (c.kbps == 128) expect_consistent_info_frame(read_whole(parallel));
-    const double sizes = static_cast<double>(read_whole(parallel).size()) / static_cast<double>(read_whole(serial).size());
+    const double sizes =
+        static_cast<double>(read_whole(parallel).size()) / static_cast<double>(read_whole(serial).size());
     EXPECT_NEAR(sizes, 1.0, 0.005);
 
     const std::int64_t window = many.rate / 20;
@@ -178,9 +192,11 @@ TEST_P(ParallelEncoding, MatchesTheSingleThreadedOutputAndHidesItsJoins) {
     std::vector<double> serial_errors;
     for (std::int64_t first = 0; first + window <= expected; first += window)
         serial_errors.push_back(window_error(pcm_serial, one, offset, first, window, c.mono));
-    std::nth_element(serial_errors.begin(), serial_errors.begin() + static_cast<std::ptrdiff_t>(serial_errors.size() / 2),
+    std::nth_element(serial_errors.begin(),
+                     serial_errors.begin() + static_cast<std::ptrdiff_t>(serial_errors.size() / 2),
                      serial_errors.end());
-    EXPECT_LE(median, serial_errors[serial_errors.size() / 2] + 1.0) << "the parallel stream is worse than the serial one";
+    EXPECT_LE(median, serial_errors[serial_errors.size() / 2] + 1.0)
+        << "the parallel stream is worse than the serial one";
     for (std::int64_t join : joins) {
         const std::int64_t first = join - window / 2;
         const double at_join = window_error(pcm_parallel, many, offset, first, window, c.mono);

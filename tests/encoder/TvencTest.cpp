@@ -1,5 +1,5 @@
-#include "TempDir.h"
 #include "AudioFixtures.h"
+#include "TempDir.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -50,7 +50,8 @@ TEST_F(Tvenc, WavBecomesGaplessConstantBitRateMp3) {
 TEST_F(Tvenc, ProgressLinesRiseAndTheLastGoesToStdout) {
     const RunResult r = tvenc({wav, dir.file("out.mp3")});
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::regex line(R"(Completion:([ 0-9]{3}\.[0-9])%, Elapsed time: \d+:\d\d, Time to go: \d+:\d\d, Speed: \d+\.\dx  \r)");
+    const std::regex line(
+        R"(Completion:([ 0-9]{3}\.[0-9])%, Elapsed time: \d+:\d\d, Time to go: \d+:\d\d, Speed: \d+\.\dx  \r)");
     EXPECT_TRUE(std::regex_match(r.out, line)) << r.out;
     EXPECT_NE(r.out.find("Completion:100.0%"), std::string::npos);
     ASSERT_FALSE(r.err.empty());

@@ -8,7 +8,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const tracks::TagFields fields = tracks::tag_fields_of(primitives::Bytes(data, data + size));
     for (const primitives::Text* field : {&fields.title, &fields.album, &fields.artist}) {
         if (field->size() > 30) std::abort();
-        if (!field->empty() && (size < 3 || (data[0] | 0x20) != 't' || (data[1] | 0x20) != 'a' || (data[2] | 0x20) != 'g'))
+        if (!field->empty() &&
+            (size < 3 || (data[0] | 0x20) != 't' || (data[1] | 0x20) != 'a' || (data[2] | 0x20) != 'g'))
             std::abort();
     }
     return 0;

@@ -18,7 +18,9 @@ std::string take(const std::uint8_t*& data, std::size_t& size, std::size_t most)
     return text;
 }
 
-bool plain(const std::string& text) { return text.find_first_of("\r\n=[]") == std::string::npos; }
+bool plain(const std::string& text) {
+    return text.find_first_of("\r\n=[]") == std::string::npos;
+}
 
 } // namespace
 

@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int fd = ::mkstemp(path);
     if (fd < 0) return 0;
     ::close(fd);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     const encoder::SourceTags tags = encoder::read_tags(path);
     ::unlink(path);
     if (tags.leading.size() + tags.trailing.size() > size) std::abort();

@@ -1,10 +1,10 @@
+#include "shell/MainWindow.h"
 #include "GuiHarness.h"
 #include "TempDir.h"
 #include "convert/ConversionRun.h"
 #include "layouts/LayoutRecords.h"
-#include "shell/MainWindow.h"
-#include "shell/Session.h"
 #include "primitives/Files.h"
+#include "shell/Session.h"
 #include "tracks/TrackRows.h"
 
 #include <QAction>
@@ -55,10 +55,10 @@ void MainWindowTest::controlsHaveTheirNamesPlacesAndStartStates() {
         QRect place;
         bool visible;
     } expected[] = {
-        {"进度条1", {48, 109, 459, 16}, true},     {"超级按钮_取消", {381, 156, 56, 16}, false},
-        {"标签1", {3, 109, 39, 16}, true},         {"分组框2", {316, 2, 193, 107}, true},
-        {"按钮1", {4, 70, 32, 32}, true},          {"组合框2", {3, 44, 186, 20}, true},
-        {"组合框1", {4, 15, 185, 20}, true},       {"编辑框1", {42, 69, 145, 30}, true},
+        {"进度条1", {48, 109, 459, 16}, true},   {"超级按钮_取消", {381, 156, 56, 16}, false},
+        {"标签1", {3, 109, 39, 16}, true},       {"分组框2", {316, 2, 193, 107}, true},
+        {"按钮1", {4, 70, 32, 32}, true},        {"组合框2", {3, 44, 186, 20}, true},
+        {"组合框1", {4, 15, 185, 20}, true},     {"编辑框1", {42, 69, 145, 30}, true},
         {"超级列表框1", {1, 1, 311, 106}, true},
     };
     for (const auto& control : expected) {
@@ -94,7 +94,8 @@ void MainWindowTest::comboBoxesStartOnTheFirstItemUnderAnEmptyField() {
     QCOMPARE(c.bit_rate->count(), 6);
     QCOMPARE(c.bit_rate->itemText(5), QStringLiteral("电话品质(16Kbps)"));
     const int kbps[] = {128, 112, 96, 64, 32, 16};
-    for (int i = 0; i < 6; ++i) QCOMPARE(c.bit_rate->itemData(i).toInt(), kbps[i]);
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(c.bit_rate->itemData(i).toInt(), kbps[i]);
     QCOMPARE(c.channel->currentText(), QString());
     QCOMPARE(c.channel->currentIndex(), 0);
     QCOMPARE(c.channel->itemText(1), QStringLiteral("单身道"));
@@ -105,13 +106,18 @@ void MainWindowTest::menusShowCaptionsAndKeys() {
     DialogScript script;
     auto session = open_main_window();
     QStringList bar;
-    for (QAction* a : session->window->menuBar()->actions()) bar << a->text();
+    for (QAction* a : session->window->menuBar()->actions())
+        bar << a->text();
     QCOMPARE(bar, (QStringList{"文件(&F)", "选项(&E)", "转换(&V)", "帮助(&H)"}));
     const QList<QPair<QString, QString>> expected = {
-        {"添加项目(&N)", "添加项目(&N)\tCtrl+N"},  {"全部清除(&C)", "全部清除(&C)\tCtrl+C"},
-        {"退出(&Q)", "退出(&Q)"},                  {"CD品质(128Kbps)(&F1)", "CD品质(128Kbps)(&F1)\tF1"},
-        {"单身道(&F8)", "单身道(&F8)\tF8"},        {"输出路径(&F10)", "输出路径(&F10)\tF10"},
-        {"开始转换(&F5)", "开始转换(&F5)\tF5"},    {"关于(&A)", "关于(&A)"},
+        {"添加项目(&N)", "添加项目(&N)\tCtrl+N"},
+        {"全部清除(&C)", "全部清除(&C)\tCtrl+C"},
+        {"退出(&Q)", "退出(&Q)"},
+        {"CD品质(128Kbps)(&F1)", "CD品质(128Kbps)(&F1)\tF1"},
+        {"单身道(&F8)", "单身道(&F8)\tF8"},
+        {"输出路径(&F10)", "输出路径(&F10)\tF10"},
+        {"开始转换(&F5)", "开始转换(&F5)\tF5"},
+        {"关于(&A)", "关于(&A)"},
     };
     for (const auto& [name, text] : expected) {
         auto* action = session->window->findChild<QAction*>(name);
@@ -252,7 +258,8 @@ void MainWindowTest::tabLeavesTheListForTheNextControl() {
     QTableWidget* table = session->controls.tracks;
     for (int row = 0; row < 3; ++row) {
         table->insertRow(row);
-        for (int column = 0; column < 6; ++column) table->setItem(row, column, new QTableWidgetItem(QStringLiteral("x")));
+        for (int column = 0; column < 6; ++column)
+            table->setItem(row, column, new QTableWidgetItem(QStringLiteral("x")));
     }
     QApplication::setActiveWindow(session->window.get());
     QVERIFY(QTest::qWaitForWindowActive(session->window.get()));
@@ -301,7 +308,8 @@ void MainWindowTest::selectionShowsOnlyWhileTheControlHasTheFocus() {
     QVERIFY(!table->hasFocus());
     QCOMPARE(colour_of_row(), table->palette().color(QPalette::Active, QPalette::Base));
     QPlainTextEdit* box = session->controls.folder;
-    QCOMPARE(box->palette().color(QPalette::Active, QPalette::Highlight), box->palette().color(QPalette::Active, QPalette::Base));
+    QCOMPARE(box->palette().color(QPalette::Active, QPalette::Highlight),
+             box->palette().color(QPalette::Active, QPalette::Base));
 }
 
 void MainWindowTest::convertedRowsShowNoImage() {

@@ -1,12 +1,12 @@
+#include "primitives/Files.h"
 #include "TempDir.h"
 #include "primitives/FileSearch.h"
-#include "primitives/Files.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <csignal>
-#include <cerrno>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -19,7 +19,8 @@ namespace {
 std::vector<Text> all_matches(const Text& pattern) {
     FileSearch search;
     std::vector<Text> names;
-    for (Text name = list_files(pattern, search); !name.empty(); name = list_files({}, search)) names.push_back(name);
+    for (Text name = list_files(pattern, search); !name.empty(); name = list_files({}, search))
+        names.push_back(name);
     EXPECT_FALSE(search.is_open());
     std::sort(names.begin(), names.end());
     return names;

@@ -1,11 +1,11 @@
-#include "TempDir.h"
 #include "primitives/Profile.h"
+#include "TempDir.h"
 
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <gtest/gtest.h>
 
 using namespace primitives;
 
@@ -63,7 +63,8 @@ TEST(Profile, ASymlinkedFileIsUpdatedWhereItPointsAndKeepsItsMode) {
     ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
     ASSERT_EQ(::symlink(real.c_str(), dir.file("link.ini").c_str()), 0);
     EXPECT_TRUE(write_profile_value(dir.file("link.ini"), "set", "sd", "2"));
-    struct stat link {}, target {};
+    struct stat link {
+    }, target{};
     ASSERT_EQ(::lstat(dir.file("link.ini").c_str(), &link), 0);
     EXPECT_TRUE(S_ISLNK(link.st_mode));
     ASSERT_EQ(::stat(real.c_str(), &target), 0);

@@ -1,5 +1,5 @@
-#include "primitives/Gbk.h"
 #include "primitives/Text.h"
+#include "primitives/Gbk.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -56,22 +56,31 @@ struct NumberCase {
     double value;
 };
 
-void PrintTo(const NumberCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const NumberCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ToNumber : public testing::TestWithParam<NumberCase> {};
 
-TEST_P(ToNumber, Parses) { EXPECT_DOUBLE_EQ(to_number(GetParam().text), GetParam().value); }
+TEST_P(ToNumber, Parses) {
+    EXPECT_DOUBLE_EQ(to_number(GetParam().text), GetParam().value);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ToNumber,
     testing::Values(NumberCase{"leading_blanks", "  5.3", 5.3}, NumberCase{"full_width_digits", "\xA3\xB4\xA3\xB2", 42},
                     NumberCase{"full_width_point", "\xA3\xB5\xA3\xAE\xA3\xB3", 5.3},
-                    NumberCase{"ideographic_space", "\xA1\xA1" "7", 7}, NumberCase{"letter_first", "a12", 0},
-                    NumberCase{"trailing_junk", "45.3%, Elapsed", 45.3}, NumberCase{"negative", "-2.5", -2.5},
-                    NumberCase{"exponent", "1e3x", 1000}, NumberCase{"dangling_exponent", "7e", 7},
-                    NumberCase{"empty", "", 0}, NumberCase{"only_point", ".", 0}, NumberCase{"hex_is_not_read", "0x10", 0},
+                    NumberCase{"ideographic_space",
+                               "\xA1\xA1"
+                               "7",
+                               7},
+                    NumberCase{"letter_first", "a12", 0}, NumberCase{"trailing_junk", "45.3%, Elapsed", 45.3},
+                    NumberCase{"negative", "-2.5", -2.5}, NumberCase{"exponent", "1e3x", 1000},
+                    NumberCase{"dangling_exponent", "7e", 7}, NumberCase{"empty", "", 0},
+                    NumberCase{"only_point", ".", 0}, NumberCase{"hex_is_not_read", "0x10", 0},
                     NumberCase{"infinity_is_not_read", "inf", 0}, NumberCase{"leading_point", ".5", 0.5},
-                    NumberCase{"too_large_is_infinite", "1e400", HUGE_VAL}, NumberCase{"too_large_negative", "-1e400", -HUGE_VAL},
+                    NumberCase{"too_large_is_infinite", "1e400", HUGE_VAL},
+                    NumberCase{"too_large_negative", "-1e400", -HUGE_VAL},
                     NumberCase{"too_small_is_zero", "1e-400", 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -95,7 +104,10 @@ TEST(Cutting, MiddleTextClampsDifferentlyFromMiddleBytes) {
 
 TEST(ToUpper, LeavesDoubleByteCharactersAlone) {
     // B0 61 is one GBK character; its trail "a" must not become "A".
-    EXPECT_EQ(to_upper("tag\xB0" "a!"), "TAG\xB0" "a!");
+    EXPECT_EQ(to_upper("tag\xB0"
+                       "a!"),
+              "TAG\xB0"
+              "a!");
 }
 
 TEST(Rounding, RoundToHalfAwayFromZeroWithBias) {
@@ -122,9 +134,12 @@ TEST(Gbk, DecodesChineseAndReplacesInvalidBytes) {
     EXPECT_EQ(gbk_to_utf8("Bj\xF6rk"), "Bj鰎k");
     EXPECT_EQ(gbk_to_utf8("a\xFF"), "a\xEF\xBF\xBD");
     // Only a lead byte 81-FE before a byte from 40 up makes a pair; anything else is one bad byte.
-    EXPECT_EQ(gbk_to_utf8("\xFF\x41\x42"), "\xEF\xBF\xBD" "AB");
-    EXPECT_EQ(gbk_to_utf8("\xFF\x30z"), "\xEF\xBF\xBD" "0z");
-    EXPECT_EQ(gbk_to_utf8("\x81\x30z"), "\xEF\xBF\xBD" "0z");
+    EXPECT_EQ(gbk_to_utf8("\xFF\x41\x42"), "\xEF\xBF\xBD"
+                                           "AB");
+    EXPECT_EQ(gbk_to_utf8("\xFF\x30z"), "\xEF\xBF\xBD"
+                                        "0z");
+    EXPECT_EQ(gbk_to_utf8("\x81\x30z"), "\xEF\xBF\xBD"
+                                        "0z");
     EXPECT_EQ(gbk_to_utf8("plain"), "plain");
 }
 
@@ -133,7 +148,7 @@ TEST(PathForDisplay, GbkNamesShowDecodedOthersAsTheyAre) {
     EXPECT_EQ(path_for_display("/音乐/月亮.mp3"), "/音乐/月亮.mp3");
     EXPECT_EQ(path_for_display("/x/\xFF\xFE.mp3"), "/x/\xFF\xFE.mp3");
     EXPECT_TRUE(is_utf8("plain/音"));
-    EXPECT_FALSE(is_utf8("\xC0\x80"));         // overlong
-    EXPECT_FALSE(is_utf8("\xED\xA0\x80"));     // surrogate
-    EXPECT_FALSE(is_utf8("\xE9\x9F"));         // cut short
+    EXPECT_FALSE(is_utf8("\xC0\x80"));     // overlong
+    EXPECT_FALSE(is_utf8("\xED\xA0\x80")); // surrogate
+    EXPECT_FALSE(is_utf8("\xE9\x9F"));     // cut short
 }

@@ -1,6 +1,6 @@
+#include "AudioFixtures.h"
 #include "GuiHarness.h"
 #include "TempDir.h"
-#include "AudioFixtures.h"
 #include "primitives/Dialogs.h"
 #include "primitives/Gbk.h"
 #include "shell/Startup.h"
@@ -15,7 +15,9 @@
 
 namespace {
 
-bool have(const char* program) { return !QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty(); }
+bool have(const char* program) {
+    return !QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty();
+}
 
 // "&#35828;" and its kind back to the characters they stand for.
 QString decode_references(const QString& html) {
@@ -56,9 +58,9 @@ void DesktopTest::helpFileReadsAsChineseInEveryViewer() {
     QVERIFY(page.find("charset=gb2312") != std::string::npos);
     const QString text = decode_references(QString::fromLatin1(page));
     for (const char* phrase :
-         {"Tunvask 说明", "添加项目", "批量添加", "删除项目", "全部清除", "退出", "比特率", "声道", "输出路径", "开始转换",
-          "说明", "关于", "Ctrl+N", "F1 至 F6", "F5 键已用于", "Alt+V", "与源文件相同", "失败", "01 (2).mp3",
-          "tunvask.ini", "旧文件保持原样"})
+         {"Tunvask 说明", "添加项目", "批量添加",     "删除项目", "全部清除",   "退出",        "比特率",
+          "声道",         "输出路径", "开始转换",     "说明",     "关于",       "Ctrl+N",      "F1 至 F6",
+          "F5 键已用于",  "Alt+V",    "与源文件相同", "失败",     "01 (2).mp3", "tunvask.ini", "旧文件保持原样"})
         QVERIFY2(text.contains(QString::fromUtf8(phrase)), phrase);
     // The contents and the title are GBK, as the language code 0x804 says.
     QVERIFY(from_gbk(read_whole(dir.file("chm/toc.hhc"))).contains(QStringLiteral("Tunvask 说明")));
@@ -98,7 +100,8 @@ void DesktopTest::desktopEntryAndMetainfoValidate() {
 void DesktopTest::withoutADisplayTheProgramSaysSoAndEnds() {
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QString::fromLatin1(name));
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(TUNVASK_PATH), {});
     QVERIFY(program.waitForFinished(10000));

@@ -2,10 +2,10 @@
 
 #include "TempDir.h"
 
-#include <cmath>
-#include <fcntl.h>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <mpg123.h>
 #include <spawn.h>
@@ -16,14 +16,18 @@ extern char** environ;
 
 namespace {
 
-void put16(std::string& s, unsigned v) { s += char(v & 0xFF), s += char((v >> 8) & 0xFF); }
+void put16(std::string& s, unsigned v) {
+    s += char(v & 0xFF), s += char((v >> 8) & 0xFF);
+}
 void put32(std::string& s, unsigned long v) {
-    for (int i = 0; i < 4; ++i) s += char((v >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        s += char((v >> (8 * i)) & 0xFF);
 }
 
 std::string syncsafe(std::size_t n) {
     std::string s(4, '\0');
-    for (int i = 3; i >= 0; --i, n >>= 7) s[static_cast<std::size_t>(i)] = char(n & 0x7F);
+    for (int i = 3; i >= 0; --i, n >>= 7)
+        s[static_cast<std::size_t>(i)] = char(n & 0x7F);
     return s;
 }
 
@@ -31,7 +35,9 @@ std::string be32(std::size_t n) {
     return {char((n >> 24) & 0xFF), char((n >> 16) & 0xFF), char((n >> 8) & 0xFF), char(n & 0xFF)};
 }
 
-std::string frame(const std::string& id, const std::string& body) { return id + be32(body.size()) + std::string(2, '\0') + body; }
+std::string frame(const std::string& id, const std::string& body) {
+    return id + be32(body.size()) + std::string(2, '\0') + body;
+}
 
 } // namespace
 
@@ -83,15 +89,18 @@ void write_tone_wav(const std::string& path, long rate, int channels, long frame
     std::vector<float> samples;
     samples.reserve(static_cast<std::size_t>(frames * channels));
     for (long i = 0; i < frames; ++i) {
-        const auto v = static_cast<float>(0.4 * std::sin(2 * M_PI * hz * static_cast<double>(i) / static_cast<double>(rate)));
-        for (int c = 0; c < channels; ++c) samples.push_back(v);
+        const auto v =
+            static_cast<float>(0.4 * std::sin(2 * M_PI * hz * static_cast<double>(i) / static_cast<double>(rate)));
+        for (int c = 0; c < channels; ++c)
+            samples.push_back(v);
     }
     write_wav_samples(path, rate, channels, samples, WavFormat::Pcm16);
 }
 
 std::string id3v2_tag_with_picture() {
     std::string picture = "\x89PNG\r\n\x1a\n";
-    for (int i = 0; i < 3000; ++i) picture += char(i * 7);
+    for (int i = 0; i < 3000; ++i)
+        picture += char(i * 7);
     std::string body = frame("TIT2", std::string("\0Title \xA9", 8));
     body += frame("APIC", std::string("\0image/png\0\x03\0", 14) + picture);
     body += std::string(64, '\0'); // padding
@@ -118,7 +127,8 @@ RunResult run_program(const std::vector<std::string>& argv) {
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     pid_t pid = 0;
     RunResult result;
@@ -149,11 +159,13 @@ Decoded decode_mp3(const std::string& path, std::vector<float>* pcm) {
     for (;;) {
         std::size_t bytes = 0;
         const int rc = mpg123_read(h, buffer.data(), buffer.size(), &bytes);
-        const auto frames = static_cast<std::int64_t>(bytes / static_cast<std::size_t>(mpg123_encsize(encoding) * d.channels));
+        const auto frames =
+            static_cast<std::int64_t>(bytes / static_cast<std::size_t>(mpg123_encsize(encoding) * d.channels));
         d.frames += frames;
         if (pcm && encoding == MPG123_ENC_SIGNED_16) {
             const auto* s16 = reinterpret_cast<const std::int16_t*>(buffer.data());
-            for (std::size_t i = 0; i < bytes / 2; ++i) pcm->push_back(s16[i] / 32768.0f);
+            for (std::size_t i = 0; i < bytes / 2; ++i)
+                pcm->push_back(s16[i] / 32768.0f);
         }
         d.seconds += static_cast<double>(frames) / static_cast<double>(d.rate);
         mpg123_frameinfo2 info{};

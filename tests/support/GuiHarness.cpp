@@ -41,9 +41,13 @@ DialogScript::~DialogScript() {
     ::unsetenv("XDG_CONFIG_HOME");
 }
 
-std::string DialogScript::settings_path() const { return m_config.path().toStdString() + "/tunvask/tunvask.ini"; }
+std::string DialogScript::settings_path() const {
+    return m_config.path().toStdString() + "/tunvask/tunvask.ini";
+}
 
-std::string DialogScript::settings() const { return read_whole(settings_path()); }
+std::string DialogScript::settings() const {
+    return read_whole(settings_path());
+}
 
 std::unique_ptr<shell::Session> open_main_window() {
     auto session = std::make_unique<shell::Session>();

@@ -1,12 +1,11 @@
+#include "tracks/Id3v1.h"
 #include "AudioFixtures.h"
 #include "TempDir.h"
-#include "tracks/Id3v1.h"
 
 #include <gtest/gtest.h>
 
 using namespace tracks;
 using primitives::Text;
-
 
 TEST(Id3v1, ReadsFieldsFromTheLast128Bytes) {
     TempDir dir;
@@ -25,9 +24,9 @@ TEST(Id3v1, ReadsFieldsFromTheLast128Bytes) {
 
 TEST(Id3v1, MarkerCaseBlanksZerosAndGbk) {
     TempDir dir;
-    const Text gbk_title = "\xD4\xC2\xC1\xC1";  // 月亮
+    const Text gbk_title = "\xD4\xC2\xC1\xC1";          // 月亮
     const Text gbk_artist = "\xB5\xCB\xC0\xF6\xBE\xFD"; // 邓丽君
-    const Text gbk_album = "\xBE\xAD\xB5\xE4"; // 经典
+    const Text gbk_album = "\xBE\xAD\xB5\xE4";          // 经典
     Text lower = dir.write("l.mp3", Text(10, 'x') + id3v1_tag(gbk_title, gbk_artist, gbk_album, "tAg"));
     EXPECT_EQ(read_tag_field(lower, Title), gbk_title);
     EXPECT_EQ(read_tag_field(lower, Artist), gbk_artist);

@@ -1,9 +1,9 @@
 #include "AudioFixtures.h"
 #include "GuiHarness.h"
 #include "TempDir.h"
-#include "shell/MainWindow.h"
 #include "primitives/Files.h"
 #include "primitives/Profile.h"
+#include "shell/MainWindow.h"
 #include "tracks/TrackRows.h"
 
 #include <QAction>
@@ -21,13 +21,15 @@ std::string tagged_mp3(const std::string& title, const std::string& artist, cons
 
 QStringList row_texts(QTableWidget* table, int row) {
     QStringList cells;
-    for (int c = 0; c < table->columnCount(); ++c) cells << (table->item(row, c) ? table->item(row, c)->text() : QString());
+    for (int c = 0; c < table->columnCount(); ++c)
+        cells << (table->item(row, c) ? table->item(row, c)->text() : QString());
     return cells;
 }
 
 QStringList paths(QTableWidget* table) {
     QStringList list;
-    for (int r = 0; r < table->rowCount(); ++r) list << table->item(r, 0)->text();
+    for (int r = 0; r < table->rowCount(); ++r)
+        list << table->item(r, 0)->text();
     list.sort();
     return list;
 }
@@ -82,11 +84,14 @@ void TrackCommandsTest::batchAddTakesMp3FilesOfOneFolderOnly() {
     script.folders = {dir.path()};
     trigger(*session, "批量添加(&M)");
     QTableWidget* table = session->controls.tracks;
-    QCOMPARE(paths(table), (QStringList{QString::fromStdString(dir.file("Y.MP3")), QString::fromStdString(dir.file("x.mp3"))}));
+    QCOMPARE(paths(table),
+             (QStringList{QString::fromStdString(dir.file("Y.MP3")), QString::fromStdString(dir.file("x.mp3"))}));
     QCOMPARE(script.folder_titles, std::vector<std::string>{"请选择来源文件夹"});
     for (int r = 0; r < table->rowCount(); ++r) {
-        if (table->item(r, 0)->text().endsWith(QStringLiteral("x.mp3"))) QCOMPARE(table->item(r, 3)->text(), QStringLiteral("X"));
-        else QCOMPARE(table->item(r, 1)->text(), QStringLiteral("5"));
+        if (table->item(r, 0)->text().endsWith(QStringLiteral("x.mp3")))
+            QCOMPARE(table->item(r, 3)->text(), QStringLiteral("X"));
+        else
+            QCOMPARE(table->item(r, 1)->text(), QStringLiteral("5"));
     }
     // A trailing "/" from the chooser is not doubled.
     script.folders = {dir.path() + "/"};
@@ -111,8 +116,10 @@ void TrackCommandsTest::batchAddNeverWaitsOnAFifoAndShowsGbkNames() {
              (QStringList{folder + "pipe.mp3", folder + "月亮.mp3", folder + QStringLiteral("\uFFFD\uFFFD.mp3")}));
     QTableWidget* table = session->controls.tracks;
     for (int r = 0; r < table->rowCount(); ++r) {
-        if (table->item(r, 0)->text().endsWith(QStringLiteral("pipe.mp3"))) QCOMPARE(table->item(r, 1)->text(), QStringLiteral("0"));
-        if (table->item(r, 0)->text().endsWith(QStringLiteral("月亮.mp3"))) QCOMPARE(table->item(r, 3)->text(), QStringLiteral("T"));
+        if (table->item(r, 0)->text().endsWith(QStringLiteral("pipe.mp3")))
+            QCOMPARE(table->item(r, 1)->text(), QStringLiteral("0"));
+        if (table->item(r, 0)->text().endsWith(QStringLiteral("月亮.mp3")))
+            QCOMPARE(table->item(r, 3)->text(), QStringLiteral("T"));
     }
 }
 
@@ -145,7 +152,8 @@ void TrackCommandsTest::deleteItemRemovesTheSelectedRowOnly() {
     TempDir dir;
     auto session = open_main_window();
     QTableWidget* table = session->controls.tracks;
-    for (const char* name : {"a", "b", "c"}) tracks::append_row(table, dir.file(name));
+    for (const char* name : {"a", "b", "c"})
+        tracks::append_row(table, dir.file(name));
     trigger(*session, "删除项目(&D)");
     QCOMPARE(table->rowCount(), 3);
     table->selectRow(1);
@@ -177,7 +185,8 @@ void TrackCommandsTest::clearAllAsksOnlyWhenThereAreRows() {
 void TrackCommandsTest::closingTheWindowDuringBatchAddEndsCleanly() {
     DialogScript script;
     TempDir dir;
-    for (int i = 0; i < 20; ++i) dir.write("f" + std::to_string(i) + ".mp3", "x");
+    for (int i = 0; i < 20; ++i)
+        dir.write("f" + std::to_string(i) + ".mp3", "x");
     auto session = open_main_window();
     script.folders = {dir.path()};
     int added_before_close = -1;
@@ -194,7 +203,8 @@ void TrackCommandsTest::closingTheWindowDuringBatchAddEndsCleanly() {
 void TrackCommandsTest::nestedBatchAddAndClearKeepTheListConsistent() {
     DialogScript script;
     TempDir dir;
-    for (int i = 0; i < 5; ++i) dir.write("f" + std::to_string(i) + ".mp3", "x");
+    for (int i = 0; i < 5; ++i)
+        dir.write("f" + std::to_string(i) + ".mp3", "x");
     auto session = open_main_window();
     QTableWidget* table = session->controls.tracks;
     script.folders = {dir.path(), dir.path()};
@@ -209,7 +219,8 @@ void TrackCommandsTest::nestedBatchAddAndClearKeepTheListConsistent() {
     QVERIFY(nested);
     // Everything the outer walk added after the clear is complete and in order.
     QVERIFY(table->rowCount() <= 5);
-    for (int r = 0; r < table->rowCount(); ++r) QCOMPARE(table->item(r, 1)->text(), QStringLiteral("1"));
+    for (int r = 0; r < table->rowCount(); ++r)
+        QCOMPARE(table->item(r, 1)->text(), QStringLiteral("1"));
 }
 
 void TrackCommandsTest::bitRateAndChannelAreWrittenToTheSettings() {

@@ -27,12 +27,9 @@ sleep 2
 mkdir -p docs
 window=$(xdotool search --sync --onlyvisible --name '^Tunvask$' | head -n 1)
 xdotool windowactivate --sync "$window"
-xdotool key ctrl+n; sleep 1.5
-xdotool type --delay 10 "$work/audiobook-part1.mp3"; xdotool key Return; sleep 1
-xdotool key F4; sleep 0.3
-xdotool key F10; sleep 1.5
-xdotool key ctrl+a; xdotool type --delay 10 "$work/out"; xdotool key Return; sleep 1
-xdotool key alt+v; sleep 0.3; xdotool key f; sleep 4
+source tests/shell/drive_program.sh
+queue_and_convert "$work/audiobook-part1.mp3" F4 "$work/out"
+sleep 4
 # Crops a whole-screen shot to a window and the frame the window manager drew.
 shoot() {
   local id=$1 file=$2 X Y WIDTH HEIGHT SCREEN extents left right top bottom

@@ -18,26 +18,31 @@ void record_selection(QComboBox* box, const char* key) {
     write_profile_value(settings_file(), "set", key, to_text(box->currentIndex() + 1.0));
 }
 
+constexpr char kBitRateKey[] = "kbps";
+constexpr char kChannelKey[] = "sd";
+
+void select_and_record(QComboBox* box, int index, const char* key) {
+    if (!box) return;
+    box->setCurrentIndex(index);
+    record_selection(box, key);
+}
+
 } // namespace
 
 void set_bit_rate(const layouts::MainControls& controls, int index) {
-    if (!controls.bit_rate) return;
-    controls.bit_rate->setCurrentIndex(index);
-    record_bit_rate(controls);
+    select_and_record(controls.bit_rate, index, kBitRateKey);
 }
 
 void record_bit_rate(const layouts::MainControls& controls) {
-    record_selection(controls.bit_rate, "kbps");
+    record_selection(controls.bit_rate, kBitRateKey);
 }
 
 void set_channel(const layouts::MainControls& controls, int index) {
-    if (!controls.channel) return;
-    controls.channel->setCurrentIndex(index);
-    record_channel(controls);
+    select_and_record(controls.channel, index, kChannelKey);
 }
 
 void record_channel(const layouts::MainControls& controls) {
-    record_selection(controls.channel, "sd");
+    record_selection(controls.channel, kChannelKey);
 }
 
 void choose_output_folder(const layouts::MainControls& controls) {

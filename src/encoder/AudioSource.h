@@ -30,7 +30,11 @@ struct StreamFacts {
 // breaks off throws a Failure.
 class AudioSource {
 public:
+    AudioSource() = default;
     virtual ~AudioSource() = default;
+    // A source owns its decoder's handle: it is never copied.
+    AudioSource(const AudioSource&) = delete;
+    AudioSource& operator=(const AudioSource&) = delete;
     virtual const StreamFacts& facts() const = 0;
     virtual bool read(AudioBlock& block) = 0;
     // Moves to a sample (per channel) counted from the start; false when it cannot.

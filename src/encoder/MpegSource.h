@@ -16,8 +16,6 @@ public:
     // seeks and decodes needs neither).
     static std::unique_ptr<MpegSource> open(const std::string& path, bool mono = false, bool scan = true);
     ~MpegSource() override;
-    MpegSource(const MpegSource&) = delete;
-    MpegSource& operator=(const MpegSource&) = delete;
 
     const StreamFacts& facts() const override { return m_facts; }
     bool read(AudioBlock& block) override;

@@ -14,8 +14,6 @@ public:
     // or channel count that no encoder can take.
     static std::unique_ptr<SndfileSource> open(const std::string& path);
     ~SndfileSource() override;
-    SndfileSource(const SndfileSource&) = delete;
-    SndfileSource& operator=(const SndfileSource&) = delete;
 
     const StreamFacts& facts() const override { return m_facts; }
     bool read(AudioBlock& block) override;

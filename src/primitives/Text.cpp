@@ -159,26 +159,26 @@ template <typename Found> void walk_matches(const Text& text, const Text& sought
     }
 }
 
-} // namespace
+enum class Which { First, Last };
 
-std::int64_t find_text(const Text& text, const Text& sought, CodePage page) {
+std::int64_t find_match(const Text& text, const Text& sought, CodePage page, Which which) {
     if (sought.empty()) return text.empty() ? -1 : 1;
     std::int64_t result = -1;
     walk_matches(text, sought, page, [&](std::int64_t position) {
         result = position;
-        return false;
+        return which == Which::Last;
     });
     return result;
 }
 
+} // namespace
+
+std::int64_t find_text(const Text& text, const Text& sought, CodePage page) {
+    return find_match(text, sought, page, Which::First);
+}
+
 std::int64_t find_text_from_end(const Text& text, const Text& sought, CodePage page) {
-    if (sought.empty()) return text.empty() ? -1 : 1;
-    std::int64_t result = -1;
-    walk_matches(text, sought, page, [&](std::int64_t position) {
-        result = position;
-        return true;
-    });
-    return result;
+    return find_match(text, sought, page, Which::Last);
 }
 
 Text to_upper(const Text& text) {

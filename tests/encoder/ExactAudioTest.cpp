@@ -71,23 +71,17 @@ struct Rate {
 
 class Gapless : public testing::TestWithParam<Rate> {
 protected:
-    static void SetUpTestSuite() {
-        s_dir = new TempDir;
-        write_wav(s_dir->file("long.wav"), kRate, 2, kRate * kLongSeconds);
-    }
-    static void TearDownTestSuite() { delete s_dir; }
-    static TempDir* s_dir;
+    const TempDir& folder = suite_folder(
+        "gapless", [](const TempDir& dir) { write_wav(dir.file("long.wav"), kRate, 2, kRate * kLongSeconds); });
 };
-
-TempDir* Gapless::s_dir = nullptr;
 
 } // namespace
 
 TEST_P(Gapless, DecodesToExactlyTheInputsLengthOnOneCoreAndOnTwo) {
     const Rate& r = GetParam();
     for (const char* threads : {"1", "2"}) {
-        const std::string out = s_dir->file(std::to_string(r.kbps) + (r.mono ? "m-" : "s-") + threads + ".mp3");
-        std::vector<std::string> args{s_dir->file("long.wav"),       out,         "-br",
+        const std::string out = folder.file(std::to_string(r.kbps) + (r.mono ? "m-" : "s-") + threads + ".mp3");
+        std::vector<std::string> args{folder.file("long.wav"),       out,         "-br",
                                       std::to_string(r.kbps * 1000), "--threads", threads};
         if (r.mono) args.push_back("-dm");
         const RunResult run = tvenc(args);

@@ -122,25 +122,20 @@ double window_error(const std::vector<float>& pcm, const Decoded& d, std::int64_
 
 class ParallelEncoding : public testing::TestWithParam<Config> {
 protected:
-    static void SetUpTestSuite() {
-        s_dir = new TempDir;
-        write_signal_wav(s_dir->file("signal.wav"));
-        run_program(
-            {TVENC_PATH, s_dir->file("signal.wav"), s_dir->file("signal.mp3"), "-br", "256000", "--threads", "1"});
-    }
-    static void TearDownTestSuite() { delete s_dir; }
-    static TempDir* s_dir;
+    // A 90 s signal as WAV and as MP3, made once for all cases.
+    const TempDir& folder = suite_folder("parallel", [](const TempDir& dir) {
+        write_signal_wav(dir.file("signal.wav"));
+        run_program({TVENC_PATH, dir.file("signal.wav"), dir.file("signal.mp3"), "-br", "256000", "--threads", "1"});
+    });
 };
-
-TempDir* ParallelEncoding::s_dir = nullptr;
 
 } // namespace
 
 TEST_P(ParallelEncoding, MatchesTheSingleThreadedOutputAndHidesItsJoins) {
     const Config& c = GetParam();
-    const std::string wav = s_dir->file(c.from_mp3 ? "signal.mp3" : "signal.wav");
-    const std::string serial = s_dir->file(std::string(c.name) + "-1.mp3");
-    const std::string parallel = s_dir->file(std::string(c.name) + "-4.mp3");
+    const std::string wav = folder.file(c.from_mp3 ? "signal.mp3" : "signal.wav");
+    const std::string serial = folder.file(std::string(c.name) + "-1.mp3");
+    const std::string parallel = folder.file(std::string(c.name) + "-4.mp3");
     std::vector<std::string> args{TVENC_PATH, wav, serial, "-br", std::to_string(c.kbps * 1000)};
     if (c.mono) args.push_back("-dm");
     args.push_back("--report-joins");

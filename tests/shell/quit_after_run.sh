@@ -4,6 +4,7 @@
 # being converted is finished, with its output complete and the staged encoder gone.
 # Exits 77 (skipped) where Xvfb, openbox, xdotool or ffmpeg is missing.
 set -uo pipefail
+source "$(dirname "$0")/drive_program.sh"
 program=$1 tvenc=$2
 for tool in Xvfb openbox xdotool xdpyinfo ffmpeg; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool not installed"; exit 77; }
@@ -41,12 +42,8 @@ ffmpeg -v error -f lavfi -i "sine=frequency=440:duration=600" -ac 2 -ar 44100 "$
 "$tvenc" "$work/src.wav" "$work/long.mp3" -br 320000 >/dev/null 2>&1
 mkdir "$work/out"
 start_program
-xdotool key ctrl+n; sleep 1.5
-xdotool type --delay 10 "$work/long.mp3"; xdotool key Return; sleep 1
-xdotool key F5; sleep 0.3
-xdotool key F10; sleep 1.5
-xdotool key ctrl+a; xdotool type --delay 10 "$work/out"; xdotool key Return; sleep 1
-xdotool key alt+v; sleep 0.3; xdotool key f; sleep 1
+queue_and_convert "$work/long.mp3" F5 "$work/out"
+sleep 1
 [[ -n "$(ls "$XDG_RUNTIME_DIR")" ]] || { echo "no run started"; exit 1; }
 xdotool key alt+F4
 sleep 0.5

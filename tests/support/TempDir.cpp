@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <sstream>
 
 TempDir::TempDir() {
@@ -20,6 +22,16 @@ std::string TempDir::write(const std::string& name, const std::string& content) 
     const std::string path = file(name);
     std::ofstream(path, std::ios::binary) << content;
     return path;
+}
+
+const TempDir& suite_folder(const std::string& name, void (*make)(const TempDir&)) {
+    static std::map<std::string, std::unique_ptr<TempDir>> folders;
+    auto& folder = folders[name];
+    if (!folder) {
+        folder = std::make_unique<TempDir>();
+        make(*folder);
+    }
+    return *folder;
 }
 
 std::string corpus_folder() {

@@ -19,6 +19,11 @@ private:
     std::string m_path;
 };
 
+// A folder that a test suite's cases share, made on first use and removed when the
+// test program ends: inputs too long to make for every case are made once in it.
+// make fills a new folder; it is not called again for the same name.
+const TempDir& suite_folder(const std::string& name, void (*make)(const TempDir&));
+
 // Folder of the shared test corpus of real MP3 files, or empty when it is absent.
 std::string corpus_folder();
 std::string read_whole(const std::string& path);

@@ -19,6 +19,12 @@ std::string tagged_mp3(const std::string& title, const std::string& artist, cons
     return std::string(500, '\x55') + id3v1_tag(title, artist, album);
 }
 
+// count files named like MP3s, f0.mp3 and on; their content does not matter here.
+void write_mp3_names(const TempDir& dir, int count) {
+    for (int i = 0; i < count; ++i)
+        dir.write("f" + std::to_string(i) + ".mp3", "x");
+}
+
 QStringList row_texts(QTableWidget* table, int row) {
     QStringList cells;
     for (int c = 0; c < table->columnCount(); ++c)
@@ -185,8 +191,7 @@ void TrackCommandsTest::clearAllAsksOnlyWhenThereAreRows() {
 void TrackCommandsTest::closingTheWindowDuringBatchAddEndsCleanly() {
     DialogScript script;
     TempDir dir;
-    for (int i = 0; i < 20; ++i)
-        dir.write("f" + std::to_string(i) + ".mp3", "x");
+    write_mp3_names(dir, 20);
     auto session = open_main_window();
     script.folders = {dir.path()};
     int added_before_close = -1;
@@ -203,8 +208,7 @@ void TrackCommandsTest::closingTheWindowDuringBatchAddEndsCleanly() {
 void TrackCommandsTest::nestedBatchAddAndClearKeepTheListConsistent() {
     DialogScript script;
     TempDir dir;
-    for (int i = 0; i < 5; ++i)
-        dir.write("f" + std::to_string(i) + ".mp3", "x");
+    write_mp3_names(dir, 5);
     auto session = open_main_window();
     QTableWidget* table = session->controls.tracks;
     script.folders = {dir.path(), dir.path()};

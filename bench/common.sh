@@ -2,7 +2,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[1]}")/.."
 bash scripts/install-deps.sh --extras
-[[ -x build/src/tvenc ]] || bash scripts/build.sh
+bash scripts/build.sh -DTUNVASK_BENCH=ON >/dev/null
 tvenc=$PWD/build/src/tvenc
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

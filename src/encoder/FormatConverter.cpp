@@ -36,8 +36,10 @@ void FormatConverter::remix(const AudioBlock& block) {
             dst[2 * f] = src[0], dst[2 * f + 1] = src[1];
     }
     // LAME aborts on a NaN and misbehaves far outside its range; damaged sources give both.
-    for (float& sample : m_mixed)
-        sample = std::isnan(sample) ? 0.0f : std::clamp(sample, -1.0f, 1.0f);
+    for (float& sample : m_mixed) {
+        sample = sample == sample ? sample : 0.0f; // NaN is the one value unequal to itself
+        sample = sample < -1.0f ? -1.0f : sample > 1.0f ? 1.0f : sample;
+    }
 }
 
 void FormatConverter::convert(const AudioBlock& block, std::vector<float>& out) {

@@ -107,7 +107,8 @@ void Mp3Writer::write_audio(std::size_t size) {
         write(m_info.data(), m_info.size());
     }
     m_audio_bytes += size;
-    m_music_crc = crc16(m_buffer.data(), size, m_music_crc);
+    // LAME keeps its own count and CRC for the Info frame it writes.
+    if (m_own_info) m_music_crc = crc16(m_buffer.data(), size, m_music_crc);
     write(m_buffer.data(), size);
 }
 

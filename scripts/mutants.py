@@ -1,0 +1,128 @@
+#!/usr/bin/env python3
+"""Plants faults one at a time in a scratch copy of the tree and tells which make a test
+fail: a sample of what the tests catch. Usage: scripts/mutants.py [scratch folder]
+Each fault is (file, text, replacement, tests to run as a ctest -R pattern, what it breaks)."""
+import os, subprocess, sys, shutil
+
+FAULTS = [
+    ("src/encoder/MpegSource.cpp", 'fail(kFailInput, m_path, std::string("decoding stopped: ") + mpg123_plain_strerror(rc));',
+     "m_done = true;", "BrokenStreams|Corpus", "a decode error taken as the end of the stream"),
+    ("src/convert/ConversionRun.cpp", "constexpr std::size_t kChunkBytes = 80;", "constexpr std::size_t kChunkBytes = 65536;",
+     "conversion_run", "the run reads the whole output at once"),
+    ("src/layouts/Layouts.cpp", '{"次CD品质(112Kbps)", 112}', '{"次CD品质(112Kbps)", 111}', "main_window",
+     "a wrong item value for 112 kbps"),
+    ("src/layouts/Layouts.cpp", '{"按钮1", K::Button, "分组框2", 4, 70, 32, 32,', '{"按钮1", K::Button, "分组框2", 5, 70, 32, 32,',
+     "main_window", "a control 1 px off"),
+    ("src/shell/HelpCommands.cpp", "    QDialog about;", "    static QDialog about;", "help_about",
+     "the About window kept and reused"),
+    ("src/shell/Startup.cpp", "    QApplication::setQuitOnLastWindowClosed(false);", "", "program_ends_only_when_idle",
+     "quitOnLastWindowClosed left on"),
+    ("src/primitives/Files.cpp", "if (write_file_close()(fd) != 0) ok = false;", "write_file_close()(fd);", "Files",
+     "write_file ignores a failed close"),
+    ("src/primitives/Text.cpp", "    if (sought.empty()) return text.empty() ? -1 : 1;\n", "", "FindText",
+     "an empty sought text walks the text"),
+    ("src/primitives/Text.cpp", "return fraction >= 0.5 ? whole + 1.0 : whole;", "return fraction > 0.5 ? whole + 1.0 : whole;",
+     "Rounding|ProgressLines", "halves rounded down"),
+    ("src/primitives/Gbk.cpp", "static_cast<std::uint8_t>(in[1]) >= 0x40", "static_cast<std::uint8_t>(in[1]) >= 0x30", "Gbk",
+     "a bad lead byte swallows the next character"),
+    ("src/primitives/Files.cpp", "return static_cast<std::int64_t>(info.st_size);\n}\n\nbool file_exists",
+     "return static_cast<std::int32_t>(info.st_size);\n}\n\nbool file_exists", "Files", "sizes cut to 32 bits"),
+    ("src/primitives/Profile.cpp", "if (holds_line_break(section) || holds_line_break(key) || holds_line_break(value)) return false;",
+     "", "Profile", "a line break in a value writes a broken file"),
+    ("src/primitives/Profile.cpp", "    ProfileLock lock(target);\n", "", "Profile", "writers in several processes not locked"),
+    ("src/primitives/Profile.cpp", "    if (!read) return false;\n", "    if (!read) read.emplace();\n", "Profile",
+     "an unreadable settings file overwritten"),
+    ("src/tracks/Id3v1.cpp", "    case Album: return 64;", "    case Album: return 34;", "Id3v1|track_commands",
+     "album read from the artist's place"),
+    ("src/tracks/Id3v1.cpp", "    if (!is_regular_file(file)) {", "    if (false) {", "track_commands",
+     "inspection waits on a FIFO"),
+    ("src/convert/ProgressLines.cpp", "value = std::isnan(value) ? 0.0 : std::clamp(value, 0.0, 100.0);", "",
+     "ProgressLines", "figures not held to 0..100"),
+    ("src/convert/ProgressLines.cpp", "    if (!starts_with(line, kPrefix)) return std::nullopt;",
+     "    if (line.find(kPrefix) == Text::npos) return std::nullopt;", "ProgressLines|conversion_run",
+     "a progress prefix anywhere in a line counts"),
+    ("src/convert/ProgressLines.cpp", "        if (auto update = take_line(m_partial)) newest = update;\n        m_partial.clear();",
+     "        if (auto update = take_line(m_partial)) newest = update;", "ProgressLines",
+     "a finished line is not cleared"),
+    ("src/convert/OutputPlan.cpp", "    if (m_written.contains(*id)) return Use::Written;\n", "", "OutputPlan|conversion_run",
+     "a later row overwrites an earlier result"),
+    ("src/convert/OutputPlan.cpp", "const bool has_extension = dot != Text::npos && dot > 0;",
+     "const bool has_extension = dot != Text::npos;", "OutputPlan", "a dot file's name taken as extension"),
+    ("src/convert/ConversionRun.cpp", "    else if (file_size(m_output) <= 0)\n        failure = kNoOutput;\n", "",
+     "conversion_run", "success without an output"),
+    ("src/convert/ConversionRun.cpp", "ratio_text(file_size(m_output), m_source_size)",
+     "ratio_text(file_size(m_output), file_size(m_source))", "conversion_run", "ratio of the source as the row ends"),
+    ("src/convert/CommandLine.cpp", 'text += " -dm on";', 'text += " -dm";', "SwitchText", "mono switch without its on"),
+    ("src/convert/EncoderImage.cpp", "constexpr int kExecutableMode = 0755;", "constexpr int kExecutableMode = 0700;",
+     "EncoderImage", "the staged encoder with the wrong mode"),
+    ("src/encoder/OutputFile.cpp", "    if (m_temporary) ::unlink(m_work.c_str());", "", "OutputSafety",
+     "a failed encode leaves its temporary file"),
+    ("src/encoder/OutputFile.cpp", "    if (!S_ISREG(info.st_mode)) return;\n", "", "OutputSafety",
+     "a FIFO at the output path replaced"),
+    ("src/encoder/Options.cpp", "constexpr long kHighestBitRate = 320000;", "constexpr long kHighestBitRate = 3200000;",
+     "CommandLine", "bit rates above 320000 taken"),
+    ("src/encoder/FormatConverter.cpp",
+     "    for (float& sample : m_mixed) sample = std::isnan(sample) ? 0.0f : std::clamp(sample, -1.0f, 1.0f);\n", "",
+     "DamagedSamples", "NaN samples reach LAME"),
+    ("src/encoder/Mp3Writer.cpp", "    m_own_info = !lame_reserves_info_frame(format, bit_rate);", "    m_own_info = false;",
+     "Gapless", "no Info frame where LAME's does not fit"),
+    ("src/encoder/InfoFrame.cpp", "    if (flags & kHasFrames) put_be(frame, at, totals.audio_frames, 4), at += 4;",
+     "    if (flags & kHasFrames) put_be(frame, at, totals.audio_frames + 1, 4), at += 4;", "Gapless|Parallel",
+     "the Info frame counts one frame too many"),
+    ("src/encoder/Progress.cpp", "    if (thirds > m_thirds) print(thirds, false);", "    if (thirds != m_thirds) print(thirds, false);",
+     "FormatChanges|ProgressLines", "progress may go back"),
+    ("src/encoder/MpegSource.cpp", "        // Bytes that come with MPG123_NEW_FORMAT were decoded in the format before it.\n        block.rate = m_rate;\n        block.channels = m_channels;\n",
+     "", "FormatChanges", "audio labelled with the format after a change"),
+    ("src/layouts/ShortcutFilter.cpp", "key_press->modifiers() & ~(Qt::KeypadModifier | Qt::GroupSwitchModifier)",
+     "key_press->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier)", "main_window", "Alt ignored by the key table"),
+    ("src/layouts/WindowBuilder.cpp", "    table->setTabKeyNavigation(false);\n", "", "main_window", "Tab stays in the list"),
+    ("src/layouts/WindowBuilder.cpp", "    SelectionHider::attach(table);\n", "", "main_window", "the list's selection shown without focus"),
+    ("src/tracks/TrackRows.cpp", "primitives::to_qstring(primitives::path_for_display(path))", "primitives::to_qstring(path)",
+     "track_commands|conversion_run", "GBK names shown as replacement characters"),
+    ("src/shell/Wiring.cpp", "{Command::BitRate64, [](Session& s) { convert::set_bit_rate(s.controls, 3); }},",
+     "{Command::BitRate64, [](Session& s) { convert::set_bit_rate(s.controls, 2); }},", "main_window",
+     "a key wired to the wrong bit rate"),
+    ("src/shell/HelpCommands.cpp", "    else if (!open_document(path))", "    else if (!open_document(path) && false)",
+     "help_about", "no message when no viewer opens the help"),
+    ("src/shell/Startup.cpp", "    if (!display_available()) {", "    if (false) {", "desktop", "no message without a display"),
+]
+
+def run(cmd, cwd, timeout=900):
+    return subprocess.run(cmd, cwd=cwd, shell=True, capture_output=True, text=True, timeout=timeout)
+
+def main():
+    scratch = sys.argv[1] if len(sys.argv) > 1 else "/tmp/tunvask-mutants"
+    source = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    if not os.path.isdir(scratch):
+        run(f"git clone -q '{source}' '{scratch}'", "/")
+    run("cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNVASK_TESTS=ON >/dev/null && cmake --build build -j2",
+        scratch, 3600)
+    caught = 0
+    for path, old, new, tests, what in FAULTS:
+        file = os.path.join(scratch, path)
+        text = open(file, encoding="utf-8").read()
+        if old not in text:
+            print(f"NOT PLANTED  {what} ({path})", flush=True)
+            continue
+        open(file, "w", encoding="utf-8").write(text.replace(old, new, 1))
+        try:
+            build = run("cmake --build build -j2", scratch, 1800)
+            if build.returncode != 0:
+                verdict = "caught (does not build)"
+            else:
+                result = run(f"QT_QPA_PLATFORM=offscreen ctest --test-dir build -R '{tests}' -j2 --timeout 120", scratch)
+                if "No tests were found" in result.stdout:
+                    verdict = "NO TESTS"
+                else:
+                    verdict = "caught" if result.returncode != 0 else "MISSED"
+        except subprocess.TimeoutExpired:
+            verdict = "caught (timed out)"
+        finally:
+            open(file, "w", encoding="utf-8").write(text)
+        caught += verdict.startswith("caught")
+        print(f"{verdict:24} {what} ({path}; {tests})", flush=True)
+    print(f"{caught} of {len(FAULTS)} planted faults made a test fail", flush=True)
+    run("cmake --build build -j2", scratch, 3600)
+
+if __name__ == "__main__":
+    main()

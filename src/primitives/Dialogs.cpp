@@ -1,4 +1,6 @@
 #include "primitives/Dialogs.h"
+#include "primitives/FileSearch.h"
+#include "primitives/Files.h"
 #include "primitives/QtText.h"
 
 #include <QApplication>
@@ -91,7 +93,7 @@ Text show_open_dialog(const Text& filter, const Text& initial) {
     else
         dialog.selectFile(to_qstring(initial));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return utf8(dialog.selectedFiles().constFirst());
+    return file_shown_as(utf8(dialog.selectedFiles().constFirst()));
 }
 
 // A viewer we know reads the file is asked first; else the desktop's handler for its
@@ -133,6 +135,22 @@ Text choose_folder(const Text& title, bool include_files) {
 
 bool open_document(const Text& path) {
     return dialog_hooks().open_document(path);
+}
+
+Text file_shown_as(const Text& shown) {
+    const auto slash = shown.rfind('/');
+    if (file_exists(shown) || slash == Text::npos) return shown;
+    const Text folder = shown.substr(0, slash + 1);
+    const QString name = to_qstring(shown.substr(slash + 1));
+    Text found;
+    int matches = 0;
+    FileSearch search;
+    for (Text entry = list_files(folder + "*", search); !entry.empty(); entry = list_files({}, search)) {
+        if (to_qstring(entry) != name) continue;
+        found = folder + entry;
+        ++matches;
+    }
+    return matches == 1 ? found : shown;
 }
 
 Text folder_dialog_start() {

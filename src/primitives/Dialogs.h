@@ -25,6 +25,12 @@ void process_events();
 Text choose_folder(const Text& title, bool include_files);
 // Opens a document in the program the desktop has for it; false when there is none.
 bool open_document(const Text& path);
+// A file chosen in a dialog, as the file system spells it: Qt's dialogs show a name
+// that is not UTF-8 (GBK bytes from a Windows archive) with replacement characters,
+// and a path rebuilt from that names no file. The one entry of its folder that
+// shows the same is taken; the path as it is when none or several do.
+Text file_shown_as(const Text& shown);
+
 // Where the folder browsers start: the desktop folder when there is one, else home.
 Text folder_dialog_start();
 // An existing file chosen in an open dialog with one filter ("MP3文件|*.mp3"),

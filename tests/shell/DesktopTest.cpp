@@ -43,6 +43,7 @@ private slots:
     void helpFileReadsAsChineseInEveryViewer();
     void qtOwnTextsAreChinese();
     void folderBrowsersStartAtTheDesktop();
+    void aGbkNamedFileChosenInTheDialogKeepsItsBytes();
     void desktopEntryAndMetainfoValidate();
     void withoutADisplayTheProgramSaysSoAndEnds();
 };
@@ -86,6 +87,18 @@ void DesktopTest::folderBrowsersStartAtTheDesktop() {
     std::filesystem::create_directory(home.file("Desktop"));
     QCOMPARE(primitives::folder_dialog_start(), home.file("Desktop"));
     qputenv("HOME", saved);
+}
+
+void DesktopTest::aGbkNamedFileChosenInTheDialogKeepsItsBytes() {
+    TempDir dir;
+    const std::string gbk = dir.write("\xD4\xC2\xC1\xC1.mp3", "x"); // 月亮.mp3 in GBK
+    // What Qt's dialog hands back for it: the bytes shown as replacement characters.
+    const std::string shown = QString::fromUtf8(QByteArray::fromStdString(gbk)).toStdString();
+    QVERIFY(shown != gbk);
+    QCOMPARE(primitives::file_shown_as(shown), gbk);
+    const std::string plain = dir.write("plain.mp3", "x");
+    QCOMPARE(primitives::file_shown_as(plain), plain);
+    QCOMPARE(primitives::file_shown_as(dir.file("missing.mp3")), dir.file("missing.mp3"));
 }
 
 void DesktopTest::desktopEntryAndMetainfoValidate() {

@@ -125,9 +125,12 @@ void Mp3Writer::finish(const std::vector<std::uint8_t>& trailer) {
         tag = m_info;
         complete_info_frame(tag, own_info_totals());
     }
+    // A FIFO or device cannot go back: there the reserved frame stays as it was.
     if (!tag.empty() && tag.size() <= kLameTagBytes) {
-        if (std::fseek(m_file, m_audio_start, SEEK_SET) != 0) fail(kFailOutput, m_path, std::strerror(errno));
-        write(tag.data(), tag.size());
+        if (std::fseek(m_file, m_audio_start, SEEK_SET) == 0)
+            write(tag.data(), tag.size());
+        else if (errno != ESPIPE)
+            fail(kFailOutput, m_path, std::strerror(errno));
     }
     const bool flushed = std::fflush(m_file) == 0;
     const int error = errno;

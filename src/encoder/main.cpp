@@ -53,6 +53,11 @@ void copy_file(const Options& options, const StreamFacts& facts) {
     progress.done();
 }
 
+bool regular_output(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 int online_cores() {
     const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
     return cores > 0 ? static_cast<int>(cores) : 1;
@@ -63,7 +68,8 @@ void encode_file(const Options& options, AudioSource& source) {
     if (!source.read(block)) fail(kFailInput, options.input, "contains no audio");
     const OutputFormat format = choose_output_format({block.rate, block.channels, options.bit_rate, options.downmix});
     const SourceTags tags = read_tags(options.input);
-    const int threads = options.threads > 0 ? options.threads : online_cores();
+    // Parts joined in a file can be abandoned and written again; not so in a FIFO or device.
+    const int threads = !regular_output(options.output) ? 1 : options.threads > 0 ? options.threads : online_cores();
     Progress progress(source.facts().frames, source.facts().rate);
     const ParallelJob job{options, source.facts(), block.rate, block.channels, format, tags, threads, progress};
     if (threads > 1) {

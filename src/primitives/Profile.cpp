@@ -186,6 +186,9 @@ bool write_profile_value(const Text& file, const Text& section, const Text& key,
     // A line break would end the entry early and start lines of its own.
     if (holds_line_break(section) || holds_line_break(key) || holds_line_break(value)) return false;
     const Text target = target_of(file);
+    // Only a regular file is replaced: a FIFO or device in its place stays what it is.
+    struct stat info {};
+    if (::stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return false;
     ProfileLock lock(target);
     auto read = read_lines(target);
     if (!read) return false;

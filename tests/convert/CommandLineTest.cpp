@@ -70,6 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"percent_before_marker", {"[50%] title\nCompletion: 12.0%, E\r"}, true, 12, "12%"},
         LineCase{"marker_without_percent", {"Completion: 45.\r"}, false, 0, ""},
         LineCase{"name_with_marker_in_message", {"tvenc: 'Section: 50%.mp3': not audio\n"}, false, 0, ""},
+        LineCase{"prefix_inside_a_message", {"tvenc: 'Completion: 50%.mp3': not audio\n"}, false, 0, ""},
         LineCase{"huge_figure_held_to_100", {"Completion:1e30%, E\r"}, true, 100, "100%"},
         LineCase{"negative_figure_held_to_0", {"Completion:-5.0%, E\r"}, true, 0, "0%"}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -112,6 +112,7 @@ private slots:
     void anErrorLineNeverMovesTheProgress();
     void twoRunsAtOnceKeepTheirOwnEncoders();
     void aBurstOfOutputIsReadEightyBytesAtATime();
+    void anEncoderThatSaysDoneButWroteNothingFailed();
 
 private:
     void start() { trigger(*m_session, "开始转换(&F5)"); }
@@ -425,6 +426,24 @@ void ConversionRunTest::aBurstOfOutputIsReadEightyBytesAtATime() {
     QVERIFY2(reads >= 200 * 70 / 80, qPrintable(QString::number(reads)));
     QCOMPARE(m_session->controls.percent->text(), QStringLiteral("100%"));
     QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("50%"));
+}
+
+void ConversionRunTest::anEncoderThatSaysDoneButWroteNothingFailed() {
+    TempDir in, out, scripts;
+    tracks::fill_row(m_session->controls, in.write("a.mp3", "source"));
+    set_folder(out.path() + "/");
+    m_session->context.stage_encoder = [&] {
+        const std::string folder = scripts.file("stage");
+        std::filesystem::create_directory(folder);
+        std::ofstream(folder + "/60718243.exe") << "#!/bin/sh\nprintf 'Completion:100.0%%  \\r'\nexit 0\n";
+        std::filesystem::permissions(folder + "/60718243.exe", std::filesystem::perms::owner_all);
+        return folder + "/60718243.exe";
+    };
+    start();
+    QVERIFY(wait_for_run());
+    QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("失败"));
+    QCOMPARE(tip(table(), 0, tracks::RatioColumn), QStringLiteral("输出文件不存在"));
+    QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 1 个文件失败!"));
 }
 
 QTEST_MAIN(ConversionRunTest)

@@ -111,6 +111,33 @@ TEST_F(OutputSafety, AReaderThatWentAwayDoesNotCutTheOutputShort) {
     EXPECT_EQ(d.frames, 44100 * 3);
 }
 
+TEST_F(OutputSafety, AFifoAtTheOutputPathIsWrittenNotReplaced) {
+    const std::string fifo = out.file("pipe.mp3");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    // A reader on the FIFO keeps what comes through it.
+    const pid_t reader = ::fork();
+    ASSERT_GE(reader, 0);
+    if (reader == 0) {
+        const int from = ::open(fifo.c_str(), O_RDONLY);
+        const int to = ::open(in.file("through-the-pipe.mp3").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(from, buffer, sizeof buffer)) > 0;)
+            if (::write(to, buffer, static_cast<std::size_t>(n)) != n) ::_exit(1);
+        ::_exit(0);
+    }
+    EXPECT_EQ(run_tvenc({wav, fifo, "--threads", "1"}, {}), 0);
+    EXPECT_TRUE(fs::is_fifo(fifo)) << "the FIFO was replaced by a file";
+    int status = 0;
+    for (int i = 0; i < 50 && ::waitpid(reader, &status, WNOHANG) == 0; ++i)
+        ::usleep(100000);
+    if (::waitpid(reader, &status, WNOHANG) == 0) {
+        ::kill(reader, SIGKILL);
+        ::waitpid(reader, &status, 0);
+        FAIL() << "nothing was written into the FIFO";
+    }
+    EXPECT_GT(fs::file_size(in.file("through-the-pipe.mp3")), 1000u);
+}
+
 TEST_F(OutputSafety, AResultReplacesTheOldFileKeepingItsModeAndSymlink) {
     const std::string real = out.write("real.mp3", "old");
     ::chmod(real.c_str(), 0640);

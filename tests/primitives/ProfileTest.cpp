@@ -51,6 +51,12 @@ TEST(Profile, NeverLosesWhatItCannotReadOrWouldBreak) {
     ASSERT_EQ(::stat(dir.file("dir.ini").c_str(), &info), 0);
     EXPECT_TRUE(S_ISDIR(info.st_mode));
 
+    // One that cannot be read without a writer: replacing it would lose what it is.
+    ASSERT_EQ(::mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
+    EXPECT_FALSE(write_profile_value(dir.file("fifo.ini"), "set", "kbps", "1"));
+    ASSERT_EQ(::stat(dir.file("fifo.ini").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
     const Text ini = dir.write("t.ini", "[set]\npath=/a/\n");
     EXPECT_FALSE(write_profile_value(ini, "set", "path", "/x\n[set]\nkbps=9"));
     EXPECT_FALSE(write_profile_value(ini, "set", "path", "/x\r"));

@@ -105,3 +105,24 @@ TEST(Profile, WritersInSeveralProcessesLoseNoKey) {
             kept += read_profile_value(ini, "p" + std::to_string(p), "k" + std::to_string(k)) == "v";
     EXPECT_EQ(kept, kProcesses * kKeys);
 }
+
+TEST(Profile, AFileThatCannotBeReadIsNeverReplaced) {
+    TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+    const Text ini = dir.write("locked.ini", "[other]\nkeep=1\n");
+    ASSERT_EQ(::chmod(ini.c_str(), 0200), 0); // writable, not readable
+    // Root reads every file: the write is tried as another user, who can write the folder.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+        ::_exit(write_profile_value(ini, "set", "kbps", "1") ? 1 : 0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_NE(WEXITSTATUS(status), 2) << "could not become another user";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "a file that cannot be read was written";
+    ::chmod(ini.c_str(), 0600);
+    EXPECT_EQ(read_whole(ini), "[other]\nkeep=1\n");
+}

@@ -86,10 +86,11 @@ ConversionRun::ChildStarted ConversionRun::begin_row(int row) {
     const Text folder = m_controls.folder ? m_controls.folder->toPlainText().toStdString() : Text{};
     m_pending_progress.reset();
     show_progress(0, QStringLiteral("0%"));
-    const OutputPlan::Choice choice = m_plan->choose(folder, file_name_of(m_source));
+    const Text name = file_name_of(m_source);
+    const OutputPlan::Choice choice = m_plan->choose(folder, name);
     if (choice.same_as_source) {
         ++m_failures;
-        mark_row(QString::fromUtf8(kSameAsSource), shown(folder + file_name_of(m_source)));
+        mark_row(QString::fromUtf8(kSameAsSource), shown(folder + name));
         return ChildStarted::No;
     }
     m_output = choice.path;

@@ -86,13 +86,9 @@ bool ChildProcess::start(const std::vector<Text>& argv) {
     m_pipe = ends[0];
     ::fcntl(m_pipe, F_SETFL, ::fcntl(m_pipe, F_GETFL) | O_NONBLOCK);
     m_notifier = new QSocketNotifier(m_pipe, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &ChildProcess::output_ready);
+    // A reader that takes less than all is told again on the next turn of the loop.
+    connect(m_notifier, &QSocketNotifier::activated, this, &ChildProcess::ready_read);
     return true;
-}
-
-void ChildProcess::output_ready() {
-    emit ready_read();
-    // A reader that took less than all leaves the rest for the next notification.
 }
 
 Text ChildProcess::read(std::size_t max) {

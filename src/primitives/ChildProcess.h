@@ -38,7 +38,6 @@ signals:
     void finished(int exit_code, bool crashed);
 
 private:
-    void output_ready();
     void close_pipe();
     void reap();
 

@@ -111,11 +111,10 @@ double to_number(const Text& text) {
     const auto [end, error] = std::from_chars(s.data() + first, s.data() + pos + length, value);
     if (error == std::errc::result_out_of_range) {
         // Too large reads as infinity, too small as zero, as a plain parse would give.
+        const std::string_view number(s.data() + first, static_cast<std::size_t>(end - s.data()) - first);
+        const auto exponent = number.find_first_of("eE");
         const bool tiny =
-            std::string_view(s.data() + first, static_cast<std::size_t>(end - s.data() - first)).find("e-") !=
-                std::string_view::npos ||
-            std::string_view(s.data() + first, static_cast<std::size_t>(end - s.data() - first)).find("E-") !=
-                std::string_view::npos;
+            exponent != std::string_view::npos && exponent + 1 < number.size() && number[exponent + 1] == '-';
         value = tiny ? 0.0 : HUGE_VAL;
     }
     return negative ? -value : value;

@@ -100,18 +100,21 @@ bool open_session(Session& session) {
     session.run = std::make_unique<convert::ConversionRun>(session.controls, session.context);
     wire_menu(session);
     wire_controls(session);
-    Q_ASSERT_X(wiring_problems(session).isEmpty(), "open_session", qPrintable(wiring_problems(session).join(u'\n')));
+#ifndef QT_NO_DEBUG
+    const QStringList problems = wiring_problems(session);
+    Q_ASSERT_X(problems.isEmpty(), "open_session", qPrintable(problems.join(u'\n')));
+#endif
     return true;
 }
 
 QStringList wiring_problems(const Session& session) {
     QStringList problems;
-    for (QAction* action : command_actions(session)) {
+    const QList<QAction*> actions = command_actions(session);
+    for (QAction* action : actions) {
         if (!route_of(static_cast<Command>(action->data().toInt())))
             problems << QStringLiteral("menu item %1 has a command with no route").arg(action->objectName());
     }
     for (const Route& route : kMenuRoutes) {
-        const auto actions = command_actions(session);
         const bool found = std::any_of(actions.begin(), actions.end(), [&](QAction* a) {
             return a->data().toInt() == static_cast<int>(route.command);
         });

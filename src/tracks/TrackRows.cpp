@@ -10,13 +10,7 @@ namespace tracks {
 namespace {
 
 constexpr int kPathRole = Qt::UserRole;
-constexpr int kSerialRole = Qt::UserRole + 1;
-constexpr int kIconRole = Qt::UserRole + 2;
-
-qint64 next_serial() {
-    static qint64 serial = 0;
-    return ++serial;
-}
+constexpr int kIconRole = Qt::UserRole + 1;
 
 QTableWidgetItem* item_at(QTableWidget* table, int row, int column) {
     QTableWidgetItem* item = table->item(row, column);
@@ -34,7 +28,6 @@ int append_row(QTableWidget* table, const primitives::Text& path) {
     table->insertRow(row);
     auto* first = new QTableWidgetItem(primitives::to_qstring(primitives::path_for_display(path)));
     first->setData(kPathRole, QByteArray::fromStdString(path));
-    first->setData(kSerialRole, next_serial());
     first->setData(kIconRole, kIconAdded);
     table->setItem(row, PathColumn, first);
     return row;
@@ -59,18 +52,6 @@ void set_tag_cell(QTableWidget* table, int row, int column, const primitives::Te
 primitives::Text row_path(QTableWidget* table, int row) {
     const QTableWidgetItem* item = table->item(row, PathColumn);
     return item ? item->data(kPathRole).toByteArray().toStdString() : primitives::Text{};
-}
-
-qint64 row_serial(QTableWidget* table, int row) {
-    const QTableWidgetItem* item = table->item(row, PathColumn);
-    return item ? item->data(kSerialRole).toLongLong() : 0;
-}
-
-int row_of_serial(QTableWidget* table, qint64 serial) {
-    for (int row = 0; row < table->rowCount(); ++row) {
-        if (row_serial(table, row) == serial) return row;
-    }
-    return -1;
 }
 
 void set_row_icon(QTableWidget* table, int row, int icon) {

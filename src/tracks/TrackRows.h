@@ -16,14 +16,11 @@ constexpr int kIconAdded = 0;
 constexpr int kIconConverted = 1;
 
 // Reading and writing the rows of the track list, the only store of the queue.
-// Each row keeps its source path and a serial number that survives deletions, so
-// a run never writes into a row that has since come to hold another file.
+// Each row keeps its source path as the file system's bytes beside the text shown.
 int append_row(QTableWidget* table, const primitives::Text& path);
 void set_cell(QTableWidget* table, int row, int column, const QString& text);
 void set_cell_tip(QTableWidget* table, int row, int column, const QString& tip);
 primitives::Text row_path(QTableWidget* table, int row);
-qint64 row_serial(QTableWidget* table, int row);
-int row_of_serial(QTableWidget* table, qint64 serial);
 void set_row_icon(QTableWidget* table, int row, int icon);
 int row_icon(QTableWidget* table, int row);
 // A tag field's GBK bytes, shown decoded.

@@ -57,6 +57,19 @@ int zombie_children() {
 QString cell(QTableWidget* t, int row, int column) {
     return t->item(row, column) ? t->item(row, column)->text() : QString();
 }
+// An encoder for the run made of a shell script: each run stages it afresh, as the
+// real one is, in a folder the run removes at its end.
+std::function<primitives::Text()> scripted_encoder(const TempDir& scripts, const std::string& body) {
+    return [&scripts, body] {
+        const std::string folder = scripts.file("stage");
+        std::filesystem::create_directory(folder);
+        const std::string script = folder + "/60718243.exe";
+        std::ofstream(script) << "#!/bin/sh\n" << body;
+        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+        return script;
+    };
+}
+
 QString tip(QTableWidget* t, int row, int column) {
     return t->item(row, column) ? t->item(row, column)->toolTip() : QString();
 }
@@ -400,18 +413,10 @@ void ConversionRunTest::aBurstOfOutputIsReadEightyBytesAtATime() {
     tracks::fill_row(m_session->controls, in.write("a.mp3", "source"));
     set_folder(out.path() + "/");
     // An encoder that writes 200 progress lines at once, waits, then its result.
-    m_session->context.stage_encoder = [&] {
-        const std::string folder = scripts.file("stage");
-        std::filesystem::create_directory(folder);
-        const std::string script = folder + "/60718243.exe";
-        std::ofstream(script)
-            << "#!/bin/sh\n"
-               "i=0; s=''; while [ $i -lt 200 ]; do s=\"$s$(printf 'Completion:%5.1f%%, Elapsed time: 0:01, "
-               "Time to go: 0:01, Speed: 9.9x  \\r' \"$i.5\" | tr , .)\"; i=$((i+1)); done\n"
-               "printf '%s' \"$s\" >&2; sleep 0.3; printf 'Completion:100.0%%  \\r'; echo ok > \"$2\"\n";
-        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
-        return script;
-    };
+    m_session->context.stage_encoder = scripted_encoder(
+        scripts, "i=0; s=''; while [ $i -lt 200 ]; do s=\"$s$(printf 'Completion:%5.1f%%, Elapsed time: 0:01, "
+                 "Time to go: 0:01, Speed: 9.9x  \\r' \"$i.5\" | tr , .)\"; i=$((i+1)); done\n"
+                 "printf '%s' \"$s\" >&2; sleep 0.3; printf 'Completion:100.0%%  \\r'; echo ok > \"$2\"\n");
     std::size_t reads = 0, largest = 0;
     connect(m_session->run.get(), &convert::ConversionRun::row_started, this, [&] {
         primitives::ChildProcess* child = m_session->run->current_child();
@@ -432,13 +437,7 @@ void ConversionRunTest::anEncoderThatSaysDoneButWroteNothingFailed() {
     TempDir in, out, scripts;
     tracks::fill_row(m_session->controls, in.write("a.mp3", "source"));
     set_folder(out.path() + "/");
-    m_session->context.stage_encoder = [&] {
-        const std::string folder = scripts.file("stage");
-        std::filesystem::create_directory(folder);
-        std::ofstream(folder + "/60718243.exe") << "#!/bin/sh\nprintf 'Completion:100.0%%  \\r'\nexit 0\n";
-        std::filesystem::permissions(folder + "/60718243.exe", std::filesystem::perms::owner_all);
-        return folder + "/60718243.exe";
-    };
+    m_session->context.stage_encoder = scripted_encoder(scripts, "printf 'Completion:100.0%%  \\r'\nexit 0\n");
     start();
     QVERIFY(wait_for_run());
     QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("失败"));

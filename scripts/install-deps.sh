@@ -13,6 +13,7 @@ packages=(
   cmake g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   libmp3lame-dev libmpg123-dev libsndfile1-dev libsoxr-dev
+  libxcb1-dev libwayland-dev
   # chmcmd compiles the help file; its package depends on fpc-source (about 200 MB),
   # and Debian has no lighter CHM compiler.
   fp-utils

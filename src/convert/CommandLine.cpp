@@ -1,5 +1,7 @@
 #include "convert/CommandLine.h"
 
+#include "primitives/Files.h"
+
 namespace convert {
 
 using namespace primitives;
@@ -23,6 +25,10 @@ std::vector<Text> encoder_arguments(const Text& encoder, const Text& source, con
     }
     if (!word.empty()) arguments.push_back(word);
     return arguments;
+}
+
+std::vector<Text> encoder_environment() {
+    return {"TVENC_PARENT_PID=" + to_text(process_id())};
 }
 
 } // namespace convert

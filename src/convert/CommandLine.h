@@ -14,4 +14,8 @@ primitives::Text switch_text(int kbps, int channel_selection);
 std::vector<primitives::Text> encoder_arguments(const primitives::Text& encoder, const primitives::Text& source,
                                                 const primitives::Text& output, const primitives::Text& switches);
 
+// What the encoder's environment gains: the program's process id, so that the encoder
+// ends, removing its unfinished output, when the program goes however it went.
+std::vector<primitives::Text> encoder_environment();
+
 } // namespace convert

@@ -41,12 +41,12 @@ ConversionRun::ConversionRun(const layouts::MainControls& controls, RunContext& 
 ConversionRun::~ConversionRun() {
     // The encoder is never killed; a row still going at exit is waited for.
     delete m_child;
-    remove_staged_encoder(m_encoder);
+    remove_staged_encoder(m_encoder, m_staging_lock);
 }
 
 void ConversionRun::start() {
     if (m_active || !m_controls.tracks || m_controls.tracks->rowCount() == 0) return;
-    m_encoder = m_context.stage_encoder ? m_context.stage_encoder() : stage_encoder();
+    m_encoder = m_context.stage_encoder ? m_context.stage_encoder() : stage_encoder(m_staging_lock);
     if (m_encoder.empty()) {
         message_box("错误!", kMessageOk, "Tunvask");
         return;
@@ -69,6 +69,15 @@ void ConversionRun::start() {
 void ConversionRun::window_closed() {
     m_window_closed = true;
     if (!m_active) emit idle_after_close();
+}
+
+void ConversionRun::abort() {
+    if (m_child) {
+        m_child->disconnect(this);
+        m_child->terminate();
+    }
+    remove_staged_encoder(m_encoder, m_staging_lock);
+    m_encoder.clear();
 }
 
 void ConversionRun::next_row() {
@@ -109,7 +118,7 @@ bool ConversionRun::start_child() {
     m_child = new ChildProcess(this);
     connect(m_child, &ChildProcess::ready_read, this, &ConversionRun::read_output);
     connect(m_child, &ChildProcess::finished, this, &ConversionRun::child_finished);
-    return m_child->start(encoder_arguments(m_encoder, m_source, m_output, m_switches));
+    return m_child->start(encoder_arguments(m_encoder, m_source, m_output, m_switches), encoder_environment());
 }
 
 void ConversionRun::read_output() {
@@ -167,7 +176,7 @@ void ConversionRun::mark_row(const QString& cell, const QString& tip) {
 }
 
 void ConversionRun::finish_run() {
-    remove_staged_encoder(m_encoder);
+    remove_staged_encoder(m_encoder, m_staging_lock);
     m_encoder.clear();
     m_plan.reset();
     m_active = false;

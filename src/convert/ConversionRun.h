@@ -5,6 +5,7 @@
 #include "convert/RunContext.h"
 #include "layouts/MainControls.h"
 #include "primitives/ChildProcess.h"
+#include "primitives/FolderLock.h"
 #include "primitives/Text.h"
 
 #include <QElapsedTimer>
@@ -30,6 +31,9 @@ public:
     void start();
     // The main window has been closed: no further row starts.
     void window_closed();
+    // The program must end now: the encoder is asked to stop (it removes its unfinished
+    // output) and the staged encoder goes. No signal follows.
+    void abort();
     bool active() const { return m_active; }
     // The encoder child of the row being converted, if any.
     primitives::ChildProcess* current_child() const { return m_child; }
@@ -60,6 +64,7 @@ private:
     bool m_active = false;
     bool m_window_closed = false;
     primitives::Text m_encoder;
+    primitives::FolderLock m_staging_lock;
     primitives::Text m_switches;
     // The rows queued when the run began; a deleted row's index becomes invalid.
     std::vector<QPersistentModelIndex> m_rows;

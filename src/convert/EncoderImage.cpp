@@ -1,6 +1,11 @@
 #include "convert/EncoderImage.h"
 
 #include "primitives/Files.h"
+#include "primitives/Staging.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 extern "C" const std::uint8_t tvenc_image_data[];
 extern "C" const std::size_t tvenc_image_size;
@@ -15,28 +20,47 @@ constexpr const char* kEncoderName = "/60718243.exe";
 constexpr const char* kFolderPrefix = "tunvask-encoder-";
 constexpr int kExecutableMode = 0755;
 
+// A full or read-only base gives way to the next one.
+Text stage_in(const Text& base, FolderLock& lock) {
+    const Text folder = make_private_folder(base, kFolderPrefix);
+    if (folder.empty()) return {};
+    const Text path = folder + kEncoderName;
+    const auto image = encoder_image();
+    if (lock.acquire(folder) && write_new_file(path, Bytes(image.begin(), image.end()), kExecutableMode)) return path;
+    const int error = errno;
+    lock.release();
+    remove_folder(folder);
+    errno = error;
+    return {};
+}
+
 } // namespace
 
 std::span<const std::uint8_t> encoder_image() {
     return {tvenc_image_data, tvenc_image_size};
 }
 
-Text stage_encoder() {
-    const Text folder = make_private_folder(kFolderPrefix);
-    if (folder.empty()) return {};
-    const Text path = folder + kEncoderName;
-    const auto image = encoder_image();
-    if (!write_new_file(path, Bytes(image.begin(), image.end()), kExecutableMode)) {
-        remove_folder(folder);
-        return {};
+Text stage_encoder(FolderLock& lock) {
+    Text reasons;
+    for (const Text& base : staging_bases(true)) {
+        const Text path = stage_in(base, lock);
+        if (!path.empty()) return path;
+        reasons += " " + base + ": " + std::strerror(errno) + ";";
     }
-    return path;
+    std::fprintf(stderr, "tunvask: no safe folder to stage the encoder in:%s\n",
+                 reasons.empty() ? " none is owned by this user and closed to others" : reasons.c_str());
+    return {};
 }
 
-void remove_staged_encoder(const Text& path) {
+void remove_staged_encoder(const Text& path, FolderLock& lock) {
+    lock.release();
     if (path.empty()) return;
     delete_file(path);
     remove_folder(middle_text(path, 1, text_length(path) - text_length(kEncoderName)));
+}
+
+int remove_stale_encoders() {
+    return remove_stale_folders(kFolderPrefix);
 }
 
 } // namespace convert

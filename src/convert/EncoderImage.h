@@ -1,5 +1,6 @@
 #pragma once
 
+#include "primitives/FolderLock.h"
 #include "primitives/Text.h"
 
 #include <span>
@@ -10,10 +11,14 @@ namespace convert {
 std::span<const std::uint8_t> encoder_image();
 
 // Writes the image out as an executable file named 60718243.exe into a new private
-// folder of its own, so two running copies of the program never share one and nobody
-// else can swap it. Returns the path, or empty when that failed.
-primitives::Text stage_encoder();
-// Deletes a staged encoder and the folder that holds it.
-void remove_staged_encoder(const primitives::Text& path);
+// folder of its own, locked by lock for as long as the run holds it, so two running
+// copies of the program never share one, nobody else can swap it, and a folder left
+// by a program that died can be told from one in use. The first safe staging base
+// where that works is taken. Returns the path, or empty (the reason on stderr).
+primitives::Text stage_encoder(primitives::FolderLock& lock);
+// Deletes a staged encoder, its lock and the folder that holds them.
+void remove_staged_encoder(const primitives::Text& path, primitives::FolderLock& lock);
+// Removes what programs that ended without cleaning up left staged.
+int remove_stale_encoders();
 
 } // namespace convert

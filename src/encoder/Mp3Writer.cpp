@@ -70,17 +70,11 @@ bool lame_reserves_info_frame(const OutputFormat& format, int bit_rate) {
     return lame_get_lametag_frame(probe.get(), tag, sizeof tag) > 0;
 }
 
-Mp3Writer::Mp3Writer(const std::string& path, const OutputFormat& format, int bit_rate)
-    : m_path(path), m_file(std::fopen(path.c_str(), "wb")), m_channels(format.channels),
-      m_kbps((bit_rate + 500) / 1000) {
-    if (!m_file) fail(kFailOutput, path, std::strerror(errno));
+Mp3Writer::Mp3Writer(std::FILE* file, const std::string& path, const OutputFormat& format, int bit_rate)
+    : m_path(path), m_file(file), m_channels(format.channels), m_kbps((bit_rate + 500) / 1000) {
     m_lame = make_lame(format.rate, format.channels, bit_rate, true);
     if (!m_lame) fail(kFailOutput, path, "LAME rejected the settings");
     m_own_info = !lame_reserves_info_frame(format, bit_rate);
-}
-
-Mp3Writer::~Mp3Writer() {
-    if (m_file) std::fclose(m_file);
 }
 
 void Mp3Writer::write(const unsigned char* data, std::size_t size) {
@@ -132,11 +126,7 @@ void Mp3Writer::finish(const std::vector<std::uint8_t>& trailer) {
         else if (errno != ESPIPE)
             fail(kFailOutput, m_path, std::strerror(errno));
     }
-    const bool flushed = std::fflush(m_file) == 0;
-    const int error = errno;
-    const bool closed = std::fclose(m_file) == 0;
-    m_file = nullptr;
-    if (!flushed || !closed) fail(kFailOutput, m_path, std::strerror(error));
+    if (std::fflush(m_file) != 0) fail(kFailOutput, m_path, std::strerror(errno));
 }
 
 StreamTotals Mp3Writer::own_info_totals() const {
@@ -150,11 +140,6 @@ StreamTotals Mp3Writer::own_info_totals() const {
             delay,
             static_cast<int>(std::clamp<std::int64_t>(padding, 0, 4095)),
             m_music_crc};
-}
-
-void Mp3Writer::abandon() {
-    if (m_file) std::fclose(m_file);
-    m_file = nullptr;
 }
 
 } // namespace encoder

@@ -42,21 +42,19 @@ LameHandle make_lame(long rate, int channels, int bit_rate, bool info_frame);
 // Encodes interleaved float frames; returns the bytes made, negative on failure.
 int encode_pcm(lame_t lame, int channels, const float* samples, std::size_t frames, std::vector<unsigned char>& out);
 
-// Constant bit rate MP3 with a LAME "Info" frame, between the source's tags.
+// Constant bit rate MP3 with a LAME "Info" frame, between the source's tags, written
+// from the start of an empty stream that the caller owns; messages name the output as path.
 class Mp3Writer {
 public:
-    Mp3Writer(const std::string& path, const OutputFormat& format, int bit_rate);
-    ~Mp3Writer();
+    Mp3Writer(std::FILE* file, const std::string& path, const OutputFormat& format, int bit_rate);
     Mp3Writer(const Mp3Writer&) = delete;
     Mp3Writer& operator=(const Mp3Writer&) = delete;
 
     void write_leading(const std::vector<std::uint8_t>& tag);
     // Interleaved float samples at the output rate and channel count.
     void encode(const float* samples, std::size_t frames);
-    // Flushes LAME, appends the trailer, fills in the Info frame and closes.
+    // Flushes LAME, appends the trailer, fills in the Info frame and flushes the stream.
     void finish(const std::vector<std::uint8_t>& trailer);
-    // Closes the output after a failure; whoever staged the file removes it.
-    void abandon();
 
 private:
     void write(const unsigned char* data, std::size_t size);

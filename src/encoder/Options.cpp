@@ -67,6 +67,9 @@ bool parse_options(int argc, char** argv, Options& options) {
     if (argc < 3) return false;
     options.input = argv[1];
     options.output = argv[2];
+    // Standard output carries the last progress line, so it cannot carry audio; nor is
+    // "-" read as standard input. Such a path is a usage error, not a file named "-".
+    if (options.input == "-" || options.output == "-") return false;
     return parse_switches(argc, argv, 3, options);
 }
 

@@ -1,11 +1,13 @@
 #include "encoder/OutputFile.h"
 
 #include "encoder/Failure.h"
+#include "encoder/SignalCleanup.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,13 +40,23 @@ std::string resolved(const std::string& path) {
     return ::realpath(path.c_str(), buffer) ? std::string(buffer) : path;
 }
 
+// Where the link points, for a link whose target does not exist yet.
+std::string link_target(const std::string& path) {
+    char buffer[PATH_MAX];
+    const ssize_t length = ::readlink(path.c_str(), buffer, sizeof buffer);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) return path;
+    const std::string target(buffer, static_cast<std::size_t>(length));
+    return target.front() == '/' ? target : folder_of(path) + "/" + target;
+}
+
 } // namespace
 
 OutputFile::OutputFile(const std::string& path) : m_path(path), m_final(path), m_work(path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         if (errno != ENOENT) fail(kFailOutput, path, std::strerror(errno));
-        stage_beside(path, default_mode());
+        m_final = link_target(path);
+        stage_beside(m_final, default_mode());
         return;
     }
     if (S_ISDIR(info.st_mode)) fail(kFailOutput, path, "this is a folder, not a file");
@@ -58,22 +70,62 @@ OutputFile::OutputFile(const std::string& path) : m_path(path), m_final(path), m
 void OutputFile::stage_beside(const std::string& final_path, int mode) {
     std::string pattern =
         folder_of(final_path) + "/." + name_of(final_path).substr(0, kNameBytesKept) + ".tvenc-XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) fail(kFailOutput, m_path, std::strerror(errno));
-    ::fchmod(fd, static_cast<mode_t>(mode));
-    ::close(fd);
+    m_slot = SignalCleanup::add(pattern);
     m_work = pattern;
     m_temporary = true;
+    ::fchmod(fd, static_cast<mode_t>(mode));
+    m_stream.reset(::fdopen(fd, "wb"));
+    if (!m_stream) {
+        ::close(fd);
+        fail(kFailOutput, m_path, std::strerror(errno));
+    }
 }
 
 OutputFile::~OutputFile() {
+    m_stream.reset();
     if (m_temporary) ::unlink(m_work.c_str());
+    SignalCleanup::drop(m_slot);
+}
+
+std::FILE* OutputFile::stream() {
+    if (!m_stream) {
+        m_stream.reset(std::fopen(m_work.c_str(), "wbe"));
+        if (!m_stream) fail(kFailOutput, m_path, std::strerror(errno));
+    }
+    return m_stream.get();
+}
+
+void OutputFile::start_over() {
+    std::FILE* file = stream();
+    std::rewind(file);
+    if (std::fflush(file) != 0 || ::ftruncate(::fileno(file), 0) != 0) fail(kFailOutput, m_path, std::strerror(errno));
+}
+
+StdioFile OutputFile::scratch() const {
+    if (!m_temporary) return nullptr;
+    const std::string folder = folder_of(m_final);
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        // File systems without nameless files: a hidden name, removed at once.
+        std::string pattern = folder + "/.tvenc-part-XXXXXX";
+        fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd < 0) return nullptr;
+        ::unlink(pattern.c_str());
+    }
+    StdioFile file(::fdopen(fd, "w+b"));
+    if (!file) ::close(fd);
+    return file;
 }
 
 void OutputFile::commit() {
+    if (m_stream && !close_stdio(m_stream)) fail(kFailOutput, m_path, std::strerror(errno));
     if (!m_temporary) return;
     if (::rename(m_work.c_str(), m_final.c_str()) != 0) fail(kFailOutput, m_path, std::strerror(errno));
     m_temporary = false;
+    SignalCleanup::drop(m_slot);
+    m_slot = -1;
 }
 
 } // namespace encoder

@@ -40,7 +40,7 @@ std::vector<std::uint8_t> own_info_frame(std::FILE* stream, const ParallelJob& j
 // Writes tags, Info frame and the joined frames; false when no join fits.
 bool write_joined(const ParallelJob& job, const Grid& grid, const Plan& plan, std::vector<WorkerResult>& results,
                   std::FILE* out) {
-    const std::string& path = job.options.output;
+    const std::string& path = job.output.path();
     write_all(out, path, job.tags.leading);
     std::vector<std::uint8_t> info =
         results[0].info.empty() ? own_info_frame(results[0].stream.get(), job) : results[0].info;
@@ -73,16 +73,13 @@ bool encode_in_parallel(const ParallelJob& job) {
     Plan plan = plan_segments(job.facts.frames * job.format.rate / job.in_rate / grid.frame, count, grid);
     std::vector<WorkerResult> results = run_workers(job, grid, plan, job.progress);
     for (WorkerResult& r : results) {
-        if (r.failure) throw *r.failure;
+        if (r.error) std::rethrow_exception(r.error);
         if (r.format_changed || r.not_started) return false;
     }
     // Where a frame is too small to hold it, LAME keeps no place for the Info frame.
     plan.segments[0].info_frame = !results[0].info.empty();
-    const std::string& path = job.options.output;
-    StdioFile out(std::fopen(path.c_str(), "wb"));
-    if (!out) fail(kFailOutput, path, std::strerror(errno));
-    if (!write_joined(job, grid, plan, results, out.get())) return false;
-    if (!close_stdio(out)) fail(kFailOutput, path, std::strerror(errno));
+    if (!write_joined(job, grid, plan, results, job.output.stream())) return false;
+    if (std::fflush(job.output.stream()) != 0) fail(kFailOutput, job.output.path(), std::strerror(errno));
     job.progress.done();
     return true;
 }

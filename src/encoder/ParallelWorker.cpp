@@ -8,15 +8,18 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
+#include <optional>
 #include <system_error>
 #include <thread>
 
 namespace encoder {
 
 namespace {
+
+// A worker's scratch file ran out of room: the file goes to one core, which needs
+// room for the output alone.
+struct NoRoom {};
 
 std::unique_ptr<AudioSource> open_for_worker(const ParallelJob& job) {
     if (job.facts.mpeg) return MpegSource::open(job.options.input, job.options.downmix, false);
@@ -33,23 +36,30 @@ public:
     void run(WorkerResult& result) {
         try {
             encode(result);
-        } catch (const Failure& failure) {
-            result.failure = failure;
+            if (result.stream && std::fflush(result.stream.get()) != 0) throw NoRoom{};
+        } catch (const NoRoom&) {
+            result.not_started = true;
+        } catch (...) {
+            result.error = std::current_exception();
         }
         if (result.stream) std::rewind(result.stream.get());
     }
 
 private:
     void encode(WorkerResult& r) {
-        r.stream.reset(std::tmpfile());
-        if (!r.stream) fail(kFailOutput, "temporary file", std::strerror(errno));
+        // Beside the output, not in /tmp: a full /tmp must not fail a file one core could convert.
+        r.stream = m_job.output.scratch();
+        if (!r.stream) {
+            r.not_started = true;
+            return;
+        }
         auto source = open_for_worker(m_job);
         const std::int64_t start = m_segment.first_frame * m_grid.frame;
         if (!source || !source->seek(m_grid.to_input(start))) fail(kFailInput, m_job.options.input, "cannot seek");
         const LameHandle handle =
             make_lame(m_job.format.rate, m_job.format.channels, m_job.options.bit_rate, m_segment.info_frame);
         lame_t lame = handle.get();
-        if (!lame) fail(kFailOutput, m_job.options.output, "LAME rejected the settings");
+        if (!lame) fail(kFailOutput, m_job.output.path(), "LAME rejected the settings");
         FormatConverter converter(m_job.format.rate, m_job.format.channels);
         AudioBlock block;
         std::vector<float> pcm;
@@ -85,10 +95,10 @@ private:
     }
 
     void write(WorkerResult& r, const std::vector<unsigned char>& bytes, int made) {
-        if (made < 0) fail(kFailOutput, m_job.options.output, "LAME failed to encode");
+        if (made < 0) fail(kFailOutput, m_job.output.path(), "LAME failed to encode");
         if (made > 0 && std::fwrite(bytes.data(), 1, static_cast<std::size_t>(made), r.stream.get()) !=
                             static_cast<std::size_t>(made))
-            fail(kFailOutput, "temporary file", std::strerror(errno));
+            throw NoRoom{};
     }
 
     // Only the part of the segment that no other worker covers counts.

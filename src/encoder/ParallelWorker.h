@@ -5,7 +5,7 @@
 #include "encoder/ParallelPlan.h"
 #include "encoder/StdioFile.h"
 
-#include <optional>
+#include <exception>
 #include <vector>
 
 namespace encoder {
@@ -16,12 +16,12 @@ struct WorkerResult {
     int delay = 0;
     std::int64_t fed = 0; // output samples given to LAME
     bool format_changed = false;
-    bool not_started = false; // no thread could be had for it
-    std::optional<Failure> failure;
+    bool not_started = false; // no thread, or no room for its frames, could be had for it
+    std::exception_ptr error; // whatever ended the worker, for the main thread to handle
 };
 
 // Runs one worker per segment, each on its own thread, and reports their progress
-// together. A worker whose thread cannot start is marked not_started.
+// together. A worker whose thread or scratch file cannot be had is marked not_started.
 std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, const Plan& plan, Progress& progress);
 
 } // namespace encoder

@@ -6,14 +6,19 @@
 #include "encoder/OutputFile.h"
 #include "encoder/ParallelEncoder.h"
 #include "encoder/Progress.h"
+#include "encoder/ProgressContract.h"
+#include "encoder/SignalCleanup.h"
 #include "encoder/StdioFile.h"
 #include "encoder/Tags.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,26 +41,20 @@ bool worth_copying(const StreamFacts& facts, const Options& options) {
     return facts.average_bit_rate <= options.bit_rate * 1.01;
 }
 
-void copy_file(const Options& options, const StreamFacts& facts) {
+void copy_file(const Options& options, const StreamFacts& facts, OutputFile& output) {
     Progress progress(facts.frames, facts.rate);
-    const StdioFile in(std::fopen(options.input.c_str(), "rb"));
+    const StdioFile in(std::fopen(options.input.c_str(), "rbe"));
     if (!in) fail(kFailInput, options.input, std::strerror(errno));
-    StdioFile out(std::fopen(options.output.c_str(), "wb"));
-    if (!out) fail(kFailOutput, options.output, std::strerror(errno));
+    std::FILE* out = output.stream();
     char buffer[1 << 16];
     for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in.get())) > 0;) {
-        if (std::fwrite(buffer, 1, n, out.get()) != n) fail(kFailOutput, options.output, std::strerror(errno));
+        if (std::fwrite(buffer, 1, n, out) != n) fail(kFailOutput, output.path(), std::strerror(errno));
     }
-    // A partial copy is never a result: whoever staged the output removes it.
+    // A partial copy is never a result: the staged output goes with the failure.
     if (std::ferror(in.get())) fail(kFailInput, options.input, "read error");
-    if (!close_stdio(out)) fail(kFailOutput, options.output, std::strerror(errno));
+    if (std::fflush(out) != 0) fail(kFailOutput, output.path(), std::strerror(errno));
     progress.advance(facts.frames);
     progress.done();
-}
-
-bool regular_output(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 int online_cores() {
@@ -63,78 +62,84 @@ int online_cores() {
     return cores > 0 ? static_cast<int>(cores) : 1;
 }
 
-void encode_file(const Options& options, AudioSource& source) {
+void encode_file(const Options& options, AudioSource& source, OutputFile& output) {
     AudioBlock block;
     if (!source.read(block)) fail(kFailInput, options.input, "contains no audio");
     const OutputFormat format = choose_output_format({block.rate, block.channels, options.bit_rate, options.downmix});
     const SourceTags tags = read_tags(options.input);
     // Parts joined in a file can be abandoned and written again; not so in a FIFO or device.
-    const int threads = !regular_output(options.output) ? 1 : options.threads > 0 ? options.threads : online_cores();
+    const int threads = !output.staged() ? 1 : options.threads > 0 ? options.threads : online_cores();
     Progress progress(source.facts().frames, source.facts().rate);
-    const ParallelJob job{options, source.facts(), block.rate, block.channels, format, tags, threads, progress};
+    const ParallelJob job{options, output, source.facts(), block.rate, block.channels, format, tags, threads, progress};
     if (threads > 1) {
         if (encode_in_parallel(job)) return;
+        output.start_over();
         progress.continue_from_here();
     }
-    Mp3Writer writer(options.output, format, options.bit_rate);
-    try {
-        writer.write_leading(tags.leading);
-        FormatConverter converter(format.rate, format.channels);
-        std::vector<float> pcm;
-        do {
-            pcm.clear();
-            converter.convert(block, pcm);
-            writer.encode(pcm.data(), pcm.size() / static_cast<std::size_t>(format.channels));
-            progress.advance(static_cast<std::int64_t>(block.frames()));
-        } while (source.read(block));
+    Mp3Writer writer(output.stream(), output.path(), format, options.bit_rate);
+    writer.write_leading(tags.leading);
+    FormatConverter converter(format.rate, format.channels);
+    std::vector<float> pcm;
+    do {
         pcm.clear();
-        converter.flush(pcm);
+        converter.convert(block, pcm);
         writer.encode(pcm.data(), pcm.size() / static_cast<std::size_t>(format.channels));
-        writer.finish(tags.trailing);
-        progress.done();
-    } catch (const Failure&) {
-        writer.abandon();
-        throw;
-    }
+        progress.advance(static_cast<std::int64_t>(block.frames()));
+    } while (source.read(block));
+    pcm.clear();
+    converter.flush(pcm);
+    writer.encode(pcm.data(), pcm.size() / static_cast<std::size_t>(format.channels));
+    writer.finish(tags.trailing);
+    progress.done();
 }
 
-void convert(const Options& options) {
-    auto source = open_source(options.input);
-    if (worth_copying(source->facts(), options)) {
-        copy_file(options, source->facts());
-        return;
-    }
-    if (options.downmix && source->facts().mpeg) source = open_mono_source(options.input);
-    encode_file(options, *source);
-}
-
-void replace_all(std::string& text, const std::string& from, const std::string& to) {
-    for (auto at = text.find(from); !from.empty() && at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
+// Only a regular file is read: a FIFO would block the encoder (and the run) for
+// ever, a device would never end. The open itself must not wait for a writer.
+void check_regular_input(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) fail(kFailInput, path, std::strerror(errno));
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    ::close(fd);
+    if (!regular) fail(kFailInput, path, "not a regular file");
 }
 
 int run(const Options& options) {
+    check_regular_input(options.input);
     if (same_file(options.input, options.output))
         fail(kFailOutput, options.output, "the output is the input file itself");
     OutputFile output(options.output);
-    Options staged = options;
-    staged.output = output.work_path();
-    try {
-        convert(staged);
-    } catch (Failure& failure) {
-        // The user knows the output by the name they gave, not by its temporary one.
-        replace_all(failure.message, staged.output, options.output);
-        throw;
+    auto source = open_source(options.input);
+    if (worth_copying(source->facts(), options)) {
+        copy_file(options, source->facts(), output);
+    } else {
+        if (options.downmix && source->facts().mpeg) source = open_mono_source(options.input);
+        encode_file(options, *source, output);
     }
     output.commit();
     return kSuccess;
 }
 
+// Started by a program that asked for it, tvenc ends (and cleans up) when that
+// program goes, however it went.
+void follow_parent() {
+    const char* parent = std::getenv("TVENC_PARENT_PID");
+    if (!parent || !*parent) return;
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    // The parent may have gone before the request was made.
+    if (std::to_string(::getppid()) != parent) std::raise(SIGTERM);
+}
+
+int report(ExitCode code, const std::string& message) {
+    std::fprintf(stderr, "\n%s\n", message.c_str());
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    // A reader that went away must not cost the encode: progress writes just fail.
-    std::signal(SIGPIPE, SIG_IGN);
+    SignalCleanup::install();
+    follow_parent();
     Options options;
     const bool complete = parse_options(argc, argv, options);
     if (options.help) {
@@ -149,10 +154,14 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return kFailUsage;
     }
+    // Every failure, whatever thread it arose on, ends here; the staged output is gone by now.
     try {
         return run(options);
     } catch (const Failure& failure) {
-        std::fprintf(stderr, "\n%s\n", failure.message.c_str());
-        return failure.code;
+        return report(failure.code, failure.message);
+    } catch (const std::bad_alloc&) {
+        return report(kFailInput, std::string(progress_contract::kFailurePrefix) + "out of memory");
+    } catch (const std::exception& error) {
+        return report(kFailInput, std::string(progress_contract::kFailurePrefix) + error.what());
     }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -15,6 +16,22 @@ namespace primitives {
 namespace {
 
 constexpr int kReapIntervalMs = 10;
+
+std::vector<char*> pointers(const std::vector<Text>& texts) {
+    std::vector<char*> list;
+    for (const Text& text : texts)
+        list.push_back(const_cast<char*>(text.c_str()));
+    list.push_back(nullptr);
+    return list;
+}
+
+bool overridden(const char* entry, const std::vector<Text>& settings) {
+    for (const Text& setting : settings) {
+        const auto name = setting.find('=') + 1;
+        if (std::strncmp(entry, setting.c_str(), name) == 0) return true;
+    }
+    return false;
+}
 
 // The child starts with every signal at its default and none blocked, whatever this
 // process has set up for itself.
@@ -41,13 +58,17 @@ public:
     SpawnSetup(const SpawnSetup&) = delete;
     SpawnSetup& operator=(const SpawnSetup&) = delete;
 
-    pid_t spawn(const std::vector<Text>& argv) {
-        std::vector<char*> pointers;
-        for (const Text& argument : argv)
-            pointers.push_back(const_cast<char*>(argument.c_str()));
-        pointers.push_back(nullptr);
+    pid_t spawn(const std::vector<Text>& argv, const std::vector<Text>& settings) {
+        std::vector<char*> arguments = pointers(argv);
+        std::vector<char*> environment = pointers(settings);
+        environment.pop_back();
+        for (char** entry = environ; *entry; ++entry) {
+            if (!overridden(*entry, settings)) environment.push_back(*entry);
+        }
+        environment.push_back(nullptr);
         pid_t pid = -1;
-        if (posix_spawn(&pid, pointers[0], &m_actions, &m_attributes, pointers.data(), environ) != 0) return -1;
+        if (posix_spawn(&pid, arguments[0], &m_actions, &m_attributes, arguments.data(), environment.data()) != 0)
+            return -1;
         return pid;
     }
 
@@ -72,11 +93,11 @@ ChildProcess::~ChildProcess() {
     }
 }
 
-bool ChildProcess::start(const std::vector<Text>& argv) {
+bool ChildProcess::start(const std::vector<Text>& argv, const std::vector<Text>& settings) {
     if (argv.empty() || m_pid > 0) return false;
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) return false;
-    m_pid = SpawnSetup(ends[0], ends[1]).spawn(argv);
+    m_pid = SpawnSetup(ends[0], ends[1]).spawn(argv, settings);
     ::close(ends[1]);
     if (m_pid <= 0) {
         ::close(ends[0]);
@@ -89,6 +110,10 @@ bool ChildProcess::start(const std::vector<Text>& argv) {
     // A reader that takes less than all is told again on the next turn of the loop.
     connect(m_notifier, &QSocketNotifier::activated, this, &ChildProcess::ready_read);
     return true;
+}
+
+void ChildProcess::terminate() {
+    if (m_pid > 0) ::kill(m_pid, SIGTERM);
 }
 
 Text ChildProcess::read(std::size_t max) {

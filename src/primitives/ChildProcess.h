@@ -23,8 +23,12 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // argv[0] is the program's path. False when it could not be started.
-    bool start(const std::vector<Text>& argv);
+    // argv[0] is the program's path; settings ("NAME=value") are added to the
+    // environment it inherits, replacing any of the same name. False when it could
+    // not be started.
+    bool start(const std::vector<Text>& argv, const std::vector<Text>& settings = {});
+    // Asks the child to end (SIGTERM), so it can clean up after itself.
+    void terminate();
     // At most max bytes of what the child wrote; empty when nothing is waiting.
     Text read(std::size_t max);
     // How the output was taken: the number of reads that returned bytes, and the

@@ -18,6 +18,10 @@ Text program_folder() {
     return exe.substr(0, slash);
 }
 
+std::int64_t process_id() {
+    return static_cast<std::int64_t>(::getpid());
+}
+
 std::int64_t file_size(const Text& path) {
     struct stat info {};
     if (path.empty() || ::stat(path.c_str(), &info) != 0) return -1;
@@ -146,15 +150,6 @@ std::optional<FileId> file_id(const Text& path) {
     struct stat info {};
     if (path.empty() || ::stat(path.c_str(), &info) != 0) return std::nullopt;
     return FileId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-}
-
-Text make_private_folder(const Text& prefix) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const char* tmp = std::getenv("TMPDIR");
-    const Text base = runtime && *runtime ? runtime : tmp && *tmp ? tmp : "/tmp";
-    Text pattern = base + "/" + prefix + "XXXXXX";
-    if (!::mkdtemp(pattern.data())) return {};
-    return pattern;
 }
 
 bool remove_folder(const Text& path) {

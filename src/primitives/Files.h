@@ -11,6 +11,8 @@ namespace primitives {
 
 // Folder of the running executable, without a trailing "/".
 Text program_folder();
+// This process's id.
+std::int64_t process_id();
 
 // Size from the directory entry (the file need not be readable); -1 when absent.
 std::int64_t file_size(const Text& path);
@@ -69,9 +71,6 @@ struct FileIdHash {
 // The file a path names (through symlinks); nothing when there is none.
 std::optional<FileId> file_id(const Text& path);
 
-// A new folder only this user can enter, under $XDG_RUNTIME_DIR, else $TMPDIR or
-// /tmp, its name starting with prefix; empty when none could be made.
-Text make_private_folder(const Text& prefix);
 bool remove_folder(const Text& path);
 // Creates path, which must not exist yet (nor be a symlink), with the mode given
 // and writes block into it; false on any failure, and then nothing is left.

@@ -1,8 +1,11 @@
 #include "shell/Startup.h"
 
 #include "convert/ConversionRun.h"
+#include "convert/EncoderImage.h"
 #include "primitives/Dialogs.h"
+#include "primitives/Display.h"
 #include "primitives/Files.h"
+#include "primitives/TerminationSignals.h"
 #include "shell/Artwork.h"
 #include "shell/MainWindow.h"
 #include "shell/Session.h"
@@ -11,10 +14,40 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <cstdio>
-#include <cstdlib>
 #include <unistd.h>
 
 namespace shell {
+
+namespace {
+
+// A first ending signal acts as closing the window: the row being converted is
+// finished, no other starts, the staged encoder goes. A second one ends the program
+// now, asking the encoder to stop and clean up first.
+void end_on_signals(primitives::TerminationSignals& endings, Session& session) {
+    QObject::connect(&endings, &primitives::TerminationSignals::received, &endings, [&session](int signal, int count) {
+        if (count == 1) {
+            session.window->close();
+            return;
+        }
+        session.run->abort();
+        primitives::TerminationSignals::end_by(signal);
+    });
+}
+
+int run_session(QApplication& app, primitives::TerminationSignals& endings) {
+    Session session;
+    if (!open_session(session)) {
+        primitives::message_box("载入启动窗口失败", primitives::kMessageOk, "Tunvask");
+        return 1;
+    }
+    QObject::connect(session.run.get(), &convert::ConversionRun::idle_after_close, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+    end_on_signals(endings, session);
+    session.window->show();
+    return QApplication::exec();
+}
+
+} // namespace
 
 bool install_qt_translation(QCoreApplication& app) {
     auto* translator = new QTranslator(&app);
@@ -26,17 +59,9 @@ bool install_qt_translation(QCoreApplication& app) {
     return false;
 }
 
-bool display_available() {
-    const auto set = [](const char* name) {
-        const char* value = std::getenv(name);
-        return value && *value;
-    };
-    return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
-}
-
 int run_program(int argc, char** argv) {
-    if (!display_available()) {
-        // Qt would abort with a message of its own.
+    if (!primitives::display_reachable()) {
+        // Qt would abort with an English message of its own.
         std::fputs("无法连接到图形界面 (no display)\n", stderr);
         return 1;
     }
@@ -53,15 +78,12 @@ int run_program(int argc, char** argv) {
     if (!folder.empty()) {
         [[maybe_unused]] const int ignored = ::chdir(folder.c_str());
     }
-    Session session;
-    if (!open_session(session)) {
-        primitives::message_box("载入启动窗口失败", primitives::kMessageOk, "Tunvask");
-        return 1;
-    }
-    QObject::connect(session.run.get(), &convert::ConversionRun::idle_after_close, &app, &QApplication::quit,
-                     Qt::QueuedConnection);
-    session.window->show();
-    return QApplication::exec();
+    convert::remove_stale_encoders();
+    primitives::TerminationSignals endings;
+    const int status = run_session(app, endings);
+    // Ended by a signal: say so to whoever waits for the program, as an uncaught one would.
+    if (endings.last() != 0) primitives::TerminationSignals::end_by(endings.last());
+    return status;
 }
 
 } // namespace shell

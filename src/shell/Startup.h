@@ -11,8 +11,4 @@ int run_program(int argc, char** argv);
 // the locale. False, with a line on stderr, when the catalogue is not installed.
 bool install_qt_translation(QCoreApplication& app);
 
-// Whether a window can be shown at all: a display to connect to, or a platform
-// chosen by QT_QPA_PLATFORM.
-bool display_available();
-
 } // namespace shell

@@ -112,33 +112,6 @@ TEST(RatioText, WholePercentOfTheSource) {
     EXPECT_EQ(ratio_text(-1, 100), "-1%");
 }
 
-TEST(EncoderImage, EachRunStagesItsOwnPrivateCopyAndRemovesItWithItsFolder) {
-    ASSERT_GT(encoder_image().size(), 10000u);
-    EXPECT_EQ(encoder_image()[0], 0x7F); // an ELF executable
-    TempDir runtime;
-    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
-    const std::string first = stage_encoder();
-    const std::string second = stage_encoder();
-    ::unsetenv("XDG_RUNTIME_DIR");
-    ASSERT_FALSE(first.empty());
-    ASSERT_FALSE(second.empty());
-    EXPECT_NE(first, second) << "two runs must never share a file";
-    EXPECT_EQ(first.rfind(runtime.path(), 0), 0u);
-    EXPECT_EQ(primitives::file_name_of(first), "60718243.exe");
-    EXPECT_EQ(primitives::file_size(first), static_cast<std::int64_t>(encoder_image().size()));
-    struct stat file {
-    }, folder{};
-    ASSERT_EQ(::stat(first.c_str(), &file), 0);
-    const std::string first_folder = first.substr(0, first.size() - 13);
-    ASSERT_EQ(::stat(first_folder.c_str(), &folder), 0);
-    EXPECT_EQ(file.st_mode & 07777, 0755u);
-    EXPECT_EQ(folder.st_mode & 07777, 0700u);
-    remove_staged_encoder(first);
-    EXPECT_FALSE(primitives::file_exists(first_folder));
-    EXPECT_TRUE(primitives::file_exists(second));
-    remove_staged_encoder(second);
-}
-
 TEST(WriteNewFile, NeverWritesThroughAnExistingNameOrSymlink) {
     TempDir dir;
     const std::string target = dir.write("target", "keep");

@@ -45,6 +45,7 @@ private slots:
     void folderBrowsersStartAtTheDesktop();
     void aGbkNamedFileChosenInTheDialogKeepsItsBytes();
     void desktopEntryAndMetainfoValidate();
+    void withoutADisplayTheProgramSaysSoAndEnds_data();
     void withoutADisplayTheProgramSaysSoAndEnds();
 };
 
@@ -110,14 +111,33 @@ void DesktopTest::desktopEntryAndMetainfoValidate() {
              0);
 }
 
+// Sessions that name a display nobody serves (sudo, ssh, a stale session) as well as
+// none at all: our own line and status, never the toolkit's English abort.
+void DesktopTest::withoutADisplayTheProgramSaysSoAndEnds_data() {
+    QTest::addColumn<QStringList>("settings");
+    QTest::newRow("none") << QStringList{};
+    QTest::newRow("X display gone") << QStringList{QStringLiteral("DISPLAY=:731")};
+    QTest::newRow("Wayland display gone") << QStringList{QStringLiteral("WAYLAND_DISPLAY=wayland-gone")};
+    QTest::newRow("xcb asked, X gone") << QStringList{QStringLiteral("QT_QPA_PLATFORM=xcb"),
+                                                      QStringLiteral("DISPLAY=:731")};
+    QTest::newRow("wayland asked, none named")
+        << QStringList{QStringLiteral("QT_QPA_PLATFORM=wayland"), QStringLiteral("DISPLAY=:731")};
+}
+
 void DesktopTest::withoutADisplayTheProgramSaysSoAndEnds() {
+    QFETCH(QStringList, settings);
+    if (std::filesystem::exists("/tmp/.X11-unix/X731")) QSKIP("display :731 exists on this machine");
+    TempDir runtime;
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime.path()));
+    for (const QString& setting : settings)
+        environment.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(TUNVASK_PATH), {});
-    QVERIFY(program.waitForFinished(10000));
+    QVERIFY(program.waitForFinished(30000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 1);
     QCOMPARE(QString::fromUtf8(program.readAllStandardError()), QStringLiteral("无法连接到图形界面 (no display)\n"));

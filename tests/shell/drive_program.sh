@@ -1,13 +1,68 @@
 # Sourced by scripts that drive the real program under X with xdotool, as a user would.
+# Every wait is for a condition (a window, a file, a process), with a generous limit,
+# so a loaded machine only makes the scripts slower.
+
+# True when "$@" succeeds within $1 seconds, asked ten times a second.
+within() {
+  local seconds=$1; shift
+  for _ in $(seq $((seconds * 10))); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+
+# Exits 77 (skipped) unless every tool named is installed.
+need_tools() {
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool not installed"; exit 77; }
+  done
+}
+
+# An X server of its own with openbox; DISPLAY is set for everything after.
+start_desktop() {
+  export DISPLAY=:$((100 + RANDOM % 800))
+  Xvfb "$DISPLAY" -screen 0 1024x768x24 >/dev/null 2>&1 &
+  xvfb=$!
+  within 30 xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start"; exit 1; }
+  openbox >/dev/null 2>&1 &
+  wm=$!
+  within 30 eval 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' ||
+    { echo "openbox did not start"; exit 1; }
+}
+
+# Starts the program and waits until its main window has the focus; app and window
+# name them.
+start_program() {
+  env -u QT_QPA_PLATFORM "$program" >/dev/null 2>>"${program_errors:-/dev/null}" &
+  app=$!
+  window=$(xdotool search --sync --onlyvisible --name '^Tunvask$' | head -n 1)
+  xdotool windowactivate --sync "$window" 2>/dev/null
+  within 30 focused_is_main || { echo "the main window never got the focus"; exit 1; }
+}
+
+focused_is_main() { [[ $(xdotool getactivewindow 2>/dev/null) == "$window" ]]; }
+focused_is_dialog() { ! focused_is_main && [[ -n $(xdotool getactivewindow 2>/dev/null) ]]; }
+ended() { ! kill -0 "$app" 2>/dev/null; }
+
+# Opens a dialog with a key and answers it by typing text and Return.
+answer_dialog() {
+  local key=$1 text=$2
+  xdotool key "$key"
+  within 30 focused_is_dialog || { echo "no dialog after $key"; exit 1; }
+  xdotool key ctrl+a
+  xdotool type --delay 10 "$text"
+  xdotool key Return
+  within 30 focused_is_main || { echo "the dialog after $key did not close"; exit 1; }
+}
 
 # Queues one file through 添加项目, picks a bit rate by its key (F1 to F6), chooses the
 # output folder through 输出路径 and starts the run from the 转换 menu.
 queue_and_convert() {
   local file=$1 rate_key=$2 folder=$3
-  xdotool key ctrl+n; sleep 1.5
-  xdotool type --delay 10 "$file"; xdotool key Return; sleep 1
-  xdotool key "$rate_key"; sleep 0.3
-  xdotool key F10; sleep 1.5
-  xdotool key ctrl+a; xdotool type --delay 10 "$folder"; xdotool key Return; sleep 1
-  xdotool key alt+v; sleep 0.3; xdotool key f
+  answer_dialog ctrl+n "$file"
+  xdotool key "$rate_key"
+  answer_dialog F10 "$folder"
+  xdotool key alt+v
+  xdotool key f
 }
+
+# The hidden file tvenc writes before the result is complete.
+row_in_progress() { compgen -G "$1/.*.tvenc-*" >/dev/null; }

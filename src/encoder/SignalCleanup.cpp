@@ -1,0 +1,61 @@
+#include "encoder/SignalCleanup.h"
+
+#include <array>
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace encoder {
+
+namespace {
+
+// One output and a few parts at most are listed at a time.
+constexpr std::size_t kSlots = 64;
+std::array<std::atomic<char*>, kSlots> g_paths{};
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+void on_ending_signal(int signal) {
+    // Taking a path out of its slot means no other thread frees it meanwhile.
+    for (auto& slot : g_paths) {
+        if (char* path = slot.exchange(nullptr)) ::unlink(path);
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+} // namespace
+
+void SignalCleanup::install() {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct sigaction action {};
+    action.sa_handler = on_ending_signal;
+    sigfillset(&action.sa_mask);
+    for (int signal : kEndingSignals) {
+        // A signal ignored by whoever started tvenc (nohup) stays ignored.
+        struct sigaction old {};
+        if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+int SignalCleanup::add(const std::string& path) {
+    char* copy = ::strdup(path.c_str());
+    if (!copy) return -1;
+    for (std::size_t i = 0; i < kSlots; ++i) {
+        char* empty = nullptr;
+        if (g_paths[i].compare_exchange_strong(empty, copy)) return static_cast<int>(i);
+    }
+    std::free(copy);
+    return -1;
+}
+
+void SignalCleanup::drop(int slot) {
+    if (slot < 0 || static_cast<std::size_t>(slot) >= kSlots) return;
+    std::free(g_paths[static_cast<std::size_t>(slot)].exchange(nullptr));
+}
+
+} // namespace encoder

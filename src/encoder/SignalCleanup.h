@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+namespace encoder {
+
+// The files tvenc has made and not yet finished: removed when a signal ends the
+// process (an interrupt, a logout, the program that started it going away), so no
+// half-written temporary file is ever left beside the user's music.
+class SignalCleanup {
+public:
+    // Catches SIGINT, SIGTERM, SIGHUP and SIGQUIT: they remove every listed file and
+    // then end the process with the same signal. SIGXFSZ and SIGPIPE are ignored, so an
+    // oversized write or a reader that went away fails as an ordinary write error.
+    static void install();
+    // Lists a file; returns its slot, or -1 when every slot is taken.
+    static int add(const std::string& path);
+    // Takes the file off the list (it was renamed or removed).
+    static void drop(int slot);
+};
+
+} // namespace encoder

@@ -1,0 +1,70 @@
+#include "primitives/TerminationSignals.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace primitives {
+
+namespace {
+
+constexpr int kCaught[] = {SIGTERM, SIGHUP, SIGINT};
+int g_pipe[2] = {-1, -1};
+
+void on_signal(int signal) {
+    const int saved = errno;
+    const auto byte = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const ssize_t ignored = ::write(g_pipe[1], &byte, 1);
+    errno = saved;
+}
+
+} // namespace
+
+TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
+    if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::drain);
+    struct sigaction action {};
+    action.sa_handler = on_signal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (int signal : kCaught) {
+        // A signal ignored by whoever started the program (nohup) stays ignored.
+        struct sigaction old {};
+        if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+TerminationSignals::~TerminationSignals() {
+    struct sigaction action {};
+    for (int signal : kCaught) {
+        if (::sigaction(signal, nullptr, &action) == 0 && action.sa_handler == on_signal) std::signal(signal, SIG_DFL);
+    }
+    delete m_notifier;
+    for (int& end : g_pipe) {
+        if (end >= 0) ::close(end);
+        end = -1;
+    }
+}
+
+void TerminationSignals::drain() {
+    unsigned char byte = 0;
+    while (::read(g_pipe[0], &byte, 1) == 1) {
+        m_last = byte;
+        emit received(byte, ++m_count);
+    }
+}
+
+void TerminationSignals::end_by(int signal) {
+    std::signal(signal, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    ::raise(signal);
+    ::_exit(128 + signal);
+}
+
+} // namespace primitives

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The real program under X, ended by signals in the middle of a row, as a logout, a
+# closed terminal or a kill would: nothing of the run is left behind, and no encoder
+# outlives the program. Exits 77 (skipped) where Xvfb, openbox, xdotool or ffmpeg is missing.
+set -uo pipefail
+source "$(dirname "$0")/drive_program.sh"
+program=$1 tvenc=$2
+need_tools Xvfb openbox xdotool xdpyinfo xprop ffmpeg pgrep
+work=$(mktemp -d)
+app=; wm=; xvfb=
+trap 'kill -9 $app 2>/dev/null; kill $wm $xvfb 2>/dev/null; pkill -f "$work/runtime" 2>/dev/null; rm -rf "$work"' EXIT
+export XDG_RUNTIME_DIR=$work/runtime HOME=$work XDG_CONFIG_HOME=$work/config
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+start_desktop
+ffmpeg -v error -f lavfi -i "sine=frequency=440:duration=600" -ac 2 -ar 44100 "$work/src.wav"
+"$tvenc" "$work/src.wav" "$work/long.mp3" -br 320000 >/dev/null 2>&1
+fail() { echo "$1"; exit 1; }
+
+# Starts a run of long.mp3 into a new folder out (named by $1) and waits for its row.
+start_row() {
+  out=$work/$1
+  mkdir "$out"
+  start_program
+  queue_and_convert "$work/long.mp3" F5 "$out"
+  within 60 row_in_progress "$out" || fail "$1: no row started"
+  staged=$(compgen -G "$XDG_RUNTIME_DIR/tunvask-encoder-*")
+}
+status_of_program() { wait "$app"; echo $?; }
+no_encoder() { ! pgrep -f "$staged/60718243.exe" >/dev/null; }
+
+# One signal acts as closing the window: the row is finished, then the program ends
+# as the signal says.
+start_row hangup
+kill -HUP "$app"
+within 120 ended || fail "hangup: the program did not end after the row"
+[[ $(status_of_program) -eq 129 ]] || fail "hangup: the program did not end by the signal"
+[[ -s $out/long.mp3 ]] || fail "hangup: the row being converted was not finished"
+row_in_progress "$out" && fail "hangup: a temporary output was left"
+[[ ! -e $staged ]] || fail "hangup: the staging folder was left"
+
+# A second one ends it now: the encoder stops and removes its unfinished output.
+start_row twice
+kill -TERM "$app"
+# Two signals sent at once may arrive as one: the second goes once the first has closed the window.
+within 20 eval '! xdotool search --onlyvisible --name "^Tunvask$" >/dev/null' || fail "twice: the window stayed open"
+kill -TERM "$app"
+within 20 ended || fail "twice: the program did not end at the second signal"
+[[ $(status_of_program) -eq 143 ]] || fail "twice: the program did not end by the signal"
+within 20 no_encoder || fail "twice: the encoder outlived the program"
+row_in_progress "$out" && fail "twice: the encoder left its temporary output"
+[[ ! -e $out/long.mp3 ]] || fail "twice: an unfinished row has an output"
+[[ ! -e $staged ]] || fail "twice: the staging folder was left"
+
+# Killed outright, the program cannot clean up: the encoder notices and ends within a
+# moment, and the next start removes the staging folder nobody holds any more.
+start_row killed
+kill -KILL "$app"
+within 20 no_encoder || fail "killed: the encoder outlived the program"
+within 20 eval '! row_in_progress "$out"' || fail "killed: the encoder left its temporary output"
+[[ -d $staged ]] || fail "killed: expected the dead program's staging folder"
+touch -d '1 hour ago' "$staged" # past the grace a folder being set up gets
+start_program
+within 30 eval '[[ ! -e $staged ]]' || fail "killed: the next start left the stale staging folder"
+xdotool key alt+F4
+within 10 ended || fail "the program did not end when its window was closed"
+echo "hangup finishes the row; a second signal stops the encoder; a killed program's encoder and staging go"

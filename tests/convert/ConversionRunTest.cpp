@@ -1,6 +1,7 @@
 #include "convert/ConversionRun.h"
 #include "AudioFixtures.h"
 #include "GuiHarness.h"
+#include "ScopedEnvironment.h"
 #include "TempDir.h"
 #include "primitives/Files.h"
 #include "primitives/Text.h"
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sys/stat.h>
 
 using primitives::file_exists;
 using primitives::file_size;
@@ -224,26 +226,40 @@ void ConversionRunTest::outputOntoTheSourceIsRefused() {
     QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 1 个文件失败!"));
 }
 
+// Odd sources fail their own row only; a temporary folder that others can write to
+// (no sticky bit) is passed over for staging, so nobody can swap the encoder run.
 void ConversionRunTest::missingSourceAndClosedFolderAreReportedAsFailures() {
-    TempDir in, out;
+    TempDir in, out, hostile;
+    ::chmod(hostile.path().c_str(), 0777);
+    const ScopedEnvironment environment({{"XDG_RUNTIME_DIR", std::nullopt}, {"TMPDIR", hostile.path()}});
     const std::string good = make_mp3(in, "good.mp3");
+    QCOMPARE(::mkfifo(in.file("fifo.mp3").c_str(), 0644), 0);
     tracks::fill_row(m_session->controls, in.file("missing.mp3"));
+    tracks::fill_row(m_session->controls, in.file("fifo.mp3"));
     tracks::fill_row(m_session->controls, good);
     tracks::fill_row(m_session->controls, in.write("text.mp3", std::string(3000, 'T')));
     set_folder(out.path() + "/");
+    bool staged_in_hostile = false;
+    connect(m_session->run.get(), &convert::ConversionRun::row_started, this,
+            [&] { staged_in_hostile = staged_in_hostile || !std::filesystem::is_empty(hostile.path()); });
     start();
     QVERIFY(wait_for_run());
+    QVERIFY(!staged_in_hostile);
     QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("失败"));
-    QCOMPARE(cell(table(), 1, tracks::RatioColumn), ratio_of(out.file("good.mp3"), good));
-    QCOMPARE(cell(table(), 2, tracks::RatioColumn), QStringLiteral("失败"));
+    QCOMPARE(cell(table(), 1, tracks::RatioColumn), QStringLiteral("失败"));
+    QCOMPARE(tip(table(), 1, tracks::RatioColumn),
+             QStringLiteral("tvenc: '%1': not a regular file").arg(QString::fromStdString(in.file("fifo.mp3"))));
+    QCOMPARE(cell(table(), 2, tracks::RatioColumn), ratio_of(out.file("good.mp3"), good));
+    QCOMPARE(cell(table(), 3, tracks::RatioColumn), QStringLiteral("失败"));
     QVERIFY(!file_exists(out.file("missing.mp3")) && !file_exists(out.file("text.mp3")));
-    QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 2 个文件失败!"));
+    QVERIFY(!file_exists(out.file("fifo.mp3")));
+    QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 3 个文件失败!"));
 
     set_folder("/proc/");
     start();
     QVERIFY(wait_for_run());
-    QCOMPARE(cell(table(), 1, tracks::RatioColumn), QStringLiteral("失败"));
-    QCOMPARE(m_script->messages.at(1).text, std::string("转换完成,但有 3 个文件失败!"));
+    QCOMPARE(cell(table(), 2, tracks::RatioColumn), QStringLiteral("失败"));
+    QCOMPARE(m_script->messages.at(1).text, std::string("转换完成,但有 4 个文件失败!"));
 }
 
 void ConversionRunTest::secondStartAndDeletedRowsAreHarmless() {

@@ -4,8 +4,11 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <regex>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -22,7 +25,17 @@ struct Limits {
     bool reader_gone = false;         // output into a pipe nobody reads
     rlim_t thread_stack = 0;          // with address_space: no thread can get a stack
     rlim_t address_space = RLIM_INFINITY;
+    bool full_tmp = false; // a /tmp of its own with no room (a mount namespace: root only)
+    std::string log = {};  // where stderr goes, if anywhere
 };
+
+constexpr int kCannotSetUp = 77;
+
+// A /tmp of 4 kB for this process alone.
+bool mount_full_tmp() {
+    return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           ::mount("tmpfs", "/tmp", "tmpfs", 0, "size=4k") == 0;
+}
 
 // tvenc in a child with its limits; the exit status, or 128 + signal.
 int run_tvenc(const std::vector<std::string>& args, const Limits& limits) {
@@ -30,18 +43,18 @@ int run_tvenc(const std::vector<std::string>& args, const Limits& limits) {
     if (::pipe(ends) != 0) return -1;
     const pid_t pid = ::fork();
     if (pid == 0) {
+        if (limits.full_tmp && !mount_full_tmp()) ::_exit(kCannotSetUp);
         const rlimit size{limits.file_size, limits.file_size};
         ::setrlimit(RLIMIT_FSIZE, &size);
+        const rlimit space{limits.address_space, limits.address_space};
+        ::setrlimit(RLIMIT_AS, &space);
         if (limits.thread_stack) {
-            const rlimit stack{limits.thread_stack, limits.thread_stack},
-                space{limits.address_space, limits.address_space};
+            const rlimit stack{limits.thread_stack, limits.thread_stack};
             ::setrlimit(RLIMIT_STACK, &stack);
-            ::setrlimit(RLIMIT_AS, &space);
         }
-        std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
         const int out = limits.reader_gone ? ends[1] : ::open("/dev/null", O_WRONLY);
         ::dup2(out, 1);
-        ::dup2(out, 2);
+        ::dup2(limits.log.empty() ? out : ::open(limits.log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         std::vector<char*> argv{const_cast<char*>(kTvenc.c_str())};
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
@@ -93,14 +106,71 @@ TEST_F(OutputSafety, AFailureLeavesWhateverWasAtTheOutputPath) {
     EXPECT_EQ(entries(out.path()), before);
 }
 
+// tvenc itself turns the file-size signal into a write error: nobody set it up for it.
 TEST_F(OutputSafety, AFullDiskLeavesTheOldFileAndNoPartOfTheNewOne) {
     const std::string target = out.write("out.mp3", "older result");
     const auto before = entries(out.path());
     for (const char* threads : {"1", "2"}) {
-        EXPECT_EQ(run_tvenc({wav, target, "--threads", threads}, {.file_size = 20000}), 4) << threads;
+        const std::string log = in.file(std::string("log") + threads);
+        EXPECT_EQ(run_tvenc({wav, target, "--threads", threads}, {.file_size = 20000, .log = log}), 4) << threads;
         EXPECT_EQ(read_whole(target), "older result");
         EXPECT_EQ(entries(out.path()), before);
+        // The user knows the output by its own name, never by the temporary one.
+        const std::string message = read_whole(log);
+        EXPECT_NE(message.find("tvenc: '" + target + "': "), std::string::npos) << message;
+        EXPECT_EQ(message.find(".tvenc-"), std::string::npos) << message;
     }
+}
+
+// An interrupt, a logout or the program that started it going away: the signal ends
+// tvenc as it would any program, and the unfinished output goes with it.
+TEST_F(OutputSafety, EndingSignalsTakeTheUnfinishedOutputAlong) {
+    const std::string long_wav = suite_folder("signals", [](const TempDir& dir) {
+                                     write_wav(dir.file("long.wav"), 44100, 2, 44100 * 300);
+                                 }).file("long.wav");
+    const std::string target = out.write("out.mp3", "older result");
+    const auto before = entries(out.path());
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        for (const char* threads : {"1", "2"}) {
+            const pid_t pid = ::fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                const int null = ::open("/dev/null", O_WRONLY);
+                ::dup2(null, 1);
+                ::dup2(null, 2);
+                ::execl(kTvenc.c_str(), kTvenc.c_str(), long_wav.c_str(), target.c_str(), "--threads", threads,
+                        nullptr);
+                ::_exit(127);
+            }
+            // The temporary file is made before the first sample is decoded.
+            for (int i = 0; i < 30000 && entries(out.path()) == before; ++i)
+                ::usleep(1000);
+            ::kill(pid, signal);
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal << " " << threads << " " << status;
+            EXPECT_EQ(entries(out.path()), before) << signal << " " << threads;
+            EXPECT_EQ(read_whole(target), "older result");
+        }
+    }
+}
+
+// Parts of a file encoded on several cores never go to /tmp: a full one must not fail
+// a file that the output's own disk has room for.
+TEST(FullTmp, NeverFailsAFile) {
+    // The files live outside /tmp, which the encoder sees full: in the working folder.
+    std::string pattern = fs::absolute("full-tmp-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const std::string dir = pattern;
+    write_wav(dir + "/long.wav", 44100, 2, 44100 * 44);
+    const int status = run_tvenc({dir + "/long.wav", dir + "/out.mp3", "--threads", "2"}, {.full_tmp = true});
+    const Decoded decoded = decode_mp3(dir + "/out.mp3");
+    const auto left = entries(dir);
+    fs::remove_all(dir);
+    if (status == kCannotSetUp) GTEST_SKIP() << "cannot mount a /tmp of its own here (needs root)";
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(decoded.frames, 44100 * 44);
+    EXPECT_EQ(left, (std::vector<std::string>{"long.wav", "out.mp3"}));
 }
 
 TEST_F(OutputSafety, AReaderThatWentAwayDoesNotCutTheOutputShort) {
@@ -166,6 +236,31 @@ TEST_F(OutputSafety, MessagesNeverLookLikeProgress) {
 #define TUNVASK_ASAN 1
 #endif
 #endif
+
+// A tag that claims 200 MB (a sparse file) inside a 150 MB address space.
+TEST(OutOfMemory, IsAFailureLikeAnyOther) {
+#ifdef TUNVASK_ASAN
+    GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space: no limit on it can be set here";
+#endif
+    TempDir dir;
+    write_wav(dir.file("a.wav"), 44100, 2, 44100);
+    ASSERT_EQ(run_tvenc({dir.file("a.wav"), dir.file("a.mp3")}, {}), 0);
+    const std::uint32_t size = 200u << 20;
+    std::string header = "ID3\x04";
+    header += '\0';
+    header += '\0';
+    for (int shift : {21, 14, 7, 0})
+        header += static_cast<char>((size >> shift) & 0x7F);
+    const std::string big = dir.write("big.mp3", header);
+    std::filesystem::resize_file(big, 10 + size);
+    std::ofstream(big, std::ios::app | std::ios::binary) << read_whole(dir.file("a.mp3"));
+    const std::string log = dir.file("log");
+    TempDir out;
+    EXPECT_EQ(run_tvenc({big, out.file("out.mp3"), "-br", "64000"}, {.address_space = rlim_t{150} << 20, .log = log}),
+              3);
+    EXPECT_NE(read_whole(log).find("tvenc: out of memory"), std::string::npos) << read_whole(log);
+    EXPECT_TRUE(entries(out.path()).empty());
+}
 
 TEST(ThreadsThatCannotStart, LeaveTheFileToOneCore) {
 #ifdef TUNVASK_ASAN

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <regex>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -133,11 +134,17 @@ TEST_F(Tvenc, BadInputsAndOutputsFailWithDistinctCodes) {
         std::string input;
         std::string output;
         int status;
+        std::string reason = {};
     };
+    // A FIFO among the sources would block the encoder, and the run, for ever.
+    ASSERT_EQ(::mkfifo(dir.file("fifo.mp3").c_str(), 0644), 0);
+    ASSERT_EQ(::mkdir(dir.file("folder.mp3").c_str(), 0755), 0);
     const std::vector<Case> cases = {
         {dir.file("missing.wav"), out, 3},
         {dir.write("empty.mp3", ""), out, 3},
         {dir.write("garbage.mp3", std::string(5000, 'G')), out, 3},
+        {dir.file("fifo.mp3"), out, 3, "': not a regular file"},
+        {dir.file("folder.mp3"), out, 3, "': not a regular file"},
         {wav, dir.file("no/such/folder/out.mp3"), 4},
         {wav, wav, 4},
     };
@@ -145,9 +152,11 @@ TEST_F(Tvenc, BadInputsAndOutputsFailWithDistinctCodes) {
         const RunResult r = tvenc({c.input, c.output});
         EXPECT_EQ(r.status, c.status) << c.input;
         EXPECT_NE(r.err.find("tvenc: '"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find("n:"), std::string::npos) << r.err;
     }
     EXPECT_GT(std::filesystem::file_size(wav), 1000u);
+    EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 TEST(TvencUsage, MissingPathsAndHelp) {
@@ -155,6 +164,16 @@ TEST(TvencUsage, MissingPathsAndHelp) {
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("usage:  tvenc <.wav or .mp3 input file> <.mp3 file> -switches"), std::string::npos);
     EXPECT_NE(r.err.find("-dm"), std::string::npos);
+    // Standard output carries progress, so "-" is no stream, nor a file of that name.
+    const TempDir dir;
+    write_wav(dir.file("a.wav"), 8000, 1, 8000);
+    const auto in_dir = [&](const std::string& arguments) {
+        return run_program({"/bin/sh", "-c", "cd '" + dir.path() + "' && exec '" + kTvenc + "' " + arguments}).status;
+    };
+    EXPECT_EQ(in_dir("a.wav -"), 2);
+    EXPECT_EQ(in_dir("- b.mp3"), 2);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("-")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("b.mp3")));
     r = run_program({kTvenc, "--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("-br"), std::string::npos);

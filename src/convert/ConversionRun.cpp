@@ -2,6 +2,7 @@
 
 #include "convert/CommandLine.h"
 #include "convert/EncoderImage.h"
+#include "convert/OutputFolder.h"
 #include "convert/RatioText.h"
 #include "primitives/Dialogs.h"
 #include "primitives/Files.h"
@@ -92,7 +93,7 @@ void ConversionRun::next_row() {
 
 ConversionRun::ChildStarted ConversionRun::begin_row(int row) {
     m_source = tracks::row_path(m_controls.tracks, row);
-    const Text folder = m_controls.folder ? m_controls.folder->toPlainText().toStdString() : Text{};
+    const Text folder = output_folder(m_controls.folder);
     m_pending_progress.reset();
     show_progress(0, QStringLiteral("0%"));
     const Text name = file_name_of(m_source);

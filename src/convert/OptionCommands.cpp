@@ -1,5 +1,7 @@
 #include "convert/OptionCommands.h"
 
+#include "convert/OutputFolder.h"
+
 #include "layouts/MainControls.h"
 #include "primitives/Dialogs.h"
 #include "primitives/Profile.h"
@@ -46,11 +48,12 @@ void record_channel(const layouts::MainControls& controls) {
 }
 
 void choose_output_folder(const layouts::MainControls& controls) {
-    Text folder = choose_folder("请选择保存目录", true);
+    // The folder as the file system names it, whatever the dialog made of its name.
+    Text folder = file_shown_as(choose_folder("请选择保存目录", true));
     if (folder.empty() || !controls.folder) return;
     if (folder.back() != '/') folder += '/';
-    controls.folder->setPlainText(QString::fromStdString(folder));
-    write_profile_value(settings_file(), "set", "path", controls.folder->toPlainText().toStdString());
+    show_output_folder(controls.folder, folder);
+    write_profile_value(settings_file(), "set", "path", output_folder(controls.folder));
 }
 
 } // namespace convert

@@ -70,9 +70,8 @@ OutputFile::OutputFile(const std::string& path) : m_path(path), m_final(path), m
 void OutputFile::stage_beside(const std::string& final_path, int mode) {
     std::string pattern =
         folder_of(final_path) + "/." + name_of(final_path).substr(0, kNameBytesKept) + ".tvenc-XXXXXX";
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    const int fd = SignalCleanup::create_listed(pattern, m_slot);
     if (fd < 0) fail(kFailOutput, m_path, std::strerror(errno));
-    m_slot = SignalCleanup::add(pattern);
     m_work = pattern;
     m_temporary = true;
     ::fchmod(fd, static_cast<mode_t>(mode));
@@ -110,9 +109,11 @@ StdioFile OutputFile::scratch() const {
     if (fd < 0) {
         // File systems without nameless files: a hidden name, removed at once.
         std::string pattern = folder + "/.tvenc-part-XXXXXX";
-        fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        int slot = -1;
+        fd = SignalCleanup::create_listed(pattern, slot);
         if (fd < 0) return nullptr;
         ::unlink(pattern.c_str());
+        SignalCleanup::drop(slot);
     }
     StdioFile file(::fdopen(fd, "w+b"));
     if (!file) ::close(fd);

@@ -2,9 +2,12 @@
 
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <random>
 #include <unistd.h>
 
 namespace encoder {
@@ -50,6 +53,29 @@ int SignalCleanup::add(const std::string& path) {
         if (g_paths[i].compare_exchange_strong(empty, copy)) return static_cast<int>(i);
     }
     std::free(copy);
+    return -1;
+}
+
+int SignalCleanup::create_listed(std::string& pattern, int& slot) {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static thread_local std::mt19937_64 random{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
+    if (pattern.size() < 6) return -1;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        for (std::size_t i = pattern.size() - 6; i < pattern.size(); ++i)
+            pattern[i] = kLetters[random() % (sizeof kLetters - 1)];
+        slot = add(pattern);
+        if (slot < 0) return -1;
+        const int fd = ::open(pattern.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) return fd;
+        const int error = errno;
+        drop(slot);
+        slot = -1;
+        if (error != EEXIST) {
+            errno = error;
+            return -1;
+        }
+    }
+    errno = EEXIST;
     return -1;
 }
 

@@ -13,10 +13,15 @@ public:
     // then end the process with the same signal. SIGXFSZ and SIGPIPE are ignored, so an
     // oversized write or a reader that went away fails as an ordinary write error.
     static void install();
-    // Lists a file; returns its slot, or -1 when every slot is taken.
-    static int add(const std::string& path);
+    // Creates a new file from pattern (its last six X replaced, as mkstemp does) and
+    // lists it before it exists, so no signal can come between its making and its
+    // listing. Returns the open descriptor and sets slot, or -1 (errno says why).
+    static int create_listed(std::string& pattern, int& slot);
     // Takes the file off the list (it was renamed or removed).
     static void drop(int slot);
+
+private:
+    static int add(const std::string& path);
 };
 
 } // namespace encoder

@@ -25,7 +25,7 @@ void FramePlacer::place(QWidget* window, QPoint frame_position) {
 
 bool FramePlacer::eventFilter(QObject*, QEvent* event) {
     if (event->type() == QEvent::Show) {
-        m_checks = 0;
+        m_window->removeEventFilter(this);
         m_timer.start();
     }
     return false;
@@ -34,7 +34,10 @@ bool FramePlacer::eventFilter(QObject*, QEvent* event) {
 void FramePlacer::check() {
     const bool framed = m_window->frameGeometry() != m_window->geometry();
     if (framed && m_window->frameGeometry().topLeft() != m_position) m_window->move(m_position);
-    if (framed || ++m_checks >= kMostChecks) m_timer.stop();
+    if (framed || ++m_checks >= kMostChecks) {
+        m_timer.stop();
+        deleteLater();
+    }
 }
 
 } // namespace layouts

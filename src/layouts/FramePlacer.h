@@ -8,9 +8,10 @@ class QWidget;
 
 namespace layouts {
 
-// Puts a window's outer frame, title bar included, at a position. Before a window
-// is shown nobody knows how big the window manager's frame will be, so the
-// position is applied again once the frame is there.
+// Puts a window's outer frame, title bar included, at a position when it is first
+// shown. Before that nobody knows how big the window manager's frame will be, so the
+// position is applied again once the frame is there. After the first show the window
+// manager and the user decide where the window stands.
 class FramePlacer : public QObject {
     Q_OBJECT
 public:

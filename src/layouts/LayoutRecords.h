@@ -40,6 +40,9 @@ struct ControlRecord {
     std::string_view caption;
     std::span<const ComboItem> items{};
     std::span<const Column> columns{};
+    // What a screen reader announces, where the control has no caption of its own and
+    // would otherwise borrow its group box's.
+    std::string_view accessible_name{};
 };
 
 // What a menu item does, kept apart from its caption so that wiring never

@@ -24,9 +24,9 @@ constexpr ControlRecord kMainControls[] = {
     {"通用对话框1", K::FileDialog, "", 463, 73, 40, 32, false, false, "MP3文件|*.mp3"},
     {"分组框2", K::GroupBox, "", 316, 2, 193, 107, true, false, "输出参数"},
     {"按钮1", K::Button, "分组框2", 4, 70, 32, 32, true, true, "输出路径"},
-    {"组合框2", K::ComboBox, "分组框2", 3, 44, 186, 20, true, true, "", kChannels},
-    {"组合框1", K::ComboBox, "分组框2", 4, 15, 185, 20, true, true, "", kBitRates},
-    {"编辑框1", K::EditBox, "分组框2", 42, 69, 145, 30, true, false, ""},
+    {"组合框2", K::ComboBox, "分组框2", 3, 44, 186, 20, true, true, "", kChannels, {}, "声道"},
+    {"组合框1", K::ComboBox, "分组框2", 4, 15, 185, 20, true, true, "", kBitRates, {}, "比特率"},
+    {"编辑框1", K::EditBox, "分组框2", 42, 69, 145, 30, true, false, "", {}, {}, "输出文件夹"},
     {"超级列表框1", K::ListView, "", 1, 1, 311, 106, true, true, "", {}, kTrackColumns},
 };
 

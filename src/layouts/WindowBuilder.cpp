@@ -149,7 +149,10 @@ void build_controls(QWidget* client, const WindowRecord& layout) {
             container = client->findChild<QWidget*>(primitives::to_qstring(record.container));
         QObject* control = make_control(record, container ? container : client);
         control->setObjectName(primitives::to_qstring(record.name));
-        if (control->isWidgetType()) place(static_cast<QWidget*>(control), record);
+        if (!control->isWidgetType()) continue;
+        auto* widget = static_cast<QWidget*>(control);
+        place(widget, record);
+        if (!record.accessible_name.empty()) widget->setAccessibleName(primitives::to_qstring(record.accessible_name));
     }
 }
 

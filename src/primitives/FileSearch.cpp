@@ -44,9 +44,11 @@ void FileSearch::close() {
 
 Text list_files(const Text& pattern, FileSearch& state) {
     if (!pattern.empty()) {
-        const auto slash = find_text_from_end(pattern, "/", CodePage::Utf8);
-        const Text folder = slash < 0 ? Text{} : middle_text(pattern, 1, slash == 1 ? 1 : slash - 1);
-        const Text name = slash < 0 ? pattern : right_text(pattern, text_length(pattern) - slash);
+        // A byte search: "/" is never part of a character in UTF-8 or GBK, but a walk by
+        // UTF-8 characters would step over it after a GBK byte that looks like a lead.
+        const auto slash = pattern.rfind('/');
+        const Text folder = slash == Text::npos ? Text{} : pattern.substr(0, slash == 0 ? 1 : slash);
+        const Text name = slash == Text::npos ? pattern : pattern.substr(slash + 1);
         if (!state.open(folder, name)) return {};
     }
     return state.next();

@@ -75,7 +75,7 @@ bool write_file(const Text& path, const Bytes& block) {
 
 FileHandle open_file(const Text& path) {
     if (path.empty()) return {};
-    return FileHandle{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    return FileHandle{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
 }
 
 std::int64_t file_length(FileHandle handle) {
@@ -113,6 +113,11 @@ void close_file(FileHandle& handle) {
 bool is_regular_file(FileHandle handle) {
     struct stat info {};
     return handle && ::fstat(handle.fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool is_regular_path(const Text& path) {
+    struct stat info {};
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 } // namespace primitives

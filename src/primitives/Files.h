@@ -27,8 +27,8 @@ bool write_file(const Text& path, const Bytes& block);
 using CloseFunction = int (*)(int);
 CloseFunction& write_file_close();
 
-// A read-only file opened without denying anybody anything, and without waiting
-// for a writer when it is a FIFO; fd -1 means none.
+// A read-only file opened without denying anybody anything, without waiting for a
+// writer when it is a FIFO, and never becoming the controlling terminal; fd -1 means none.
 struct FileHandle {
     int fd = -1;
     explicit operator bool() const { return fd >= 0; }
@@ -43,6 +43,8 @@ Bytes read_bytes(FileHandle handle, std::int64_t n);
 void close_file(FileHandle& handle);
 // Only a regular file has a trailer worth reading; a FIFO or device may never end.
 bool is_regular_file(FileHandle handle);
+// The same, asked of the path (through symlinks) without opening anything.
+bool is_regular_path(const Text& path);
 
 } // namespace primitives
 

@@ -106,11 +106,27 @@ bool is_utf8(const Text& bytes) {
     return true;
 }
 
-Text path_for_display(const Text& bytes) {
+namespace {
+
+Text name_for_display(const Text& bytes) {
     if (is_utf8(bytes)) return bytes;
     bool clean = false;
     Text decoded = converter().convert(bytes, &clean);
     return clean ? decoded : bytes;
+}
+
+} // namespace
+
+Text path_for_display(const Text& bytes) {
+    // Each name on its own: a GBK-named file from an archive sits in folders the
+    // system named in UTF-8. "/" is never part of a GBK character.
+    Text shown;
+    std::size_t start = 0;
+    for (auto slash = bytes.find('/'); slash != Text::npos; slash = bytes.find('/', start)) {
+        shown += name_for_display(bytes.substr(start, slash - start)) + '/';
+        start = slash + 1;
+    }
+    return shown + name_for_display(bytes.substr(start));
 }
 
 } // namespace primitives

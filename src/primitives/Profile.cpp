@@ -135,10 +135,20 @@ bool replace_file(const Text& file, const std::vector<Text>& lines) {
     return true;
 }
 
-// A symlinked settings file is updated where it points.
+// A symlinked settings file is updated where it points, even where the link points
+// at a file not made yet (dotfiles kept in a repository of their own).
 Text target_of(const Text& file) {
     char buffer[PATH_MAX];
-    return ::realpath(file.c_str(), buffer) ? Text(buffer) : file;
+    if (::realpath(file.c_str(), buffer)) return buffer;
+    Text path = file;
+    for (int hops = 0; hops < 40; ++hops) {
+        const ssize_t length = ::readlink(path.c_str(), buffer, sizeof buffer);
+        if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) return path;
+        const Text target(buffer, static_cast<std::size_t>(length));
+        const auto slash = path.rfind('/');
+        path = target.front() == '/' || slash == Text::npos ? target : path.substr(0, slash + 1) + target;
+    }
+    return path;
 }
 
 // Two programs writing at once take turns, so neither loses the other's key.

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace primitives {
 
@@ -228,6 +229,11 @@ double round_to(double x, int decimals) {
 }
 
 std::int64_t integer_part(double x) {
+    // 2^63: the first value a 64-bit integer cannot hold; -2^63 is the last it can.
+    constexpr double kLimit = 9223372036854775808.0;
+    if (std::isnan(x)) return 0;
+    if (x >= kLimit) return std::numeric_limits<std::int64_t>::max();
+    if (x <= -kLimit) return std::numeric_limits<std::int64_t>::min();
     double whole = 0.0;
     const double fraction = std::modf(x, &whole);
     if (std::fabs(fraction) > 0.999999999999) x = x > 0 ? whole + 1.0 : whole - 1.0;

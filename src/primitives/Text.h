@@ -32,6 +32,9 @@ Text to_upper(const Text& text);
 Text join_texts(std::initializer_list<Text> texts);
 
 double round_to(double x, int decimals = 0);
+// The largest whole number not above x (a value a hair below a whole number counts
+// as that number). Values beyond the 64-bit range, and the infinities, give the
+// nearest end of the range; NaN gives 0.
 std::int64_t integer_part(double x);
 
 Bytes blank_bytes(std::int64_t n);

@@ -25,8 +25,11 @@ std::int64_t field_start(int selector) {
 }
 
 Bytes read_trailer(const Text& path) {
+    // A FIFO or device named like an MP3 would keep the window waiting for ever, and
+    // opening a terminal could make it the program's own: neither is opened at all.
+    if (!is_regular_path(path)) return {};
     FileHandle file = open_file(path);
-    // A FIFO or device named like an MP3 would keep the window waiting for ever.
+    // It may have been swapped for something else since.
     if (!is_regular_file(file)) {
         close_file(file);
         return {};

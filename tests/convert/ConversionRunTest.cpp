@@ -360,11 +360,17 @@ void ConversionRunTest::aGbkNamedSourceConvertsUnderItsOwnName() {
     in.write("\xEF\xBF\xBD\xEF\xBF\xBD.mp3", std::string(3000, 'D'));
     tracks::fill_row(m_session->controls, source);
     QCOMPARE(cell(table(), 0, tracks::PathColumn), QString::fromStdString(in.path()) + QStringLiteral("/月亮.mp3"));
-    set_folder(out.path() + "/");
+    // The output folder is GBK-named too: shown decoded, written under its own bytes.
+    const std::string folder = out.file("\xD2\xF4\xC0\xD6");
+    QVERIFY(std::filesystem::create_directory(folder));
+    m_script->folders.push_back(folder);
+    trigger(*m_session, "输出路径(&F10)");
+    QCOMPARE(m_session->controls.folder->toPlainText(), QString::fromStdString(out.path()) + QStringLiteral("/音乐/"));
     start();
     QVERIFY(wait_for_run());
-    QCOMPARE(decode_mp3(out.file(gbk_name)).frames, std::int64_t(88200));
-    QCOMPARE(cell(table(), 0, tracks::RatioColumn), ratio_of(out.file(gbk_name), source));
+    const std::string output = folder + "/" + gbk_name;
+    QCOMPARE(decode_mp3(output).frames, std::int64_t(88200));
+    QCOMPARE(cell(table(), 0, tracks::RatioColumn), ratio_of(output, source));
     QCOMPARE(m_script->messages.at(0).text, std::string("恭喜,转换完成!"));
 }
 

@@ -7,6 +7,7 @@
 #include "shell/Session.h"
 #include "tracks/TrackRows.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -69,6 +70,12 @@ void MainWindowTest::controlsHaveTheirNamesPlacesAndStartStates() {
     }
     QVERIFY(w->findChild<QObject*>(QStringLiteral("通用对话框1")));
     const auto& c = session->controls;
+    // What a screen reader announces: each box its own name, not its group's caption.
+    const std::pair<QWidget*, QString> spoken[] = {{c.bit_rate, QStringLiteral("比特率")},
+                                                   {c.channel, QStringLiteral("声道")},
+                                                   {c.folder, QStringLiteral("输出文件夹")}};
+    for (const auto& [widget, name] : spoken)
+        QCOMPARE(QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name), name);
     QCOMPARE(c.folder_button->parentWidget()->objectName(), QStringLiteral("分组框2"));
     QCOMPARE(qobject_cast<QGroupBox*>(c.folder_button->parentWidget())->title(), QStringLiteral("输出参数"));
     QCOMPARE(c.tracks->rowCount(), 0);

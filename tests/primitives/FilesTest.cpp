@@ -45,6 +45,16 @@ TEST(ListFiles, MatchesCaseInsensitivelySkipsFoldersFindsHidden) {
     EXPECT_EQ(all_matches(dir.path() + "/?.Mp3"), (std::vector<Text>{"Y.MP3", "x.mp3"}));
 }
 
+// A GBK folder name can end in a byte that UTF-8 reads as the lead of a longer
+// character: the "/" after it must still be found.
+TEST(ListFiles, FindsFilesInGbkNamedFolders) {
+    TempDir dir;
+    const std::string folder = dir.file("\xB2\xE4");
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    dir.write("\xB2\xE4/a.mp3", "x");
+    EXPECT_EQ(all_matches(folder + "/*.mp3"), (std::vector<Text>{"a.mp3"}));
+}
+
 TEST(ListFiles, EmptyPatternWithoutSearchAndMissingFolder) {
     FileSearch search;
     EXPECT_EQ(list_files({}, search), "");

@@ -2,6 +2,7 @@
 #include "TempDir.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -76,6 +77,18 @@ TEST(Profile, ASymlinkedFileIsUpdatedWhereItPointsAndKeepsItsMode) {
     ASSERT_EQ(::stat(real.c_str(), &target), 0);
     EXPECT_EQ(target.st_mode & 07777, 0640u);
     EXPECT_EQ(read_whole(real), "[other]\nx=1\n[set]\nsd=2\n");
+
+    // A link to a file not made yet: the file appears where the link points.
+    ASSERT_EQ(::symlink("later/new.ini", dir.file("dangling.ini").c_str()), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(dir.file("later")));
+    const mode_t mask = ::umask(022);
+    EXPECT_TRUE(write_profile_value(dir.file("dangling.ini"), "set", "kbps", "3"));
+    ::umask(mask);
+    ASSERT_EQ(::lstat(dir.file("dangling.ini").c_str(), &link), 0);
+    EXPECT_TRUE(S_ISLNK(link.st_mode));
+    ASSERT_EQ(::stat(dir.file("later/new.ini").c_str(), &target), 0);
+    EXPECT_EQ(target.st_mode & 07777, 0644u);
+    EXPECT_EQ(read_whole(dir.file("later/new.ini")), "[set]\nkbps=3\n");
 }
 
 TEST(Profile, WritersInSeveralProcessesLoseNoKey) {

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace primitives;
 
@@ -127,6 +128,15 @@ TEST(Rounding, IntegerPartFloorsButSnapsNearWholeNumbers) {
     EXPECT_EQ(integer_part(-1.5), -2);
     EXPECT_EQ(integer_part(30.864175), 30);
     EXPECT_EQ(integer_part(1e10), 10000000000);
+    // Beyond the range: its ends, never undefined behaviour.
+    constexpr auto kMax = std::numeric_limits<std::int64_t>::max(), kMin = std::numeric_limits<std::int64_t>::min();
+    EXPECT_EQ(integer_part(1e300), kMax);
+    EXPECT_EQ(integer_part(-1e300), kMin);
+    EXPECT_EQ(integer_part(9223372036854775808.0), kMax);
+    EXPECT_EQ(integer_part(-9223372036854775808.0), kMin);
+    EXPECT_EQ(integer_part(std::numeric_limits<double>::infinity()), kMax);
+    EXPECT_EQ(integer_part(-std::numeric_limits<double>::infinity()), kMin);
+    EXPECT_EQ(integer_part(std::nan("")), 0);
 }
 
 TEST(Gbk, DecodesChineseAndReplacesInvalidBytes) {
@@ -147,6 +157,10 @@ TEST(PathForDisplay, GbkNamesShowDecodedOthersAsTheyAre) {
     EXPECT_EQ(path_for_display("/music/\xD4\xC2\xC1\xC1.mp3"), "/music/月亮.mp3");
     EXPECT_EQ(path_for_display("/音乐/月亮.mp3"), "/音乐/月亮.mp3");
     EXPECT_EQ(path_for_display("/x/\xFF\xFE.mp3"), "/x/\xFF\xFE.mp3");
+    // Name by name: an archive's GBK file in folders the system named in UTF-8, and the other way round.
+    EXPECT_EQ(path_for_display("/home/用户/音乐/\xD4\xC2\xC1\xC1.mp3"), "/home/用户/音乐/月亮.mp3");
+    EXPECT_EQ(path_for_display("/\xD2\xF4\xC0\xD6/月亮.mp3"), "/音乐/月亮.mp3");
+    EXPECT_EQ(path_for_display("/\xD4\xC2/\xFF.mp3/"), "/月/\xFF.mp3/");
     EXPECT_TRUE(is_utf8("plain/音"));
     EXPECT_FALSE(is_utf8("\xC0\x80"));     // overlong
     EXPECT_FALSE(is_utf8("\xED\xA0\x80")); // surrogate

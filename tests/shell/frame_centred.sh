@@ -1,32 +1,42 @@
 #!/usr/bin/env bash
 # Under a real X server with a window manager, the main window's outer frame (title
-# bar included) stands where the layout centres it: ((screen - 515) / 2, (screen - 179) / 2).
-# Exits 77 (skipped) where Xvfb, openbox, xdotool or xprop is missing.
+# bar included) stands where the layout centres it when first shown:
+# ((screen - 515) / 2, (screen - 179) / 2). After that it stays where the user puts
+# it, minimised and restored included. Exits 77 (skipped) where a tool is missing.
 set -uo pipefail
+source "$(dirname "$0")/drive_program.sh"
 program=$1
-for tool in Xvfb openbox xdotool xprop xwininfo; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool not installed"; exit 77; }
-done
-display=:$((90 + RANDOM % 400))
+need_tools Xvfb openbox xdotool xprop xwininfo xdpyinfo
 work=$(mktemp -d)
-Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
-xvfb=$!
+app=; wm=; xvfb=
 trap 'kill $app $wm $xvfb 2>/dev/null; rm -rf "$work"' EXIT
-app=; wm=
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done 2>/dev/null
-openbox >/dev/null 2>&1 &
-wm=$!
-sleep 1
-env -u QT_QPA_PLATFORM HOME="$work" XDG_CONFIG_HOME="$work" "$program" >/dev/null 2>&1 &
-app=$!
-window=$(xdotool search --sync --onlyvisible --name '^Tunvask$' | head -n 1)
-sleep 1.5
-read -r left right top bottom <<<"$(xprop -id "$window" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')"
-x=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ { print $4 }')
-y=$(xwininfo -id "$window" | awk '/Absolute upper-left Y/ { print $4 }')
-frame_x=$((x - ${left:-0})); frame_y=$((y - ${top:-0}))
-expected_x=$(((1024 - 515) / 2)); expected_y=$(((768 - 179) / 2))
-echo "frame at $frame_x,$frame_y (extents $left $right $top $bottom); expected $expected_x,$expected_y"
-[[ ${top:-0} -gt 0 ]] || { echo "the window manager drew no frame"; exit 1; }
-[[ $frame_x -eq $expected_x && $frame_y -eq $expected_y ]]
+export HOME=$work XDG_CONFIG_HOME=$work XDG_RUNTIME_DIR=$work
+start_desktop
+start_program
+
+frame_position() {
+  local left top x y
+  read -r left _ top _ <<<"$(xprop -id "$window" _NET_FRAME_EXTENTS | sed -n 's/.*= //p' | sed 's/,//g')"
+  x=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ { print $4 }')
+  y=$(xwininfo -id "$window" | awk '/Absolute upper-left Y/ { print $4 }')
+  echo "$((x - ${left:-0})),$((y - ${top:-0})) ${top:-0}"
+}
+frame_at() { [[ $(frame_position) == "$1 "* ]]; }
+
+centre="$(((1024 - 515) / 2)),$(((768 - 179) / 2))"
+within 30 eval '[[ $(frame_position) != *" 0" ]]' || { echo "the window manager drew no frame"; exit 1; }
+within 30 frame_at "$centre" || { echo "frame at $(frame_position); expected $centre"; exit 1; }
+
+# The user moves it, minimises it and brings it back: it stays where they put it.
+xdotool windowmove --sync "$window" 40 50
+within 30 eval '! frame_at "$centre"' || { echo "the window could not be moved"; exit 1; }
+moved=$(frame_position)
+xdotool windowminimize --sync "$window"
+xdotool windowactivate --sync "$window"
+within 30 focused_is_main || { echo "the window did not come back"; exit 1; }
+# Whatever would put it back does so within a second of the show: watch for two.
+for _ in $(seq 20); do
+  [[ $(frame_position) == "$moved" ]] || { echo "moved to $(frame_position) after a restore; the user left it at $moved"; exit 1; }
+  sleep 0.1
+done
+echo "centred at $centre when first shown; stayed at $moved after a restore"

@@ -10,11 +10,12 @@
 #include "primitives/QtText.h"
 #include "tracks/TrackRows.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QTableWidget>
 
 namespace convert {
 
@@ -37,7 +38,14 @@ QString shown(const Text& bytes) {
 } // namespace
 
 ConversionRun::ConversionRun(const layouts::MainControls& controls, RunContext& context)
-    : m_controls(controls), m_context(context) {}
+    : m_controls(controls), m_context(context) {
+    if (!m_controls.tracks) return;
+    const QAbstractItemModel* rows = m_controls.tracks->model();
+    connect(rows, &QAbstractItemModel::rowsRemoved, this,
+            [this](const QModelIndex&, int first, int last) { rows_removed(first, last); });
+    // Clear all: no queued row is left.
+    connect(rows, &QAbstractItemModel::modelReset, this, [this] { m_next = m_end = 0; });
+}
 
 ConversionRun::~ConversionRun() {
     // The encoder is never killed; a row still going at exit is waited for.
@@ -55,14 +63,14 @@ void ConversionRun::start() {
     m_active = true;
     const int kbps = m_controls.bit_rate->currentIndex() < 0 ? -1 : m_controls.bit_rate->currentData().toInt();
     m_switches = switch_text(kbps, m_controls.channel->currentIndex());
-    m_rows.clear();
-    std::vector<Text> sources;
-    for (int row = 0; row < m_controls.tracks->rowCount(); ++row) {
-        m_rows.emplace_back(m_controls.tracks->model()->index(row, tracks::PathColumn));
-        sources.push_back(tracks::row_path(m_controls.tracks, row));
-    }
-    m_plan.emplace(sources);
+    m_plan.emplace([tracks = m_controls.tracks] {
+        std::vector<Text> sources;
+        for (int row = 0; tracks && row < tracks->rowCount(); ++row)
+            sources.push_back(tracks::row_path(tracks, row));
+        return sources;
+    });
     m_next = 0;
+    m_end = m_controls.tracks->rowCount();
     m_failures = 0;
     next_row();
 }
@@ -82,13 +90,19 @@ void ConversionRun::abort() {
 }
 
 void ConversionRun::next_row() {
-    while (m_next < m_rows.size()) {
+    while (m_next < m_end) {
         if (m_context.stop_request || !m_controls.tracks) break;
-        m_row = m_rows[m_next++];
-        // A row deleted during the run is skipped.
-        if (m_row.isValid() && begin_row(m_row.row()) == ChildStarted::Yes) return;
+        const int row = m_next++;
+        m_row = QPersistentModelIndex(m_controls.tracks->model()->index(row, tracks::PathColumn));
+        if (begin_row(row) == ChildStarted::Yes) return;
     }
     finish_run();
+}
+
+void ConversionRun::rows_removed(int first, int last) {
+    const auto removed_before = [&](int position) { return std::max(0, std::min(last, position - 1) - first + 1); };
+    m_next -= removed_before(m_next);
+    m_end -= removed_before(m_end);
 }
 
 ConversionRun::ChildStarted ConversionRun::begin_row(int row) {

@@ -49,6 +49,7 @@ private:
     enum class ChildStarted { No, Yes };
 
     void next_row();
+    void rows_removed(int first, int last);
     ChildStarted begin_row(int row);
     bool start_child();
     void read_output();
@@ -66,9 +67,10 @@ private:
     primitives::Text m_encoder;
     primitives::FolderLock m_staging_lock;
     primitives::Text m_switches;
-    // The rows queued when the run began; a deleted row's index becomes invalid.
-    std::vector<QPersistentModelIndex> m_rows;
-    std::size_t m_next = 0;
+    // The rows queued when the run began: from m_next up to m_end, both kept in step
+    // when rows are deleted meanwhile; rows added later are not part of the run.
+    int m_next = 0;
+    int m_end = 0;
     QPersistentModelIndex m_row;
     std::optional<OutputPlan> m_plan;
     primitives::Text m_source;

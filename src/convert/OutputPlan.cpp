@@ -12,17 +12,19 @@ Text numbered_name(const Text& file_name, int n) {
     return stem + " (" + to_text(n) + ")" + extension;
 }
 
-OutputPlan::OutputPlan(const std::vector<Text>& sources) {
-    for (const Text& source : sources) {
-        if (const auto id = file_id(source)) m_sources.insert(*id);
-    }
-}
+OutputPlan::OutputPlan(std::function<std::vector<Text>()> sources) : m_list_sources(std::move(sources)) {}
 
 OutputPlan::Use OutputPlan::use_of(const Text& path) const {
     const auto id = file_id(path);
     if (!id) return Use::Free;
     if (m_written.contains(*id)) return Use::Written;
-    return m_sources.contains(*id) ? Use::Source : Use::Free;
+    if (!m_sources) {
+        m_sources.emplace();
+        for (const Text& source : m_list_sources()) {
+            if (const auto source_id = file_id(source)) m_sources->insert(*source_id);
+        }
+    }
+    return m_sources->contains(*id) ? Use::Source : Use::Free;
 }
 
 OutputPlan::Choice OutputPlan::choose(const Text& folder, const Text& file_name) const {

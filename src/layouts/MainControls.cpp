@@ -5,14 +5,13 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTableWidget>
 
 namespace layouts {
 
 MainControls MainControls::find(QWidget* window) {
     MainControls c;
     c.window = window;
-    c.tracks = window->findChild<QTableWidget*>(QStringLiteral("超级列表框1"));
+    c.tracks = window->findChild<ListView*>(QStringLiteral("超级列表框1"));
     c.bit_rate = window->findChild<QComboBox*>(QStringLiteral("组合框1"));
     c.channel = window->findChild<QComboBox*>(QStringLiteral("组合框2"));
     c.folder = window->findChild<QPlainTextEdit*>(QStringLiteral("编辑框1"));

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "layouts/ListView.h"
+
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTableWidget>
 
 namespace layouts {
 
@@ -14,7 +15,7 @@ namespace layouts {
 // options. Guarded pointers: a command that processes events may outlive them.
 struct MainControls {
     QPointer<QWidget> window;
-    QPointer<QTableWidget> tracks;       // 超级列表框1
+    QPointer<ListView> tracks;           // 超级列表框1
     QPointer<QComboBox> bit_rate;        // 组合框1
     QPointer<QComboBox> channel;         // 组合框2
     QPointer<QPlainTextEdit> folder;     // 编辑框1

@@ -2,6 +2,7 @@
 
 #include "layouts/BlockProgressBar.h"
 #include "layouts/KeyTable.h"
+#include "layouts/ListView.h"
 #include "layouts/SelectionHider.h"
 #include "layouts/ShortcutFilter.h"
 #include "layouts/WrappingButton.h"
@@ -19,7 +20,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScreen>
-#include <QTableWidget>
 
 namespace layouts {
 
@@ -70,8 +70,15 @@ QWidget* make_progress_bar(QWidget* parent) {
 }
 
 QWidget* make_list_view(const ControlRecord& record, QWidget* parent) {
-    auto* table = new QTableWidget(0, static_cast<int>(record.columns.size()), parent);
+    QStringList headers;
+    for (const Column& column : record.columns)
+        headers << primitives::to_qstring(column.header);
+    auto* table = new ListView(headers, parent);
     table->verticalHeader()->hide();
+    // Rows of one height, scrolled by pixels: the view never walks a hundred thousand
+    // rows to find where one of them starts (scrolling by rows would, after every append).
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -87,12 +94,8 @@ QWidget* make_list_view(const ControlRecord& record, QWidget* parent) {
     table->setTabKeyNavigation(false);
     SelectionHider::attach(table);
     int index = 0;
-    for (const Column& column : record.columns) {
-        auto* header = new QTableWidgetItem(primitives::to_qstring(column.header));
-        header->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        table->setHorizontalHeaderItem(index, header);
+    for (const Column& column : record.columns)
         table->setColumnWidth(index++, column.width);
-    }
     return table;
 }
 

@@ -8,21 +8,15 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
-#include <QTableWidget>
 
 namespace tracks {
 
 using namespace primitives;
 
 void fill_row(const layouts::MainControls& controls, const Text& path) {
-    QTableWidget* table = controls.tracks;
-    if (!table) return;
-    const int row = append_row(table, path);
-    set_cell(table, row, SizeColumn, QString::fromStdString(size_text(path)));
+    if (!controls.tracks) return;
     const TagFields tag = read_tag(path);
-    set_tag_cell(table, row, TitleColumn, tag.title);
-    set_tag_cell(table, row, AlbumColumn, tag.album);
-    set_tag_cell(table, row, ArtistColumn, tag.artist);
+    append_row(controls.tracks, {path, size_text(path), tag.title, tag.album, tag.artist});
 }
 
 void add_item(const layouts::MainControls& controls) {
@@ -42,7 +36,7 @@ namespace {
 // row would cost twenty times more than reading the files.
 class RepaintThrottle {
 public:
-    explicit RepaintThrottle(QTableWidget* table) : m_table(table) { m_clock.start(); }
+    explicit RepaintThrottle(layouts::ListView* table) : m_table(table) { m_clock.start(); }
     ~RepaintThrottle() {
         if (m_table) m_table->setUpdatesEnabled(true);
     }
@@ -55,7 +49,7 @@ public:
 
 private:
     static constexpr qint64 kIntervalMs = 40;
-    QPointer<QTableWidget> m_table;
+    QPointer<layouts::ListView> m_table;
     QElapsedTimer m_clock;
 };
 
@@ -77,7 +71,7 @@ void batch_add(const layouts::MainControls& controls, const bool& stop_request) 
 }
 
 void delete_item(const layouts::MainControls& controls) {
-    QTableWidget* table = controls.tracks;
+    layouts::ListView* table = controls.tracks;
     if (!table) return;
     const QModelIndexList selected = table->selectionModel()->selectedRows();
     if (selected.isEmpty()) return;
@@ -87,7 +81,7 @@ void delete_item(const layouts::MainControls& controls) {
 void clear_all(const layouts::MainControls& controls) {
     if (!controls.tracks || controls.tracks->rowCount() == 0) return;
     if (message_box("你真的要清除所有项目吗？", kMessageYesNoInformation, "Brimo提醒你") != kAnswerYes) return;
-    if (controls.tracks) controls.tracks->setRowCount(0);
+    if (controls.tracks) controls.tracks->remove_all_rows();
 }
 
 } // namespace tracks

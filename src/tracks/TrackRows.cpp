@@ -1,69 +1,48 @@
 #include "tracks/TrackRows.h"
 
-#include "primitives/Gbk.h"
-#include "primitives/QtText.h"
-
-#include <QTableWidget>
+#include "layouts/ListView.h"
 
 namespace tracks {
 
-namespace {
+using layouts::CellBytes;
 
-constexpr int kPathRole = Qt::UserRole;
-constexpr int kIconRole = Qt::UserRole + 1;
-
-QTableWidgetItem* item_at(QTableWidget* table, int row, int column) {
-    QTableWidgetItem* item = table->item(row, column);
-    if (!item) {
-        item = new QTableWidgetItem;
-        table->setItem(row, column, item);
-    }
-    return item;
+int append_row(layouts::ListView* table, const RowContent& content) {
+    return table->rows()->append({{content.path, CellBytes::Path},
+                                  {content.size, CellBytes::Utf8},
+                                  {{}, CellBytes::Utf8},
+                                  {content.title, CellBytes::Gbk},
+                                  {content.album, CellBytes::Gbk},
+                                  {content.artist, CellBytes::Gbk}},
+                                 kIconAdded);
 }
 
-} // namespace
-
-int append_row(QTableWidget* table, const primitives::Text& path) {
-    const int row = table->rowCount();
-    table->insertRow(row);
-    auto* first = new QTableWidgetItem(primitives::to_qstring(primitives::path_for_display(path)));
-    first->setData(kPathRole, QByteArray::fromStdString(path));
-    first->setData(kIconRole, kIconAdded);
-    table->setItem(row, PathColumn, first);
-    return row;
+void set_cell(layouts::ListView* table, int row, int column, const QString& text) {
+    table->rows()->set_cell(row, column, text.toStdString(), CellBytes::Utf8);
 }
 
-void set_cell(QTableWidget* table, int row, int column, const QString& text) {
-    if (row < 0 || row >= table->rowCount()) return;
-    item_at(table, row, column)->setText(text);
+QString cell_text(const layouts::ListView* table, int row, int column) {
+    return table->rows()->index(row, column).data().toString();
 }
 
-void set_cell_tip(QTableWidget* table, int row, int column, const QString& tip) {
-    if (row < 0 || row >= table->rowCount()) return;
-    item_at(table, row, column)->setToolTip(tip);
+void set_cell_tip(layouts::ListView* table, int row, int column, const QString& tip) {
+    table->rows()->set_tip(row, column, tip.toStdString());
 }
 
-void set_tag_cell(QTableWidget* table, int row, int column, const primitives::Text& gbk) {
-    if (row < 0 || row >= table->rowCount()) return;
-    QTableWidgetItem* item = item_at(table, row, column);
-    item->setText(primitives::to_qstring(primitives::gbk_to_utf8(gbk)));
+QString cell_tip(const layouts::ListView* table, int row, int column) {
+    return table->rows()->index(row, column).data(Qt::ToolTipRole).toString();
 }
 
-primitives::Text row_path(QTableWidget* table, int row) {
-    const QTableWidgetItem* item = table->item(row, PathColumn);
-    return item ? item->data(kPathRole).toByteArray().toStdString() : primitives::Text{};
+primitives::Text row_path(const layouts::ListView* table, int row) {
+    return table->rows()->cell_bytes(row, PathColumn);
 }
 
-void set_row_icon(QTableWidget* table, int row, int icon) {
-    QTableWidgetItem* item = table->item(row, PathColumn);
-    if (!item) return;
+void set_row_icon(layouts::ListView* table, int row, int icon) {
     // The list has no image list: the index is kept, nothing is drawn for it.
-    item->setData(kIconRole, icon);
+    table->rows()->set_icon(row, icon);
 }
 
-int row_icon(QTableWidget* table, int row) {
-    const QTableWidgetItem* item = table->item(row, PathColumn);
-    return item ? item->data(kIconRole).toInt() : -1;
+int row_icon(const layouts::ListView* table, int row) {
+    return table->rows()->icon(row);
 }
 
 } // namespace tracks

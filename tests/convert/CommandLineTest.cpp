@@ -134,7 +134,8 @@ TEST(OutputPlan, NeverChoosesASourceOrAnEarlierResult) {
     TempDir a, b, out;
     const std::string a_x = a.write("x.mp3", "A"), b_x = b.write("x.mp3", "B");
     ASSERT_EQ(::symlink(b.path().c_str(), out.file("b-link").c_str()), 0);
-    OutputPlan plan({a_x, b_x, out.write("01 (2).mp3", "a source named like a number")});
+    const std::vector<std::string> sources{a_x, b_x, out.write("01 (2).mp3", "a source named like a number")};
+    OutputPlan plan([&] { return sources; });
     // Into the folder of another row's source, even through a symlink.
     EXPECT_TRUE(plan.choose(b.path() + "/", "x.mp3").same_as_source);
     EXPECT_TRUE(plan.choose(out.file("b-link") + "/", "x.mp3").same_as_source);

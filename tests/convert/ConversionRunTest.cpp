@@ -56,8 +56,8 @@ int zombie_children() {
     return zombies;
 }
 
-QString cell(QTableWidget* t, int row, int column) {
-    return t->item(row, column) ? t->item(row, column)->text() : QString();
+QString cell(layouts::ListView* t, int row, int column) {
+    return tracks::cell_text(t, row, column);
 }
 // An encoder for the run made of a shell script: each run stages it afresh, as the
 // real one is, in a folder the run removes at its end.
@@ -72,8 +72,8 @@ std::function<primitives::Text()> scripted_encoder(const TempDir& scripts, const
     };
 }
 
-QString tip(QTableWidget* t, int row, int column) {
-    return t->item(row, column) ? t->item(row, column)->toolTip() : QString();
+QString tip(layouts::ListView* t, int row, int column) {
+    return tracks::cell_tip(t, row, column);
 }
 
 // SHA-256 of every file in some folders, taken before a run: what the user had must
@@ -138,7 +138,7 @@ private:
         QSignalSpy done(m_session->run.get(), &convert::ConversionRun::finished);
         return !m_session->run->active() || done.wait(60000);
     }
-    QTableWidget* table() { return m_session->controls.tracks; }
+    layouts::ListView* table() { return m_session->controls.tracks; }
 
     std::unique_ptr<DialogScript> m_script;
     std::unique_ptr<shell::Session> m_session;

@@ -79,8 +79,8 @@ void MainWindowTest::controlsHaveTheirNamesPlacesAndStartStates() {
     QCOMPARE(c.folder_button->parentWidget()->objectName(), QStringLiteral("分组框2"));
     QCOMPARE(qobject_cast<QGroupBox*>(c.folder_button->parentWidget())->title(), QStringLiteral("输出参数"));
     QCOMPARE(c.tracks->rowCount(), 0);
-    QCOMPARE(c.tracks->columnCount(), 6);
-    QCOMPARE(c.tracks->horizontalHeaderItem(4)->text(), QStringLiteral("专辑　"));
+    QCOMPARE(c.tracks->model()->columnCount(), 6);
+    QCOMPARE(c.tracks->model()->headerData(4, Qt::Horizontal).toString(), QStringLiteral("专辑　"));
     QCOMPARE(c.tracks->columnWidth(0), 150);
     QCOMPARE(c.folder->toPlainText(), QString::fromUtf8(qgetenv("HOME")) + u'/');
     QVERIFY(c.folder->isReadOnly());
@@ -164,8 +164,7 @@ void MainWindowTest::f5SetsThirtyTwoKbpsAndStartsNoRun() {
     DialogScript script;
     auto session = open_main_window();
     TempDir dir;
-    session->controls.tracks->insertRow(0);
-    session->controls.tracks->setItem(0, 0, new QTableWidgetItem(QString::fromStdString(dir.file("a.mp3"))));
+    tracks::append_row(session->controls.tracks, {dir.file("a.mp3")});
     QTest::keyClick(session->controls.tracks, Qt::Key_F5);
     QCOMPARE(session->controls.bit_rate->currentText(), QStringLiteral("AM广播品质(32Kbps)"));
     QVERIFY(!session->run->active());
@@ -176,7 +175,7 @@ void MainWindowTest::ctrlCInAComboFieldClearsAllAndCopiesNothing() {
     DialogScript script;
     auto session = open_main_window();
     const auto& c = session->controls;
-    c.tracks->insertRow(0);
+    tracks::append_row(c.tracks, {"/x/a.mp3"});
     QApplication::clipboard()->setText(QStringLiteral("before"));
     QLineEdit* field = c.bit_rate->lineEdit();
     field->setText(QStringLiteral("typed"));
@@ -246,7 +245,7 @@ void MainWindowTest::keysMatchOnlyWithExactlyTheTablesModifiers() {
     DialogScript script;
     auto session = open_main_window();
     const auto& c = session->controls;
-    c.tracks->insertRow(0);
+    tracks::append_row(c.tracks, {"/x/a.mp3"});
     c.tracks->selectRow(0);
     QTest::keyClick(c.tracks, Qt::Key_F6, Qt::AltModifier);
     QTest::keyClick(c.tracks, Qt::Key_F6, Qt::MetaModifier);
@@ -262,16 +261,13 @@ void MainWindowTest::keysMatchOnlyWithExactlyTheTablesModifiers() {
 void MainWindowTest::tabLeavesTheListForTheNextControl() {
     DialogScript script;
     auto session = open_main_window();
-    QTableWidget* table = session->controls.tracks;
-    for (int row = 0; row < 3; ++row) {
-        table->insertRow(row);
-        for (int column = 0; column < 6; ++column)
-            table->setItem(row, column, new QTableWidgetItem(QStringLiteral("x")));
-    }
+    layouts::ListView* table = session->controls.tracks;
+    for (int row = 0; row < 3; ++row)
+        tracks::append_row(table, {"x", "x", "x", "x", "x"});
     QApplication::setActiveWindow(session->window.get());
     QVERIFY(QTest::qWaitForWindowActive(session->window.get()));
     table->setFocus();
-    table->setCurrentCell(0, 0);
+    table->setCurrentIndex(table->model()->index(0, 0));
     QTest::keyClick(table, Qt::Key_Tab);
     QVERIFY(!table->hasFocus());
     QCOMPARE(session->window->focusWidget(), session->controls.folder_button.data());
@@ -300,8 +296,8 @@ void MainWindowTest::progressBarIsDrawnInBlocks() {
 void MainWindowTest::selectionShowsOnlyWhileTheControlHasTheFocus() {
     DialogScript script;
     auto session = open_main_window();
-    QTableWidget* table = session->controls.tracks;
-    table->insertRow(0);
+    layouts::ListView* table = session->controls.tracks;
+    tracks::append_row(table, {"/x/a.mp3"});
     table->selectRow(0);
     const auto colour_of_row = [&] {
         const QRect cell = table->visualRect(table->model()->index(0, tracks::RatioColumn));
@@ -322,12 +318,11 @@ void MainWindowTest::selectionShowsOnlyWhileTheControlHasTheFocus() {
 void MainWindowTest::convertedRowsShowNoImage() {
     DialogScript script;
     auto session = open_main_window();
-    QTableWidget* table = session->controls.tracks;
-    tracks::append_row(table, "/x/a.mp3");
+    layouts::ListView* table = session->controls.tracks;
+    tracks::append_row(table, {"/x/a.mp3"});
     tracks::set_row_icon(table, 0, tracks::kIconConverted);
     QCOMPARE(tracks::row_icon(table, 0), tracks::kIconConverted);
-    QVERIFY(table->item(0, 0)->icon().isNull());
-    QVERIFY(!table->item(0, 0)->data(Qt::DecorationRole).isValid());
+    QVERIFY(!table->model()->index(0, 0).data(Qt::DecorationRole).isValid());
 }
 
 void MainWindowTest::messageBoxesAreWideEnoughForTheirCaption() {

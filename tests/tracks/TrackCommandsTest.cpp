@@ -25,17 +25,17 @@ void write_mp3_names(const TempDir& dir, int count) {
         dir.write("f" + std::to_string(i) + ".mp3", "x");
 }
 
-QStringList row_texts(QTableWidget* table, int row) {
+QStringList row_texts(layouts::ListView* table, int row) {
     QStringList cells;
-    for (int c = 0; c < table->columnCount(); ++c)
-        cells << (table->item(row, c) ? table->item(row, c)->text() : QString());
+    for (int c = 0; c < table->model()->columnCount(); ++c)
+        cells << tracks::cell_text(table, row, c);
     return cells;
 }
 
-QStringList paths(QTableWidget* table) {
+QStringList paths(layouts::ListView* table) {
     QStringList list;
     for (int r = 0; r < table->rowCount(); ++r)
-        list << table->item(r, 0)->text();
+        list << tracks::cell_text(table, r, 0);
     list.sort();
     return list;
 }
@@ -64,7 +64,7 @@ void TrackCommandsTest::addItemFillsEveryCellAndAddsDuplicates() {
     // Title 月亮 (GBK), artist at offset 33, album at offset 63.
     const std::string path = dir.write("歌 #1.mp3", tagged_mp3("\xD4\xC2\xC1\xC1", "Artist", "Album"));
     auto session = open_main_window();
-    QTableWidget* table = session->controls.tracks;
+    layouts::ListView* table = session->controls.tracks;
     script.open_files = {path, path};
     trigger(*session, "添加项目(&N)");
     trigger(*session, "添加项目(&N)");
@@ -89,21 +89,21 @@ void TrackCommandsTest::batchAddTakesMp3FilesOfOneFolderOnly() {
     auto session = open_main_window();
     script.folders = {dir.path()};
     trigger(*session, "批量添加(&M)");
-    QTableWidget* table = session->controls.tracks;
+    layouts::ListView* table = session->controls.tracks;
     QCOMPARE(paths(table),
              (QStringList{QString::fromStdString(dir.file("Y.MP3")), QString::fromStdString(dir.file("x.mp3"))}));
     QCOMPARE(script.folder_titles, std::vector<std::string>{"请选择来源文件夹"});
     for (int r = 0; r < table->rowCount(); ++r) {
-        if (table->item(r, 0)->text().endsWith(QStringLiteral("x.mp3")))
-            QCOMPARE(table->item(r, 3)->text(), QStringLiteral("X"));
+        if (tracks::cell_text(table, r, 0).endsWith(QStringLiteral("x.mp3")))
+            QCOMPARE(tracks::cell_text(table, r, 3), QStringLiteral("X"));
         else
-            QCOMPARE(table->item(r, 1)->text(), QStringLiteral("5"));
+            QCOMPARE(tracks::cell_text(table, r, 1), QStringLiteral("5"));
     }
     // A trailing "/" from the chooser is not doubled.
     script.folders = {dir.path() + "/"};
     trigger(*session, "批量添加(&M)");
     QCOMPARE(table->rowCount(), 4);
-    QVERIFY(!table->item(3, 0)->text().contains(QStringLiteral("//")));
+    QVERIFY(!tracks::cell_text(table, 3, 0).contains(QStringLiteral("//")));
 }
 
 void TrackCommandsTest::batchAddNeverWaitsOnAFifoAndShowsGbkNames() {
@@ -120,12 +120,12 @@ void TrackCommandsTest::batchAddNeverWaitsOnAFifoAndShowsGbkNames() {
     const QString folder = QString::fromStdString(dir.path()) + "/";
     QCOMPARE(paths(session->controls.tracks),
              (QStringList{folder + "pipe.mp3", folder + "月亮.mp3", folder + QStringLiteral("\uFFFD\uFFFD.mp3")}));
-    QTableWidget* table = session->controls.tracks;
+    layouts::ListView* table = session->controls.tracks;
     for (int r = 0; r < table->rowCount(); ++r) {
-        if (table->item(r, 0)->text().endsWith(QStringLiteral("pipe.mp3")))
-            QCOMPARE(table->item(r, 1)->text(), QStringLiteral("0"));
-        if (table->item(r, 0)->text().endsWith(QStringLiteral("月亮.mp3")))
-            QCOMPARE(table->item(r, 3)->text(), QStringLiteral("T"));
+        if (tracks::cell_text(table, r, 0).endsWith(QStringLiteral("pipe.mp3")))
+            QCOMPARE(tracks::cell_text(table, r, 1), QStringLiteral("0"));
+        if (tracks::cell_text(table, r, 0).endsWith(QStringLiteral("月亮.mp3")))
+            QCOMPARE(tracks::cell_text(table, r, 3), QStringLiteral("T"));
     }
 }
 
@@ -137,7 +137,9 @@ void TrackCommandsTest::batchAddOnTheRootOfATreeUsesOneSlash() {
     script.folders = {"/"};
     trigger(*session, "批量添加(&M)");
     primitives::delete_file("/" + name);
-    const auto found = session->controls.tracks->findItems(QString::fromStdString("/" + name), Qt::MatchExactly);
+    const auto found =
+        session->controls.tracks->model()->match(session->controls.tracks->model()->index(0, 0), Qt::DisplayRole,
+                                                 QString::fromStdString("/" + name), -1, Qt::MatchExactly);
     QCOMPARE(found.size(), 1);
 }
 
@@ -157,26 +159,26 @@ void TrackCommandsTest::deleteItemRemovesTheSelectedRowOnly() {
     DialogScript script;
     TempDir dir;
     auto session = open_main_window();
-    QTableWidget* table = session->controls.tracks;
+    layouts::ListView* table = session->controls.tracks;
     for (const char* name : {"a", "b", "c"})
-        tracks::append_row(table, dir.file(name));
+        tracks::append_row(table, {dir.file(name)});
     trigger(*session, "删除项目(&D)");
     QCOMPARE(table->rowCount(), 3);
     table->selectRow(1);
     trigger(*session, "删除项目(&D)");
     QCOMPARE(table->rowCount(), 2);
-    QCOMPARE(table->item(0, 0)->text(), QString::fromStdString(dir.file("a")));
-    QCOMPARE(table->item(1, 0)->text(), QString::fromStdString(dir.file("c")));
+    QCOMPARE(tracks::cell_text(table, 0, 0), QString::fromStdString(dir.file("a")));
+    QCOMPARE(tracks::cell_text(table, 1, 0), QString::fromStdString(dir.file("c")));
 }
 
 void TrackCommandsTest::clearAllAsksOnlyWhenThereAreRows() {
     DialogScript script;
     auto session = open_main_window();
-    QTableWidget* table = session->controls.tracks;
+    layouts::ListView* table = session->controls.tracks;
     trigger(*session, "全部清除(&C)");
     QVERIFY(script.messages.empty());
-    tracks::append_row(table, "/a");
-    tracks::append_row(table, "/b");
+    tracks::append_row(table, {"/a"});
+    tracks::append_row(table, {"/b"});
     script.answers = {primitives::kAnswerNo};
     trigger(*session, "全部清除(&C)");
     QCOMPARE(table->rowCount(), 2);
@@ -210,7 +212,7 @@ void TrackCommandsTest::nestedBatchAddAndClearKeepTheListConsistent() {
     TempDir dir;
     write_mp3_names(dir, 5);
     auto session = open_main_window();
-    QTableWidget* table = session->controls.tracks;
+    layouts::ListView* table = session->controls.tracks;
     script.folders = {dir.path(), dir.path()};
     script.answers = {primitives::kAnswerYes};
     bool nested = false;
@@ -224,7 +226,7 @@ void TrackCommandsTest::nestedBatchAddAndClearKeepTheListConsistent() {
     // Everything the outer walk added after the clear is complete and in order.
     QVERIFY(table->rowCount() <= 5);
     for (int r = 0; r < table->rowCount(); ++r)
-        QCOMPARE(table->item(r, 1)->text(), QStringLiteral("1"));
+        QCOMPARE(tracks::cell_text(table, r, 1), QStringLiteral("1"));
 }
 
 void TrackCommandsTest::bitRateAndChannelAreWrittenToTheSettings() {

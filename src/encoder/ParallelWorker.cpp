@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -134,21 +136,27 @@ std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, 
             break;
         }
     }
-    std::atomic<bool> done{false};
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
     std::optional<std::thread> reporter;
     try {
         reporter.emplace([&] {
-            while (!done) {
+            std::unique_lock lock(mutex);
+            // Woken at once when the workers are done: the join never waits for a tick.
+            while (!finished.wait_for(lock, std::chrono::milliseconds(20), [&] { return done; }))
                 progress.set(progress_frames);
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
         });
     } catch (const std::system_error&) {
         // Without its reporter the parallel encode only shows no figures until done.
     }
     for (std::thread& t : threads)
         t.join();
-    done = true;
+    {
+        const std::lock_guard lock(mutex);
+        done = true;
+    }
+    finished.notify_one();
     if (reporter) reporter->join();
     return results;
 }

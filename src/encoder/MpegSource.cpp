@@ -1,8 +1,11 @@
 #include "encoder/MpegSource.h"
 
 #include "encoder/Failure.h"
+#include "encoder/Mp3Frame.h"
 #include "encoder/Tags.h"
 
+#include <cstdio>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace encoder {
@@ -54,19 +57,43 @@ bool MpegSource::probe(bool scan) {
     return true;
 }
 
-// The scan walks every frame header, so the length is counted rather than
-// taken from a Xing or VBRI header that may lie.
+namespace {
+
+// Bytes of the Xing or Info frame that an encoder puts before the audio, 0 when none.
+long info_frame_bytes(const std::string& path, std::size_t at) {
+    std::FILE* file = std::fopen(path.c_str(), "rbe");
+    if (!file) return 0;
+    std::uint8_t bytes[64] = {};
+    const bool read = std::fseek(file, static_cast<long>(at), SEEK_SET) == 0 &&
+                      std::fread(bytes, 1, sizeof bytes, file) == sizeof bytes;
+    std::fclose(file);
+    const FrameHeader h = parse_frame_header(bytes);
+    if (!read || !h.valid || 4 + h.side_info + 4 > static_cast<int>(sizeof bytes)) return 0;
+    const char* marker = reinterpret_cast<const char*>(bytes + 4 + h.side_info);
+    return std::memcmp(marker, "Xing", 4) == 0 || std::memcmp(marker, "Info", 4) == 0 ? h.length : 0;
+}
+
+} // namespace
+
+// The scan walks every frame header, so the length is counted rather than taken
+// from a Xing or VBRI header that may lie. The average bit rate is of the audio
+// frames as they stand in the file, encoder delay and padding included: tags and
+// the Info frame are not audio.
 void MpegSource::scan_average_bit_rate() {
     mpg123_scan(m_handle);
     const off_t frames = mpg123_length(m_handle);
     m_facts.frames = frames > 0 ? frames : 0;
-    struct stat info {};
-    if (::stat(m_path.c_str(), &info) != 0 || m_facts.frames == 0) return;
-    const SourceTags tags = read_tags(m_path);
-    const double audio_bytes = static_cast<double>(info.st_size) - tags.leading.size() - tags.trailing.size();
-    const double seconds = static_cast<double>(m_facts.frames) / m_rate;
-    m_facts.average_bit_rate = audio_bytes * 8.0 / seconds;
     m_facts.mono_throughout = m_channels == 1;
+    struct stat info {};
+    const off_t mpeg_frames = mpg123_framelength(m_handle);
+    const int samples_per_frame = mpg123_spf(m_handle);
+    if (::stat(m_path.c_str(), &info) != 0 || mpeg_frames <= 0 || samples_per_frame <= 0) return;
+    const SourceTags tags = read_tags(m_path);
+    const double audio_bytes = static_cast<double>(info.st_size) - static_cast<double>(tags.leading.size()) -
+                               static_cast<double>(tags.trailing.size()) -
+                               static_cast<double>(info_frame_bytes(m_path, tags.leading.size()));
+    const double seconds = static_cast<double>(mpeg_frames) * samples_per_frame / m_rate;
+    m_facts.average_bit_rate = audio_bytes * 8.0 / seconds;
 }
 
 bool MpegSource::read(AudioBlock& block) {

@@ -32,9 +32,9 @@ bool same_file(const std::string& a, const std::string& b) {
     return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
 }
 
-// A source that is already as small as asked would only grow and lose quality. The
-// average counts the Xing/Info frame and stray bytes too, so a 128 kbps CBR file measures
-// a little over 128 kbps: one percent of slack keeps it from being re-encoded to itself.
+// A source that is already as small as asked would only grow and lose quality. One
+// percent of slack lets a constant-rate file whose frames carry padding bytes count as
+// its nominal rate.
 bool worth_copying(const StreamFacts& facts, const Options& options) {
     if (!facts.mpeg || facts.layer != 3 || facts.average_bit_rate <= 0) return false;
     if (options.downmix && !facts.mono_throughout) return false;

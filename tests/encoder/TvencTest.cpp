@@ -2,6 +2,7 @@
 #include "TempDir.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <regex>
@@ -114,20 +115,6 @@ TEST_F(Tvenc, TagsAreCopiedByteForByte) {
     EXPECT_NE(read_whole(bare).substr(read_whole(bare).size() - 128, 3), "TAG");
 }
 
-TEST_F(Tvenc, SourceAtOrBelowTheTargetIsCopiedUnchanged) {
-    const std::string small = dir.file("small.mp3");
-    ASSERT_EQ(tvenc({wav, small, "-br", "64000"}).status, 0);
-    const std::string out = dir.file("out.mp3");
-    const RunResult r = tvenc({small, out, "-br", "128000"});
-    ASSERT_EQ(r.status, 0);
-    EXPECT_EQ(read_whole(out), read_whole(small));
-    EXPECT_NE(r.out.find("Completion:100.0%"), std::string::npos);
-    // Down-mixing a stereo source needs a real encode.
-    ASSERT_EQ(tvenc({small, out, "-br", "128000", "-dm"}).status, 0);
-    EXPECT_NE(read_whole(out), read_whole(small));
-    EXPECT_EQ(decode_mp3(out).channels, 1);
-}
-
 TEST_F(Tvenc, BadInputsAndOutputsFailWithDistinctCodes) {
     const std::string out = dir.file("out.mp3");
     struct Case {
@@ -212,5 +199,112 @@ TEST(TvencCorpus, StreamsThatChangeRateKeepTheirLength) {
         EXPECT_NE(read_whole(out), read_whole(corpus + "/" + c.file));
         const Decoded d = decode_mp3(out);
         EXPECT_NEAR(d.seconds, c.seconds, 0.03) << c.file;
+    }
+}
+
+namespace {
+
+// RMS of a mono decode, in [0, 1] full scale.
+double rms(const std::vector<float>& samples) {
+    double sum = 0;
+    for (float s : samples)
+        sum += static_cast<double>(s) * s;
+    return samples.empty() ? 0 : std::sqrt(sum / static_cast<double>(samples.size()));
+}
+
+// An ID3v2 tag of the given version whose body is size bytes of padding; with a
+// footer ("3DI") where asked (ID3v2.4 only).
+std::string padding_tag(int version, std::size_t size, bool footer) {
+    std::string sizes;
+    for (int shift : {21, 14, 7, 0})
+        sizes += static_cast<char>((size >> shift) & 0x7F);
+    const char flags = footer ? 0x10 : 0;
+    std::string tag = std::string("ID3") + static_cast<char>(version) + '\0' + flags + sizes;
+    tag += std::string(size, '\0');
+    if (footer) tag += std::string("3DI") + static_cast<char>(version) + '\0' + flags + sizes;
+    return tag;
+}
+
+} // namespace
+
+// A stereo source with the tone on one side only: the mono result carries it at half
+// its level (the channels are averaged), whichever side it is on, from WAV and MP3 alike.
+TEST_F(Tvenc, MonoDownmixUsesBothChannels) {
+    constexpr long kSeconds = 2;
+    for (int side : {0, 1}) {
+        std::vector<float> samples(kRate * kSeconds * 2, 0.0f);
+        for (long i = 0; i < kRate * kSeconds; ++i)
+            samples[static_cast<std::size_t>(2 * i + side)] = 0.5f * std::sin(2 * M_PI * 1000.0 * i / kRate);
+        const std::string source = dir.file("side" + std::to_string(side) + ".wav");
+        write_wav_samples(source, kRate, 2, samples, WavFormat::Float32);
+        const std::string stereo_mp3 = dir.file("side" + std::to_string(side) + ".mp3");
+        ASSERT_EQ(tvenc({source, stereo_mp3, "-br", "320000"}).status, 0);
+        for (const std::string& input : {source, stereo_mp3}) {
+            const std::string out = dir.file("mono.mp3");
+            ASSERT_EQ(tvenc({input, out, "-br", "64000", "-dm"}).status, 0) << input;
+            std::vector<float> pcm;
+            const Decoded d = decode_mp3(out, &pcm);
+            ASSERT_EQ(d.channels, 1);
+            // Half of 0.5 as a sine: 0.25 / sqrt(2).
+            EXPECT_NEAR(rms(pcm), 0.25 / std::sqrt(2.0), 0.02) << input;
+        }
+    }
+}
+
+// Copied only when re-encoding could not make it smaller: Layer III whose audio
+// averages at most the target (tags do not count), without a mono conversion.
+TEST_F(Tvenc, CopiedExactlyWhenTheAudioIsAlreadySmallEnough) {
+    const std::string cbr128 = dir.file("cbr128.mp3"), mono64 = dir.file("mono64.mp3");
+    ASSERT_EQ(tvenc({wav, cbr128, "-br", "128000"}).status, 0);
+    ASSERT_EQ(tvenc({wav, mono64, "-br", "64000", "-dm"}).status, 0);
+    // A large picture doubles the bytes per second; the audio stays at 128 kbps.
+    const std::string pictured = dir.write("pictured.mp3", padding_tag(3, 120000, false) + read_whole(cbr128));
+    // An average bit rate a little above 128 kbps: half a second at 160 kbps after the 128 kbps stream.
+    const std::string short_wav = dir.file("short.wav"), cbr160 = dir.file("cbr160.mp3");
+    write_wav(short_wav, kRate, 2, kRate / 2);
+    ASSERT_EQ(tvenc({short_wav, cbr160, "-br", "160000"}).status, 0);
+    const std::string abr = dir.write("abr.mp3", read_whole(cbr128) + read_whole(cbr160));
+    const Decoded abr_facts = decode_mp3(abr);
+    double kbps = 0;
+    for (int r : abr_facts.bit_rates)
+        kbps += r;
+    kbps /= static_cast<double>(abr_facts.bit_rates.size());
+    ASSERT_GT(kbps, 130.0) << "the source must average above the target and its slack";
+    const struct {
+        std::string input;
+        std::vector<std::string> switches;
+        bool copied;
+    } cases[] = {
+        {cbr128, {"-br", "128000"}, true},         {pictured, {"-br", "128000"}, true},
+        {abr, {"-br", "128000"}, false},           {cbr128, {"-br", "112000"}, false},
+        {cbr128, {"-br", "128000", "-dm"}, false}, {mono64, {"-br", "64000", "-dm"}, true},
+        {wav, {"-br", "320000"}, false},
+    };
+    for (const auto& c : cases) {
+        const std::string out = dir.file("out.mp3");
+        std::vector<std::string> args{c.input, out};
+        args.insert(args.end(), c.switches.begin(), c.switches.end());
+        const RunResult r = tvenc(args);
+        ASSERT_EQ(r.status, 0) << c.input;
+        EXPECT_EQ(read_whole(out) == read_whole(c.input), c.copied) << c.input << " " << c.switches[1];
+        EXPECT_NE(r.out.find("Completion:100.0%"), std::string::npos) << "a copy reports its progress too";
+    }
+}
+
+// ID3v2.4 tags with a footer, and several tags in a row, arrive byte for byte.
+TEST_F(Tvenc, EveryLeadingTagIsCopiedWhole) {
+    const std::string plain = dir.file("plain.mp3");
+    ASSERT_EQ(tvenc({wav, plain, "-br", "192000"}).status, 0);
+    for (const std::string& leading :
+         {padding_tag(4, 300, true),
+          padding_tag(3, 200, false) + padding_tag(4, 100, true) + id3v2_tag_with_picture()}) {
+        const std::string tagged = dir.write("tagged.mp3", leading + read_whole(plain));
+        const std::string out = dir.file("out.mp3");
+        ASSERT_EQ(tvenc({tagged, out, "-br", "64000"}).status, 0);
+        const std::string bytes = read_whole(out);
+        EXPECT_EQ(bytes.substr(0, leading.size()), leading);
+        // The audio starts right after the tags: no tag byte is taken for audio or lost.
+        EXPECT_EQ(static_cast<unsigned char>(bytes.at(leading.size())), 0xFF);
+        EXPECT_NEAR(static_cast<double>(decode_mp3(out).frames), kFrames * 24000.0 / kRate, 1.0);
     }
 }

@@ -150,7 +150,9 @@ TEST(OutputPlan, NeverChoosesASourceOrAnEarlierResult) {
     EXPECT_EQ(plan.choose(out.path() + "//", "02.mp3").path, out.path() + "//02.mp3");
 }
 
-TEST(SameFile, ComparesDeviceAndInode) {
+// A file is its device and inode: two file systems number their files alike, and a
+// file on one is never the file of the same number on the other.
+TEST(FileIdentity, IsTheDeviceAndTheInodeWhateverPathLeadsThere) {
     TempDir dir;
     const std::string a = dir.write("a.mp3", "x");
     ::symlink(dir.path().c_str(), dir.file("link").c_str());
@@ -158,4 +160,19 @@ TEST(SameFile, ComparesDeviceAndInode) {
     EXPECT_TRUE(primitives::same_file(a, dir.path() + "/./a.mp3"));
     EXPECT_FALSE(primitives::same_file(a, dir.write("b.mp3", "x")));
     EXPECT_FALSE(primitives::same_file(a, dir.file("missing")));
+
+    const TmpfsMount first, second;
+    if (!first.mounted() || !second.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    const std::string source = first.write("x.mp3", "a source"), other = second.write("x.mp3", "an old output");
+    struct stat one {
+    }, two{};
+    ASSERT_EQ(::stat(source.c_str(), &one), 0);
+    ASSERT_EQ(::stat(other.c_str(), &two), 0);
+    ASSERT_EQ(one.st_ino, two.st_ino) << "fresh tmpfs mounts number their first files alike";
+    EXPECT_FALSE(primitives::same_file(source, other));
+    const std::vector<std::string> sources{source};
+    OutputPlan plan([&] { return sources; });
+    const auto choice = plan.choose(second.path() + "/", "x.mp3");
+    EXPECT_FALSE(choice.same_as_source);
+    EXPECT_EQ(choice.path, other);
 }

@@ -146,6 +146,21 @@ TEST_F(Tvenc, BadInputsAndOutputsFailWithDistinctCodes) {
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
+// The same inode number on another file system is another file: tvenc writes it.
+TEST_F(Tvenc, AnOutputWithTheInputsInodeNumberElsewhereIsWritten) {
+    const TmpfsMount first, second;
+    if (!first.mounted() || !second.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    const std::string input = first.write("a.wav", read_whole(wav)), output = second.write("a.mp3", "old");
+    struct stat in {
+    }, out{};
+    ASSERT_EQ(::stat(input.c_str(), &in), 0);
+    ASSERT_EQ(::stat(output.c_str(), &out), 0);
+    ASSERT_EQ(in.st_ino, out.st_ino);
+    const RunResult r = tvenc({input, output, "-br", "64000"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(decode_mp3(output).channels, 2);
+}
+
 TEST(TvencUsage, MissingPathsAndHelp) {
     RunResult r = run_program({kTvenc, "only-one"});
     EXPECT_EQ(r.status, 2);

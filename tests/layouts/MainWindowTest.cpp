@@ -37,6 +37,7 @@ private slots:
     void typingInAComboFieldSelectsAndWritesNothing();
     void keysMatchOnlyWithExactlyTheTablesModifiers();
     void tabLeavesTheListForTheNextControl();
+    void theListSelectsOneRowAtATime();
     void progressBarIsDrawnInBlocks();
     void selectionShowsOnlyWhileTheControlHasTheFocus();
     void convertedRowsShowNoImage();
@@ -271,6 +272,25 @@ void MainWindowTest::tabLeavesTheListForTheNextControl() {
     QTest::keyClick(table, Qt::Key_Tab);
     QVERIFY(!table->hasFocus());
     QCOMPARE(session->window->focusWidget(), session->controls.folder_button.data());
+}
+
+// Delete item removes "the selected row": there is never more than one.
+void MainWindowTest::theListSelectsOneRowAtATime() {
+    DialogScript script;
+    auto session = open_main_window();
+    layouts::ListView* table = session->controls.tracks;
+    for (const char* name : {"/a.mp3", "/b.mp3", "/c.mp3"})
+        tracks::append_row(table, {name});
+    const auto click = [&](int row, Qt::KeyboardModifiers keys) {
+        const QRect cell = table->visualRect(table->model()->index(row, 0));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, keys, cell.center());
+    };
+    click(0, Qt::NoModifier);
+    click(2, Qt::ControlModifier);
+    QCOMPARE(table->selectionModel()->selectedRows().size(), 1);
+    click(0, Qt::ShiftModifier);
+    QCOMPARE(table->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(table->selectionModel()->selectedRows().constFirst().row(), 0);
 }
 
 void MainWindowTest::progressBarIsDrawnInBlocks() {

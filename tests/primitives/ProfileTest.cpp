@@ -139,3 +139,19 @@ TEST(Profile, AFileThatCannotBeReadIsNeverReplaced) {
     ::chmod(ini.c_str(), 0600);
     EXPECT_EQ(read_whole(ini), "[other]\nkeep=1\n");
 }
+
+// A file last saved on Windows: its keys are found and replaced where they stand.
+TEST(Profile, CrlfLinesAreReadAndUpdatedInPlace) {
+    TempDir dir;
+    const Text ini = dir.write("crlf.ini", "[set]\r\nkbps=1\r\npath=/a/\r\n[other]\r\nx=1\r\n");
+    EXPECT_EQ(read_profile_value(ini, "set", "kbps", "none"), "1");
+    EXPECT_EQ(read_profile_value(ini, "set", "path", "none"), "/a/");
+    EXPECT_TRUE(write_profile_value(ini, "set", "kbps", "4"));
+    EXPECT_TRUE(write_profile_value(ini, "other", "x", "2"));
+    const Text content = read_whole(ini);
+    EXPECT_EQ(read_profile_value(ini, "set", "kbps", "none"), "4");
+    EXPECT_EQ(read_profile_value(ini, "other", "x", "none"), "2");
+    EXPECT_EQ(content.find("[set]"), content.rfind("[set]")) << content;
+    EXPECT_EQ(content.find("kbps="), content.rfind("kbps=")) << content;
+    EXPECT_EQ(content.find("x="), content.rfind("x=")) << content;
+}

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <sys/mount.h>
 
 TempDir::TempDir() {
     char pattern[] = "/tmp/tunvask-test-XXXXXX";
@@ -22,6 +23,17 @@ std::string TempDir::write(const std::string& name, const std::string& content) 
     const std::string path = file(name);
     std::ofstream(path, std::ios::binary) << content;
     return path;
+}
+
+TmpfsMount::TmpfsMount(const std::string& options)
+    : m_mounted(::mount("tmpfs", m_folder.path().c_str(), "tmpfs", 0, options.c_str()) == 0) {}
+
+TmpfsMount::~TmpfsMount() {
+    if (!m_mounted) return;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(m_folder.path(), ignored))
+        std::filesystem::remove_all(entry.path(), ignored);
+    ::umount2(m_folder.path().c_str(), MNT_DETACH);
 }
 
 const TempDir& suite_folder(const std::string& name, void (*make)(const TempDir&)) {

@@ -19,6 +19,25 @@ private:
     std::string m_path;
 };
 
+// A small tmpfs of its own mounted on a fresh folder, unmounted when the test ends.
+// Needs root (or a user namespace); mounted() says whether it worked.
+class TmpfsMount {
+public:
+    explicit TmpfsMount(const std::string& options = "size=4m");
+    ~TmpfsMount();
+    TmpfsMount(const TmpfsMount&) = delete;
+    TmpfsMount& operator=(const TmpfsMount&) = delete;
+
+    bool mounted() const { return m_mounted; }
+    const std::string& path() const { return m_folder.path(); }
+    std::string file(const std::string& name) const { return m_folder.file(name); }
+    std::string write(const std::string& name, const std::string& content) const { return m_folder.write(name, content); }
+
+private:
+    TempDir m_folder;
+    bool m_mounted;
+};
+
 // A folder that a test suite's cases share, made on first use and removed when the
 // test program ends: inputs too long to make for every case are made once in it.
 // make fills a new folder; it is not called again for the same name.

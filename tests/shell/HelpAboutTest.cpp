@@ -1,6 +1,6 @@
+#include "AudioFixtures.h"
 #include "GuiHarness.h"
 #include "convert/ConversionRun.h"
-#include "AudioFixtures.h"
 #include "primitives/Files.h"
 #include "shell/MainWindow.h"
 
@@ -11,12 +11,21 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QtTest>
-#include <regex>
 #include <filesystem>
+#include <regex>
 
 class HelpAboutTest : public QObject {
     Q_OBJECT
 private slots:
+    void init() {
+        m_script = std::make_unique<DialogScript>();
+        m_session = open_main_window();
+    }
+    void cleanup() {
+        m_session.reset();
+        m_script.reset();
+    }
+
     void helpReportsAMissingFile();
     void helpOpensTheFileBesideTheProgram();
     void helpSaysWhenNoViewerCanOpenIt();
@@ -24,56 +33,52 @@ private slots:
     void escapeClosesTheAboutWindowAndNotTheMainOne();
     void aboutWindowIsFreshEachTimeAndClosedByItsButton();
     void quitEndsTheLoopWithoutAQuestion();
+
+private:
+    std::unique_ptr<DialogScript> m_script;
+    std::unique_ptr<shell::Session> m_session;
 };
 
 void HelpAboutTest::helpReportsAMissingFile() {
-    DialogScript script;
-    auto session = open_main_window();
     primitives::delete_file(primitives::program_folder() + "/explain.chm");
-    trigger(*session, "说明(&P)");
-    QCOMPARE(script.messages.size(), std::size_t{1});
-    QCOMPARE(script.messages[0].text, std::string("未找到文件!"));
-    QCOMPARE(script.messages[0].caption, std::string("错误"));
-    QCOMPARE(script.messages[0].flags, 0);
-    QVERIFY(script.opened_documents.empty());
+    trigger(*m_session, "说明(&P)");
+    QCOMPARE(m_script->messages.size(), std::size_t{1});
+    QCOMPARE(m_script->messages[0].text, std::string("未找到文件!"));
+    QCOMPARE(m_script->messages[0].caption, std::string("错误"));
+    QCOMPARE(m_script->messages[0].flags, 0);
+    QVERIFY(m_script->opened_documents.empty());
 }
 
 void HelpAboutTest::helpOpensTheFileBesideTheProgram() {
-    DialogScript script;
-    auto session = open_main_window();
     const std::string help = primitives::program_folder() + "/explain.chm";
     QVERIFY(primitives::write_file(help, primitives::Bytes{'x'}));
-    trigger(*session, "说明(&P)");
+    trigger(*m_session, "说明(&P)");
     primitives::delete_file(help);
-    QVERIFY(script.messages.empty());
-    QCOMPARE(script.opened_documents, std::vector<std::string>{help});
+    QVERIFY(m_script->messages.empty());
+    QCOMPARE(m_script->opened_documents, std::vector<std::string>{help});
 }
 
 void HelpAboutTest::helpSaysWhenNoViewerCanOpenIt() {
-    DialogScript script;
-    script.documents_open = false;
-    auto session = open_main_window();
+    m_script->documents_open = false;
     const std::string help = primitives::program_folder() + "/explain.chm";
     QVERIFY(primitives::write_file(help, primitives::Bytes{'x'}));
-    trigger(*session, "说明(&P)");
+    trigger(*m_session, "说明(&P)");
     primitives::delete_file(help);
-    QCOMPARE(script.messages.size(), std::size_t{1});
-    QCOMPARE(script.messages[0].text, std::string("无法打开帮助文件 explain.chm，请安装 CHM 阅读器（例如 xchm）。"));
-    QCOMPARE(script.messages[0].caption, std::string("错误"));
-    QCOMPARE(script.messages[0].flags, 0);
+    QCOMPARE(m_script->messages.size(), std::size_t{1});
+    QCOMPARE(m_script->messages[0].text, std::string("无法打开帮助文件 explain.chm，请安装 CHM 阅读器（例如 xchm）。"));
+    QCOMPARE(m_script->messages[0].caption, std::string("错误"));
+    QCOMPARE(m_script->messages[0].flags, 0);
 }
 
 void HelpAboutTest::helpIsFoundInTheInstalledDataFolder() {
     // Installed, the program is in bin/ and its help in share/tunvask/.
-    DialogScript script;
-    auto session = open_main_window();
     const std::string folder = primitives::program_folder() + "/../share/tunvask";
     std::filesystem::create_directories(folder);
     QVERIFY(primitives::write_file(folder + "/explain.chm", primitives::Bytes{'x'}));
-    trigger(*session, "说明(&P)");
+    trigger(*m_session, "说明(&P)");
     std::filesystem::remove_all(primitives::program_folder() + "/../share");
-    QVERIFY(script.messages.empty());
-    QCOMPARE(script.opened_documents, std::vector<std::string>{folder + "/explain.chm"});
+    QVERIFY(m_script->messages.empty());
+    QCOMPARE(m_script->opened_documents, std::vector<std::string>{folder + "/explain.chm"});
 }
 
 namespace {
@@ -91,13 +96,11 @@ void when_about_opens(std::function<void(QDialog*)> check) {
 } // namespace
 
 void HelpAboutTest::escapeClosesTheAboutWindowAndNotTheMainOne() {
-    DialogScript script;
-    auto session = open_main_window();
     bool seen = false;
     when_about_opens([&](QDialog* about) {
         seen = true;
         QCOMPARE(about->windowTitle(), QStringLiteral("关于"));
-        QVERIFY(!session->window->isEnabled() || QApplication::activeModalWidget() == about);
+        QVERIFY(!m_session->window->isEnabled() || QApplication::activeModalWidget() == about);
         auto* picture = about->findChild<QLabel*>(QStringLiteral("图片框1"));
         QCOMPARE(picture->pixmap().size(), QSize(400, 140));
         // The name and the version the encoder carried with it reports: one version for both.
@@ -107,23 +110,21 @@ void HelpAboutTest::escapeClosesTheAboutWindowAndNotTheMainOne() {
                  QStringLiteral("Tunvask ") + QString::fromStdString(version.substr(6, version.size() - 7)));
         QTest::keyClick(about, Qt::Key_Escape);
     });
-    trigger(*session, "关于(&A)");
+    trigger(*m_session, "关于(&A)");
     QVERIFY(seen);
-    QVERIFY(session->window->isVisible());
-    QTest::keyClick(session->controls.tracks, Qt::Key_Escape);
-    QVERIFY(session->window->isVisible());
+    QVERIFY(m_session->window->isVisible());
+    QTest::keyClick(m_session->controls.tracks, Qt::Key_Escape);
+    QVERIFY(m_session->window->isVisible());
 }
 
 void HelpAboutTest::aboutWindowIsFreshEachTimeAndClosedByItsButton() {
-    DialogScript script;
-    auto session = open_main_window();
     QList<QPointer<QDialog>> windows;
     for (int i = 0; i < 2; ++i) {
         when_about_opens([&](QDialog* about) {
             windows << about;
             QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("按钮1")), Qt::LeftButton);
         });
-        trigger(*session, "关于(&A)");
+        trigger(*m_session, "关于(&A)");
         // Closing destroys the window: the next opening makes a new one.
         QVERIFY(windows.last().isNull());
     }
@@ -132,12 +133,10 @@ void HelpAboutTest::aboutWindowIsFreshEachTimeAndClosedByItsButton() {
 }
 
 void HelpAboutTest::quitEndsTheLoopWithoutAQuestion() {
-    DialogScript script;
-    auto session = open_main_window();
     QApplication::setQuitOnLastWindowClosed(false);
-    QObject::connect(session->run.get(), &convert::ConversionRun::idle_after_close, qApp, &QApplication::quit,
+    QObject::connect(m_session->run.get(), &convert::ConversionRun::idle_after_close, qApp, &QApplication::quit,
                      Qt::QueuedConnection);
-    QTimer::singleShot(0, [&] { trigger(*session, "退出(&Q)"); });
+    QTimer::singleShot(0, [&] { trigger(*m_session, "退出(&Q)"); });
     QTimer watchdog;
     bool timed_out = false;
     watchdog.singleShot(5000, [&] {
@@ -146,9 +145,9 @@ void HelpAboutTest::quitEndsTheLoopWithoutAQuestion() {
     });
     QApplication::exec();
     QVERIFY(!timed_out);
-    QVERIFY(!session->window->isVisible());
-    QVERIFY(session->context.stop_request);
-    QVERIFY(script.messages.empty());
+    QVERIFY(!m_session->window->isVisible());
+    QVERIFY(m_session->context.stop_request);
+    QVERIFY(m_script->messages.empty());
 }
 
 QTEST_MAIN(HelpAboutTest)

@@ -45,6 +45,15 @@ QStringList paths(layouts::ListView* table) {
 class TrackCommandsTest : public QObject {
     Q_OBJECT
 private slots:
+    void init() {
+        m_script = std::make_unique<DialogScript>();
+        m_session = open_main_window();
+    }
+    void cleanup() {
+        m_session.reset();
+        m_script.reset();
+    }
+
     void addItemFillsEveryCellAndAddsDuplicates();
     void batchAddTakesMp3FilesOfOneFolderOnly();
     void batchAddOnTheRootOfATreeUsesOneSlash();
@@ -56,43 +65,43 @@ private slots:
     void nestedBatchAddAndClearKeepTheListConsistent();
     void bitRateAndChannelAreWrittenToTheSettings();
     void choosingAFolderSetsTheBoxAndTheSettings();
+
+private:
+    std::unique_ptr<DialogScript> m_script;
+    std::unique_ptr<shell::Session> m_session;
 };
 
 void TrackCommandsTest::addItemFillsEveryCellAndAddsDuplicates() {
-    DialogScript script;
     TempDir dir;
     // Title 月亮 (GBK), artist at offset 33, album at offset 63.
     const std::string path = dir.write("歌 #1.mp3", tagged_mp3("\xD4\xC2\xC1\xC1", "Artist", "Album"));
-    auto session = open_main_window();
-    layouts::ListView* table = session->controls.tracks;
-    script.open_files = {path, path};
-    trigger(*session, "添加项目(&N)");
-    trigger(*session, "添加项目(&N)");
+    layouts::ListView* table = m_session->controls.tracks;
+    m_script->open_files = {path, path};
+    trigger(*m_session, "添加项目(&N)");
+    trigger(*m_session, "添加项目(&N)");
     QCOMPARE(table->rowCount(), 2);
     const QStringList expected{QString::fromStdString(path), "628", "", "月亮", "Album", "Artist"};
     QCOMPARE(row_texts(table, 0), expected);
     QCOMPARE(row_texts(table, 1), expected);
     QCOMPARE(tracks::row_icon(table, 0), 0);
-    QCOMPARE(script.open_initials, (std::vector<std::string>{"", path}));
-    trigger(*session, "添加项目(&N)");
+    QCOMPARE(m_script->open_initials, (std::vector<std::string>{"", path}));
+    trigger(*m_session, "添加项目(&N)");
     QCOMPARE(table->rowCount(), 2);
 }
 
 void TrackCommandsTest::batchAddTakesMp3FilesOfOneFolderOnly() {
-    DialogScript script;
     TempDir dir;
     dir.write("x.mp3", tagged_mp3("X", "", ""));
     dir.write("Y.MP3", "short");
     dir.write("notes.txt", "no");
     std::filesystem::create_directory(dir.file("z.mp3"));
     dir.write("z.mp3/inner.mp3", "no");
-    auto session = open_main_window();
-    script.folders = {dir.path()};
-    trigger(*session, "批量添加(&M)");
-    layouts::ListView* table = session->controls.tracks;
+    m_script->folders = {dir.path()};
+    trigger(*m_session, "批量添加(&M)");
+    layouts::ListView* table = m_session->controls.tracks;
     QCOMPARE(paths(table),
              (QStringList{QString::fromStdString(dir.file("Y.MP3")), QString::fromStdString(dir.file("x.mp3"))}));
-    QCOMPARE(script.folder_titles, std::vector<std::string>{"请选择来源文件夹"});
+    QCOMPARE(m_script->folder_titles, std::vector<std::string>{"请选择来源文件夹"});
     for (int r = 0; r < table->rowCount(); ++r) {
         if (tracks::cell_text(table, r, 0).endsWith(QStringLiteral("x.mp3")))
             QCOMPARE(tracks::cell_text(table, r, 3), QStringLiteral("X"));
@@ -100,27 +109,25 @@ void TrackCommandsTest::batchAddTakesMp3FilesOfOneFolderOnly() {
             QCOMPARE(tracks::cell_text(table, r, 1), QStringLiteral("5"));
     }
     // A trailing "/" from the chooser is not doubled.
-    script.folders = {dir.path() + "/"};
-    trigger(*session, "批量添加(&M)");
+    m_script->folders = {dir.path() + "/"};
+    trigger(*m_session, "批量添加(&M)");
     QCOMPARE(table->rowCount(), 4);
     QVERIFY(!tracks::cell_text(table, 3, 0).contains(QStringLiteral("//")));
 }
 
 void TrackCommandsTest::batchAddNeverWaitsOnAFifoAndShowsGbkNames() {
-    DialogScript script;
     TempDir dir;
     QCOMPARE(::mkfifo(dir.file("pipe.mp3").c_str(), 0644), 0);
     dir.write("\xD4\xC2\xC1\xC1.mp3", tagged_mp3("T", "", "")); // 月亮.mp3 in GBK bytes
     dir.write("\xFF\xFE.mp3", "neither UTF-8 nor GBK");
-    auto session = open_main_window();
-    script.folders = {dir.path()};
+    m_script->folders = {dir.path()};
     ::alarm(30); // a read that waits for a FIFO writer would wait for ever: end the test instead
-    trigger(*session, "批量添加(&M)");
+    trigger(*m_session, "批量添加(&M)");
     ::alarm(0);
     const QString folder = QString::fromStdString(dir.path()) + "/";
-    QCOMPARE(paths(session->controls.tracks),
+    QCOMPARE(paths(m_session->controls.tracks),
              (QStringList{folder + "pipe.mp3", folder + "月亮.mp3", folder + QStringLiteral("\uFFFD\uFFFD.mp3")}));
-    layouts::ListView* table = session->controls.tracks;
+    layouts::ListView* table = m_session->controls.tracks;
     for (int r = 0; r < table->rowCount(); ++r) {
         if (tracks::cell_text(table, r, 0).endsWith(QStringLiteral("pipe.mp3")))
             QCOMPARE(tracks::cell_text(table, r, 1), QStringLiteral("0"));
@@ -130,98 +137,86 @@ void TrackCommandsTest::batchAddNeverWaitsOnAFifoAndShowsGbkNames() {
 }
 
 void TrackCommandsTest::batchAddOnTheRootOfATreeUsesOneSlash() {
-    DialogScript script;
     const std::string name = "tunvask-root-test-" + std::to_string(QCoreApplication::applicationPid()) + ".mp3";
     if (!primitives::write_file("/" + name, primitives::Bytes{'x'})) QSKIP("the root folder cannot be written here");
-    auto session = open_main_window();
-    script.folders = {"/"};
-    trigger(*session, "批量添加(&M)");
+    m_script->folders = {"/"};
+    trigger(*m_session, "批量添加(&M)");
     primitives::delete_file("/" + name);
     const auto found =
-        session->controls.tracks->model()->match(session->controls.tracks->model()->index(0, 0), Qt::DisplayRole,
-                                                 QString::fromStdString("/" + name), -1, Qt::MatchExactly);
+        m_session->controls.tracks->model()->match(m_session->controls.tracks->model()->index(0, 0), Qt::DisplayRole,
+                                                   QString::fromStdString("/" + name), -1, Qt::MatchExactly);
     QCOMPARE(found.size(), 1);
 }
 
 void TrackCommandsTest::emptyFolderAndCancelAddNothing() {
-    DialogScript script;
     TempDir dir;
     dir.write("a.wav", "x");
-    auto session = open_main_window();
-    script.folders = {dir.path()};
-    trigger(*session, "批量添加(&M)");
-    trigger(*session, "批量添加(&M)"); // cancelled
-    QCOMPARE(session->controls.tracks->rowCount(), 0);
-    QVERIFY(script.messages.empty());
+    m_script->folders = {dir.path()};
+    trigger(*m_session, "批量添加(&M)");
+    trigger(*m_session, "批量添加(&M)"); // cancelled
+    QCOMPARE(m_session->controls.tracks->rowCount(), 0);
+    QVERIFY(m_script->messages.empty());
 }
 
 void TrackCommandsTest::deleteItemRemovesTheSelectedRowOnly() {
-    DialogScript script;
     TempDir dir;
-    auto session = open_main_window();
-    layouts::ListView* table = session->controls.tracks;
+    layouts::ListView* table = m_session->controls.tracks;
     for (const char* name : {"a", "b", "c"})
         tracks::append_row(table, {dir.file(name)});
-    trigger(*session, "删除项目(&D)");
+    trigger(*m_session, "删除项目(&D)");
     QCOMPARE(table->rowCount(), 3);
     table->selectRow(1);
-    trigger(*session, "删除项目(&D)");
+    trigger(*m_session, "删除项目(&D)");
     QCOMPARE(table->rowCount(), 2);
     QCOMPARE(tracks::cell_text(table, 0, 0), QString::fromStdString(dir.file("a")));
     QCOMPARE(tracks::cell_text(table, 1, 0), QString::fromStdString(dir.file("c")));
 }
 
 void TrackCommandsTest::clearAllAsksOnlyWhenThereAreRows() {
-    DialogScript script;
-    auto session = open_main_window();
-    layouts::ListView* table = session->controls.tracks;
-    trigger(*session, "全部清除(&C)");
-    QVERIFY(script.messages.empty());
+    layouts::ListView* table = m_session->controls.tracks;
+    trigger(*m_session, "全部清除(&C)");
+    QVERIFY(m_script->messages.empty());
     tracks::append_row(table, {"/a"});
     tracks::append_row(table, {"/b"});
-    script.answers = {primitives::kAnswerNo};
-    trigger(*session, "全部清除(&C)");
+    m_script->answers = {primitives::kAnswerNo};
+    trigger(*m_session, "全部清除(&C)");
     QCOMPARE(table->rowCount(), 2);
-    QCOMPARE(script.messages.at(0).text, std::string("你真的要清除所有项目吗？"));
-    QCOMPARE(script.messages.at(0).caption, std::string("Brimo提醒你"));
-    QCOMPARE(script.messages.at(0).flags, 0x44);
-    script.answers = {primitives::kAnswerYes};
-    trigger(*session, "全部清除(&C)");
+    QCOMPARE(m_script->messages.at(0).text, std::string("你真的要清除所有项目吗？"));
+    QCOMPARE(m_script->messages.at(0).caption, std::string("Brimo提醒你"));
+    QCOMPARE(m_script->messages.at(0).flags, 0x44);
+    m_script->answers = {primitives::kAnswerYes};
+    trigger(*m_session, "全部清除(&C)");
     QCOMPARE(table->rowCount(), 0);
 }
 
 void TrackCommandsTest::closingTheWindowDuringBatchAddEndsCleanly() {
-    DialogScript script;
     TempDir dir;
     write_mp3_names(dir, 20);
-    auto session = open_main_window();
-    script.folders = {dir.path()};
+    m_script->folders = {dir.path()};
     int added_before_close = -1;
     QTimer::singleShot(0, [&] {
-        added_before_close = session->controls.tracks->rowCount();
-        session->window->close();
+        added_before_close = m_session->controls.tracks->rowCount();
+        m_session->window->close();
     });
-    trigger(*session, "批量添加(&M)");
-    QVERIFY(session->context.stop_request);
-    QCOMPARE(session->controls.tracks->rowCount(), added_before_close);
+    trigger(*m_session, "批量添加(&M)");
+    QVERIFY(m_session->context.stop_request);
+    QCOMPARE(m_session->controls.tracks->rowCount(), added_before_close);
     QVERIFY(added_before_close < 20);
 }
 
 void TrackCommandsTest::nestedBatchAddAndClearKeepTheListConsistent() {
-    DialogScript script;
     TempDir dir;
     write_mp3_names(dir, 5);
-    auto session = open_main_window();
-    layouts::ListView* table = session->controls.tracks;
-    script.folders = {dir.path(), dir.path()};
-    script.answers = {primitives::kAnswerYes};
+    layouts::ListView* table = m_session->controls.tracks;
+    m_script->folders = {dir.path(), dir.path()};
+    m_script->answers = {primitives::kAnswerYes};
     bool nested = false;
     QTimer::singleShot(0, [&] {
         nested = true;
-        trigger(*session, "批量添加(&M)"); // runs all 5 inside the outer walk
-        trigger(*session, "全部清除(&C)");
+        trigger(*m_session, "批量添加(&M)"); // runs all 5 inside the outer walk
+        trigger(*m_session, "全部清除(&C)");
     });
-    trigger(*session, "批量添加(&M)");
+    trigger(*m_session, "批量添加(&M)");
     QVERIFY(nested);
     // Everything the outer walk added after the clear is complete and in order.
     QVERIFY(table->rowCount() <= 5);
@@ -230,48 +225,44 @@ void TrackCommandsTest::nestedBatchAddAndClearKeepTheListConsistent() {
 }
 
 void TrackCommandsTest::bitRateAndChannelAreWrittenToTheSettings() {
-    DialogScript script;
-    auto session = open_main_window();
-    const auto& c = session->controls;
+    const auto& c = m_session->controls;
     QTest::keyClick(c.tracks, Qt::Key_F4);
     QCOMPARE(c.bit_rate->currentText(), QStringLiteral("磁带品质(64Kbps)"));
-    QCOMPARE(primitives::read_profile_value(script.settings_path(), "set", "kbps"), std::string("4"));
+    QCOMPARE(primitives::read_profile_value(m_script->settings_path(), "set", "kbps"), std::string("4"));
     QTest::keyClick(c.tracks, Qt::Key_F8);
-    QCOMPARE(primitives::read_profile_value(script.settings_path(), "set", "sd"), std::string("2"));
+    QCOMPARE(primitives::read_profile_value(m_script->settings_path(), "set", "sd"), std::string("2"));
     // A pick by the user writes; a selection set by the program does not.
-    primitives::delete_file(script.settings_path());
+    primitives::delete_file(m_script->settings_path());
     auto pick = [](QComboBox* box, int index) {
         box->setCurrentIndex(index);
         emit box->activated(index);
     };
     pick(c.bit_rate, 5);
-    QCOMPARE(script.settings(), std::string("[set]\nkbps=6\n"));
+    QCOMPARE(m_script->settings(), std::string("[set]\nkbps=6\n"));
     c.bit_rate->setCurrentIndex(2);
-    QCOMPARE(script.settings(), std::string("[set]\nkbps=6\n"));
+    QCOMPARE(m_script->settings(), std::string("[set]\nkbps=6\n"));
     pick(c.bit_rate, 1);
-    QCOMPARE(script.settings(), std::string("[set]\nkbps=2\n"));
-    primitives::delete_file(script.settings_path());
+    QCOMPARE(m_script->settings(), std::string("[set]\nkbps=2\n"));
+    primitives::delete_file(m_script->settings_path());
     pick(c.bit_rate, 1);
-    QCOMPARE(script.settings(), std::string("[set]\nkbps=2\n"));
+    QCOMPARE(m_script->settings(), std::string("[set]\nkbps=2\n"));
     pick(c.channel, 0);
-    QCOMPARE(primitives::read_profile_value(script.settings_path(), "set", "sd"), std::string("1"));
+    QCOMPARE(primitives::read_profile_value(m_script->settings_path(), "set", "sd"), std::string("1"));
 }
 
 void TrackCommandsTest::choosingAFolderSetsTheBoxAndTheSettings() {
-    DialogScript script;
-    auto session = open_main_window();
-    const auto& c = session->controls;
+    const auto& c = m_session->controls;
     const QString start = c.folder->toPlainText();
     QTest::mouseClick(c.folder_button, Qt::LeftButton); // cancelled
     QCOMPARE(c.folder->toPlainText(), start);
-    QVERIFY(!primitives::file_exists(script.settings_path()));
-    script.folders = {"/tmp/音乐", "/"};
+    QVERIFY(!primitives::file_exists(m_script->settings_path()));
+    m_script->folders = {"/tmp/音乐", "/"};
     QTest::mouseClick(c.folder_button, Qt::LeftButton);
     QCOMPARE(c.folder->toPlainText(), QStringLiteral("/tmp/音乐/"));
-    QCOMPARE(primitives::read_profile_value(script.settings_path(), "set", "path"), std::string("/tmp/音乐/"));
+    QCOMPARE(primitives::read_profile_value(m_script->settings_path(), "set", "path"), std::string("/tmp/音乐/"));
     QTest::keyClick(c.tracks, Qt::Key_F10);
     QCOMPARE(c.folder->toPlainText(), QStringLiteral("/"));
-    QCOMPARE(script.folder_titles, (std::vector<std::string>{"请选择保存目录", "请选择保存目录", "请选择保存目录"}));
+    QCOMPARE(m_script->folder_titles, (std::vector<std::string>{"请选择保存目录", "请选择保存目录", "请选择保存目录"}));
 }
 
 QTEST_MAIN(TrackCommandsTest)

@@ -153,7 +153,7 @@ TEST(OutputPlan, NeverChoosesASourceOrAnEarlierResult) {
 TEST(FileIdentity, IsTheDeviceAndTheInodeWhateverPathLeadsThere) {
     TempDir dir;
     const std::string a = dir.write("a.mp3", "x");
-    ::symlink(dir.path().c_str(), dir.file("link").c_str());
+    ASSERT_EQ(::symlink(dir.path().c_str(), dir.file("link").c_str()), 0);
     EXPECT_TRUE(primitives::same_file(a, dir.file("link/a.mp3")));
     EXPECT_TRUE(primitives::same_file(a, dir.path() + "/./a.mp3"));
     EXPECT_FALSE(primitives::same_file(a, dir.write("b.mp3", "x")));

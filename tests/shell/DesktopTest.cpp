@@ -106,9 +106,7 @@ void DesktopTest::desktopEntryAndMetainfoValidate() {
     if (!have("desktop-file-validate") || !have("appstreamcli"))
         QSKIP("desktop-file-validate (desktop-file-utils) or appstreamcli (appstream) not installed");
     QCOMPARE(std::system("desktop-file-validate '" TUNVASK_SOURCE_DIR "/data/tunvask.desktop'"), 0);
-    QCOMPARE(std::system("appstreamcli validate --no-net '" TUNVASK_SOURCE_DIR
-                         "/data/org.tunvask.Tunvask.metainfo.xml' >/dev/null"),
-             0);
+    QCOMPARE(std::system("appstreamcli validate --no-net '" METAINFO_PATH "' >/dev/null"), 0);
 }
 
 // Sessions that name a display nobody serves (sudo, ssh, a stale session) as well as

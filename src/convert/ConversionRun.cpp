@@ -94,7 +94,7 @@ void ConversionRun::next_row() {
         if (m_context.stop_request || !m_controls.tracks) break;
         const int row = m_next++;
         m_row = QPersistentModelIndex(m_controls.tracks->model()->index(row, tracks::PathColumn));
-        if (begin_row(row) == ChildStarted::Yes) return;
+        if (begin_row(row) == NextRow::Later) return;
     }
     finish_run();
 }
@@ -105,7 +105,7 @@ void ConversionRun::rows_removed(int first, int last) {
     m_end -= removed_before(m_end);
 }
 
-ConversionRun::ChildStarted ConversionRun::begin_row(int row) {
+ConversionRun::NextRow ConversionRun::begin_row(int row) {
     m_source = tracks::row_path(m_controls.tracks, row);
     const Text folder = output_folder(m_controls.folder);
     m_pending_progress.reset();
@@ -115,7 +115,7 @@ ConversionRun::ChildStarted ConversionRun::begin_row(int row) {
     if (choice.same_as_source) {
         ++m_failures;
         mark_row(QString::fromUtf8(kSameAsSource), shown(folder + name));
-        return ChildStarted::No;
+        return NextRow::Now;
     }
     m_output = choice.path;
     // The ratio is of the source as it was when its row began.
@@ -123,10 +123,10 @@ ConversionRun::ChildStarted ConversionRun::begin_row(int row) {
     m_lines = ProgressLines();
     if (!start_child()) {
         end_row(kNotStarted);
-        return ChildStarted::Yes;
+        return NextRow::Later;
     }
     emit row_started(row);
-    return ChildStarted::Yes;
+    return NextRow::Later;
 }
 
 bool ConversionRun::start_child() {

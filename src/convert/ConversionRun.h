@@ -46,11 +46,13 @@ signals:
     void idle_after_close();
 
 private:
-    enum class ChildStarted { No, Yes };
+    // Whether the loop goes on to the next row at once, or the end of this row (an
+    // encoder that finishes, or one that could not start) starts it from the event loop.
+    enum class NextRow { Now, Later };
 
     void next_row();
     void rows_removed(int first, int last);
-    ChildStarted begin_row(int row);
+    NextRow begin_row(int row);
     bool start_child();
     void read_output();
     void child_finished(int exit_code, bool crashed);

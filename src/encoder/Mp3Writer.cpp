@@ -49,10 +49,9 @@ int encode_pcm(lame_t lame, int channels, const float* samples, std::size_t fram
 
 OutputFormat choose_output_format(const EncoderSettings& settings) {
     const int channels = settings.downmix || settings.in_channels == 1 ? 1 : 2;
-    lame_t probe = new_lame(settings.in_rate, channels, settings.bit_rate);
-    const int ready = lame_init_params(probe);
-    const long rate = lame_get_out_samplerate(probe);
-    lame_close(probe);
+    const LameHandle probe(new_lame(settings.in_rate, channels, settings.bit_rate));
+    const int ready = lame_init_params(probe.get());
+    const long rate = lame_get_out_samplerate(probe.get());
     if (ready < 0 || rate <= 0) fail(kFailOutput, "encoder", "no MP3 format fits this bit rate and sample rate");
     return {rate, channels};
 }

@@ -11,7 +11,8 @@ ShortcutKey function_key(int index, Qt::KeyboardModifiers modifiers, const QStri
 
 } // namespace
 
-ShortcutKey shortcut_key(int number) {
+ShortcutKey shortcut_key(KeyNumber key) {
+    const int number = static_cast<int>(key);
     if (number >= 1 && number <= 26) {
         const QChar letter(u'A' + (number - 1));
         return {QKeyCombination(Qt::ControlModifier, static_cast<Qt::Key>(Qt::Key_A + number - 1)),

@@ -23,7 +23,7 @@ struct ComboItem {
     int value;
 };
 
-struct Column {
+struct ColumnRecord {
     std::string_view header;
     int width;
 };
@@ -39,7 +39,7 @@ struct ControlRecord {
     bool tab_stop;
     std::string_view caption;
     std::span<const ComboItem> items{};
-    std::span<const Column> columns{};
+    std::span<const ColumnRecord> columns{};
     // What a screen reader announces, where the control has no caption of its own and
     // would otherwise borrow its group box's.
     std::string_view accessible_name{};
@@ -68,10 +68,20 @@ enum class Command {
     About,
 };
 
+// A number in the fixed key table: 1-26 Ctrl+A..Z, 27-38 F1..F12, 39-50 Ctrl+F1..,
+// 51-62 Shift+F1.., 63-74 Ctrl+Shift+F1.., 75 Ins, 76 Del; None for no key.
+enum class KeyNumber : int { None = 0 };
+constexpr KeyNumber ctrl_key(char letter) {
+    return static_cast<KeyNumber>(letter - 'A' + 1);
+}
+constexpr KeyNumber function_key(int n) {
+    return static_cast<KeyNumber>(26 + n);
+}
+
 struct MenuRecord {
     int level; // 0 menu bar, 1 drop-down item, 2 submenu item
     std::string_view caption;
-    int key; // number in the key table, 0 for none
+    KeyNumber key = KeyNumber::None;
     Command command = Command::None;
 };
 

@@ -13,7 +13,7 @@ constexpr ComboItem kBitRates[] = {
 
 constexpr ComboItem kChannels[] = {{"立体声", 0}, {"单身道", 0}};
 
-constexpr Column kTrackColumns[] = {
+constexpr ColumnRecord kTrackColumns[] = {
     {"文件名", 150}, {"大小", 80}, {"压缩率", 80}, {"标题", 100}, {"专辑　", 100}, {"艺术家", 50},
 };
 
@@ -30,33 +30,32 @@ constexpr ControlRecord kMainControls[] = {
     {"超级列表框1", K::ListView, "", 1, 1, 311, 106, true, true, "", {}, kTrackColumns},
 };
 
-// Key numbers: 1-26 Ctrl+A..Z, 27-38 F1..F12.
 using C = Command;
 constexpr MenuRecord kMainMenu[] = {
-    {0, "文件(&F)", 0},
-    {1, "添加项目(&N)", 14, C::AddItem},
-    {1, "批量添加(&M)", 13, C::BatchAdd},
-    {1, "删除项目(&D)", 4, C::DeleteItem},
-    {1, "全部清除(&C)", 3, C::ClearAll},
-    {1, "-", 0},
-    {1, "退出(&Q)", 0, C::Quit},
-    {0, "选项(&E)", 0},
-    {1, "比特率(&W)", 0},
-    {2, "CD品质(128Kbps)(&F1)", 27, C::BitRate128},
-    {2, "次CD品质(112Kbps)(&F2)", 28, C::BitRate112},
-    {2, "FM广播品质(96Kbps)(&F3)", 29, C::BitRate96},
-    {2, "磁带品质(64Kbps)(&F4)", 30, C::BitRate64},
-    {2, "AM广播品质(32Kbps)(&F5)", 31, C::BitRate32},
-    {2, "电话品质(16Kbps)(&F6)", 32, C::BitRate16},
-    {1, "声道(&R)", 0},
-    {2, "立体声(&F7)", 33, C::Stereo},
-    {2, "单身道(&F8)", 34, C::Mono},
-    {1, "输出路径(&F10)", 36, C::OutputFolder},
-    {0, "转换(&V)", 0},
-    {1, "开始转换(&F5)", 31, C::StartConversion},
-    {0, "帮助(&H)", 0},
-    {1, "说明(&P)", 0, C::Help},
-    {1, "关于(&A)", 0, C::About},
+    {0, "文件(&F)", KeyNumber::None},
+    {1, "添加项目(&N)", ctrl_key('N'), C::AddItem},
+    {1, "批量添加(&M)", ctrl_key('M'), C::BatchAdd},
+    {1, "删除项目(&D)", ctrl_key('D'), C::DeleteItem},
+    {1, "全部清除(&C)", ctrl_key('C'), C::ClearAll},
+    {1, "-", KeyNumber::None},
+    {1, "退出(&Q)", KeyNumber::None, C::Quit},
+    {0, "选项(&E)", KeyNumber::None},
+    {1, "比特率(&W)", KeyNumber::None},
+    {2, "CD品质(128Kbps)(&F1)", function_key(1), C::BitRate128},
+    {2, "次CD品质(112Kbps)(&F2)", function_key(2), C::BitRate112},
+    {2, "FM广播品质(96Kbps)(&F3)", function_key(3), C::BitRate96},
+    {2, "磁带品质(64Kbps)(&F4)", function_key(4), C::BitRate64},
+    {2, "AM广播品质(32Kbps)(&F5)", function_key(5), C::BitRate32},
+    {2, "电话品质(16Kbps)(&F6)", function_key(6), C::BitRate16},
+    {1, "声道(&R)", KeyNumber::None},
+    {2, "立体声(&F7)", function_key(7), C::Stereo},
+    {2, "单身道(&F8)", function_key(8), C::Mono},
+    {1, "输出路径(&F10)", function_key(10), C::OutputFolder},
+    {0, "转换(&V)", KeyNumber::None},
+    {1, "开始转换(&F5)", function_key(5), C::StartConversion},
+    {0, "帮助(&H)", KeyNumber::None},
+    {1, "说明(&P)", KeyNumber::None, C::Help},
+    {1, "关于(&A)", KeyNumber::None, C::About},
 };
 
 constexpr ControlRecord kAboutControls[] = {

@@ -71,7 +71,7 @@ QWidget* make_progress_bar(QWidget* parent) {
 
 QWidget* make_list_view(const ControlRecord& record, QWidget* parent) {
     QStringList headers;
-    for (const Column& column : record.columns)
+    for (const ColumnRecord& column : record.columns)
         headers << primitives::to_qstring(column.header);
     auto* table = new ListView(headers, parent);
     table->verticalHeader()->hide();
@@ -94,7 +94,7 @@ QWidget* make_list_view(const ControlRecord& record, QWidget* parent) {
     table->setTabKeyNavigation(false);
     SelectionHider::attach(table);
     int index = 0;
-    for (const Column& column : record.columns)
+    for (const ColumnRecord& column : record.columns)
         table->setColumnWidth(index++, column.width);
     return table;
 }

@@ -41,6 +41,19 @@ std::int64_t file_length(FileHandle handle);
 bool seek_file(FileHandle handle, SeekOrigin origin, std::int64_t distance);
 Bytes read_bytes(FileHandle handle, std::int64_t n);
 void close_file(FileHandle& handle);
+// A handle closed when it goes out of scope, on every path.
+class ScopedFile {
+public:
+    explicit ScopedFile(FileHandle handle) : m_handle(handle) {}
+    ~ScopedFile() { close_file(m_handle); }
+    ScopedFile(const ScopedFile&) = delete;
+    ScopedFile& operator=(const ScopedFile&) = delete;
+    FileHandle get() const { return m_handle; }
+
+private:
+    FileHandle m_handle;
+};
+
 // Only a regular file has a trailer worth reading; a FIFO or device may never end.
 bool is_regular_file(FileHandle handle);
 // The same, asked of the path (through symlinks) without opening anything.

@@ -18,10 +18,15 @@ need_tools() {
 
 # An X server of its own with openbox; DISPLAY is set for everything after.
 start_desktop() {
-  export DISPLAY=:$((100 + RANDOM % 800))
-  Xvfb "$DISPLAY" -screen 0 1024x768x24 >/dev/null 2>&1 &
+  # Xvfb picks a free display itself and writes its number: no clash with another server.
+  local number_file
+  number_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 3>"$number_file" >/dev/null 2>&1 &
   xvfb=$!
-  within 30 xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start"; exit 1; }
+  within 30 test -s "$number_file" || { echo "Xvfb did not start"; exit 1; }
+  export DISPLAY=:$(head -n 1 "$number_file")
+  rm -f "$number_file"
+  within 30 xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not answer"; exit 1; }
   openbox >/dev/null 2>&1 &
   wm=$!
   within 30 eval 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' ||

@@ -4,12 +4,13 @@
 set -uo pipefail
 src=${1:-$(dirname "$0")/../src}
 declare -A allowed=(
-  [primitives]="primitives"
-  [encoder]="encoder"
-  [layouts]="layouts primitives"
-  [tracks]="tracks layouts primitives"
-  [convert]="convert tracks layouts primitives encoder/ProgressContract.h"
-  [shell]="shell convert tracks layouts primitives"
+  [shared]="shared"
+  [primitives]="primitives shared"
+  [encoder]="encoder shared"
+  [layouts]="layouts primitives shared"
+  [tracks]="tracks layouts primitives shared"
+  [convert]="convert tracks layouts primitives shared"
+  [shell]="shell convert tracks layouts primitives shared"
 )
 bad=0
 for folder in "${!allowed[@]}"; do

@@ -1,6 +1,6 @@
 #include "convert/ProgressLines.h"
 
-#include "encoder/ProgressContract.h"
+#include "shared/ProgressContract.h"
 
 #include <algorithm>
 #include <cmath>

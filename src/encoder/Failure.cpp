@@ -1,6 +1,6 @@
 #include "encoder/Failure.h"
 
-#include "encoder/ProgressContract.h"
+#include "shared/ProgressContract.h"
 
 namespace encoder {
 

@@ -2,6 +2,7 @@
 
 #include "encoder/Failure.h"
 #include "encoder/SignalCleanup.h"
+#include "shared/PathParts.h"
 
 #include <cerrno>
 #include <climits>
@@ -17,17 +18,6 @@ namespace {
 
 // A file name has at most 255 bytes; the temporary name adds a dot and a suffix.
 constexpr std::size_t kNameBytesKept = 200;
-
-std::string folder_of(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string name_of(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 int default_mode() {
     const mode_t mask = ::umask(0);
@@ -46,7 +36,7 @@ std::string link_target(const std::string& path) {
     const ssize_t length = ::readlink(path.c_str(), buffer, sizeof buffer);
     if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) return path;
     const std::string target(buffer, static_cast<std::size_t>(length));
-    return target.front() == '/' ? target : folder_of(path) + "/" + target;
+    return target.front() == '/' ? target : shared::folder_of(path) + "/" + target;
 }
 
 } // namespace
@@ -69,7 +59,7 @@ OutputFile::OutputFile(const std::string& path) : m_path(path), m_final(path), m
 
 void OutputFile::stage_beside(const std::string& final_path, int mode) {
     std::string pattern =
-        folder_of(final_path) + "/." + name_of(final_path).substr(0, kNameBytesKept) + ".tvenc-XXXXXX";
+        shared::folder_of(final_path) + "/." + shared::name_of(final_path).substr(0, kNameBytesKept) + ".tvenc-XXXXXX";
     const int fd = SignalCleanup::create_listed(pattern, m_slot);
     if (fd < 0) fail(kFailOutput, m_path, std::strerror(errno));
     m_work = pattern;
@@ -104,7 +94,7 @@ void OutputFile::start_over() {
 
 StdioFile OutputFile::scratch() const {
     if (!m_temporary) return nullptr;
-    const std::string folder = folder_of(m_final);
+    const std::string folder = shared::folder_of(m_final);
     int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd < 0) {
         // File systems without nameless files: a hidden name, removed at once.

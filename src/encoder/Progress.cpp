@@ -1,6 +1,6 @@
 #include "encoder/Progress.h"
 
-#include "encoder/ProgressContract.h"
+#include "shared/ProgressContract.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -6,7 +6,8 @@
 #include "encoder/OutputFile.h"
 #include "encoder/ParallelEncoder.h"
 #include "encoder/Progress.h"
-#include "encoder/ProgressContract.h"
+#include "shared/FileIdentity.h"
+#include "shared/ProgressContract.h"
 #include "encoder/SignalCleanup.h"
 #include "encoder/StdioFile.h"
 #include "encoder/Tags.h"
@@ -25,12 +26,6 @@
 using namespace encoder;
 
 namespace {
-
-bool same_file(const std::string& a, const std::string& b) {
-    struct stat x {
-    }, y{};
-    return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
-}
 
 // A source that is already as small as asked would only grow and lose quality. One
 // percent of slack lets a constant-rate file whose frames carry padding bytes count as
@@ -106,7 +101,7 @@ void check_regular_input(const std::string& path) {
 
 int run(const Options& options) {
     check_regular_input(options.input);
-    if (same_file(options.input, options.output))
+    if (shared::same_file(options.input, options.output))
         fail(kFailOutput, options.output, "the output is the input file itself");
     OutputFile output(options.output);
     auto source = open_source(options.input);

@@ -1,5 +1,7 @@
 #include "primitives/Files.h"
 
+#include "shared/FileIdentity.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -141,10 +143,7 @@ Text home_folder() {
 namespace primitives {
 
 bool same_file(const Text& a, const Text& b) {
-    struct stat first {};
-    struct stat second {};
-    if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
-    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+    return shared::same_file(a, b);
 }
 
 } // namespace primitives

@@ -1,5 +1,7 @@
 #include "primitives/Text.h"
 
+#include "shared/PathParts.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -254,10 +256,7 @@ Bytes middle_bytes(const Bytes& block, std::int64_t start, std::int64_t count) {
 }
 
 Text file_name_of(const Text& path) {
-    // "/" never occurs inside a multi-byte character, in UTF-8 or in the GBK bytes a
-    // Windows archive leaves in a name: a plain byte search finds the real one.
-    const auto slash = path.rfind('/');
-    return slash == Text::npos ? path : path.substr(slash + 1);
+    return shared::name_of(path);
 }
 
 } // namespace primitives

@@ -6,11 +6,11 @@
 #include "encoder/OutputFile.h"
 #include "encoder/ParallelEncoder.h"
 #include "encoder/Progress.h"
-#include "shared/FileIdentity.h"
-#include "shared/ProgressContract.h"
 #include "encoder/SignalCleanup.h"
 #include "encoder/StdioFile.h"
 #include "encoder/Tags.h"
+#include "shared/FileIdentity.h"
+#include "shared/ProgressContract.h"
 
 #include <cerrno>
 #include <csignal>

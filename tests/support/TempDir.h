@@ -31,7 +31,9 @@ public:
     bool mounted() const { return m_mounted; }
     const std::string& path() const { return m_folder.path(); }
     std::string file(const std::string& name) const { return m_folder.file(name); }
-    std::string write(const std::string& name, const std::string& content) const { return m_folder.write(name, content); }
+    std::string write(const std::string& name, const std::string& content) const {
+        return m_folder.write(name, content);
+    }
 
 private:
     TempDir m_folder;

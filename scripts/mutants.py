@@ -133,6 +133,8 @@ FAULTS = [
      "table->setSelectionMode(QAbstractItemView::ExtendedSelection);", "main_window", "several rows selected at once"),
     ("src/shell/HelpCommands.cpp", '.arg(QStringLiteral(TUNVASK_VERSION))', '.arg(QStringLiteral("1.0"))', "help_about",
      "About shows another version"),
+    ("src/encoder/ParallelWorker.cpp", "m_progress += m_grid.to_input(b - a);", "m_progress += 2 * m_grid.to_input(b - a);",
+     "Rates/Parallel", "parallel progress counts frames twice"),
 ]
 
 def run(cmd, cwd, timeout=900):

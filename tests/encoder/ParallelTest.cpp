@@ -2,6 +2,7 @@
 #include "TempDir.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -149,11 +150,21 @@ TEST_P(ParallelEncoding, MatchesTheSingleThreadedOutputAndHidesItsJoins) {
               0);
     args[2] = parallel;
     args.push_back("4");
+    const auto started = std::chrono::steady_clock::now();
     const RunResult run = run_program(args);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("Completion:100.0%"), std::string::npos);
     const std::regex partial(R"(Completion: *([1-9][0-9]?\.[0-9])%)");
     EXPECT_TRUE(std::regex_search(run.err, partial)) << "progress counts the frames of every worker";
+    // Each frame counted once: the last line's speed times the run's own time is the
+    // input's length, not a multiple of it (frames counted twice would double it).
+    std::smatch last;
+    ASSERT_TRUE(std::regex_search(run.out, last, std::regex(R"(Completion:100\.0%.*Speed: *([0-9.]+)x)"))) << run.out;
+    const double counted_seconds = std::stod(last[1]) * wall;
+    EXPECT_LE(counted_seconds, 1.4 * kSeconds) << run.out << " in " << wall << " s";
+    EXPECT_GE(counted_seconds, 0.95 * kSeconds) << "every worker's frames count: " << run.out;
+    for (auto it = std::sregex_iterator(run.err.begin(), run.err.end(), partial); it != std::sregex_iterator(); ++it)
+        EXPECT_LT(std::stod((*it)[1]), 100.0) << "100% only once the last frame is written";
 
     std::vector<std::int64_t> joins;
     const std::regex joined(R"(tvenc: joined at sample (\d+))");

@@ -262,22 +262,32 @@ void ConversionRunTest::missingSourceAndClosedFolderAreReportedAsFailures() {
     QCOMPARE(m_script->messages.at(1).text, std::string("转换完成,但有 4 个文件失败!"));
 }
 
+// Rows deleted during a run, after the current one and before it: every row still in
+// the list is converted once, none is skipped, and rows added meanwhile wait for the next run.
 void ConversionRunTest::secondStartAndDeletedRowsAreHarmless() {
     TempDir in, out;
-    for (const char* name : {"r0.mp3", "r1.mp3", "r2.mp3"})
+    for (const char* name : {"r0.mp3", "r1.mp3", "r2.mp3", "r3.mp3", "r4.mp3"})
         tracks::fill_row(m_session->controls, make_mp3(in, name));
+    const std::string late = make_mp3(in, "late.mp3");
     set_folder(out.path() + "/");
+    QStringList started;
     connect(m_session->run.get(), &convert::ConversionRun::row_started, this, [&](int row) {
-        if (row != 0) return;
-        start();               // a second start while the first run goes: nothing
-        table()->removeRow(1); // r1 leaves the list before its turn
+        started << cell(table(), row, tracks::PathColumn).section(u'/', -1);
+        if (started.size() == 1) {
+            start();               // a second start while the first run goes: nothing
+            table()->removeRow(1); // r1 leaves the list before its turn
+            tracks::fill_row(m_session->controls, late);
+        }
+        if (started.size() == 2) table()->removeRow(0); // r0, done, leaves: r3 is still next
     });
     start();
     QVERIFY(wait_for_run());
-    QCOMPARE(table()->rowCount(), 2);
-    QCOMPARE(cell(table(), 1, tracks::PathColumn), QString::fromStdString(in.file("r2.mp3")));
-    QCOMPARE(cell(table(), 1, tracks::RatioColumn), ratio_of(out.file("r2.mp3"), in.file("r2.mp3")));
-    QVERIFY(!file_exists(out.file("r1.mp3")));
+    QCOMPARE(started, (QStringList{"r0.mp3", "r2.mp3", "r3.mp3", "r4.mp3"}));
+    QCOMPARE(table()->rowCount(), 4);
+    QCOMPARE(cell(table(), 0, tracks::PathColumn), QString::fromStdString(in.file("r2.mp3")));
+    QCOMPARE(cell(table(), 0, tracks::RatioColumn), ratio_of(out.file("r2.mp3"), in.file("r2.mp3")));
+    QVERIFY(!file_exists(out.file("r1.mp3")) && !file_exists(out.file("late.mp3")));
+    QCOMPARE(cell(table(), 3, tracks::RatioColumn), QString());
     QCOMPARE(m_script->messages.size(), std::size_t{1});
 }
 

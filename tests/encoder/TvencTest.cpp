@@ -271,6 +271,10 @@ TEST_F(Tvenc, MonoDownmixUsesBothChannels) {
 TEST_F(Tvenc, CopiedExactlyWhenTheAudioIsAlreadySmallEnough) {
     const std::string cbr128 = dir.file("cbr128.mp3"), mono64 = dir.file("mono64.mp3");
     ASSERT_EQ(tvenc({wav, cbr128, "-br", "128000"}).status, 0);
+    // A second of audio: the encoder's delay and padding frames are a larger share of it.
+    const std::string second_wav = dir.file("second.wav"), second = dir.file("second128.mp3");
+    write_wav(second_wav, kRate, 2, kRate);
+    ASSERT_EQ(tvenc({second_wav, second, "-br", "128000"}).status, 0);
     ASSERT_EQ(tvenc({wav, mono64, "-br", "64000", "-dm"}).status, 0);
     // A large picture doubles the bytes per second; the audio stays at 128 kbps.
     const std::string pictured = dir.write("pictured.mp3", padding_tag(3, 120000, false) + read_whole(cbr128));
@@ -293,7 +297,7 @@ TEST_F(Tvenc, CopiedExactlyWhenTheAudioIsAlreadySmallEnough) {
         {cbr128, {"-br", "128000"}, true},         {pictured, {"-br", "128000"}, true},
         {abr, {"-br", "128000"}, false},           {cbr128, {"-br", "112000"}, false},
         {cbr128, {"-br", "128000", "-dm"}, false}, {mono64, {"-br", "64000", "-dm"}, true},
-        {wav, {"-br", "320000"}, false},
+        {wav, {"-br", "320000"}, false},           {second, {"-br", "128000"}, true},
     };
     for (const auto& c : cases) {
         const std::string out = dir.file("out.mp3");

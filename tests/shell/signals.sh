@@ -57,6 +57,8 @@ start_row killed
 kill -KILL "$app"
 within 20 no_encoder || fail "killed: the encoder outlived the program"
 within 20 eval '! row_in_progress "$out"' || fail "killed: the encoder left its temporary output"
+# An encoder that went on alone would have finished the row.
+[[ ! -e $out/long.mp3 ]] || fail "killed: the encoder went on without the program"
 [[ -d $staged ]] || fail "killed: expected the dead program's staging folder"
 touch -d '1 hour ago' "$staged" # past the grace a folder being set up gets
 start_program

@@ -100,18 +100,9 @@ private:
 
 } // namespace
 
-class ConversionRunTest : public QObject {
+class ConversionRunTest : public GuiSuite {
     Q_OBJECT
 private slots:
-    void init() {
-        m_script = std::make_unique<DialogScript>();
-        m_session = open_main_window();
-    }
-    void cleanup() {
-        m_session.reset();
-        m_script.reset();
-    }
-
     void convertsEveryRowInOrderAtTheChosenRate();
     void emptyListStartsNothing();
     void closingDuringRowTwoFinishesItAndStartsNoOther();
@@ -139,9 +130,6 @@ private:
         return !m_session->run->active() || done.wait(60000);
     }
     layouts::ListView* table() { return m_session->controls.tracks; }
-
-    std::unique_ptr<DialogScript> m_script;
-    std::unique_ptr<shell::Session> m_session;
 };
 
 void ConversionRunTest::convertsEveryRowInOrderAtTheChosenRate() {

@@ -23,18 +23,9 @@
 
 using namespace layouts;
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public GuiSuite {
     Q_OBJECT
 private slots:
-    void init() {
-        m_script = std::make_unique<DialogScript>();
-        m_session = open_main_window();
-    }
-    void cleanup() {
-        m_session.reset();
-        m_script.reset();
-    }
-
     void controlsHaveTheirNamesPlacesAndStartStates();
     void comboBoxesStartOnTheFirstItemUnderAnEmptyField();
     void menusShowCaptionsAndKeys();
@@ -52,10 +43,6 @@ private slots:
     void convertedRowsShowNoImage();
     void messageBoxesAreWideEnoughForTheirCaption();
     void wiringFollowsCommandsNotCaptions();
-
-private:
-    std::unique_ptr<DialogScript> m_script;
-    std::unique_ptr<shell::Session> m_session;
 };
 
 void MainWindowTest::controlsHaveTheirNamesPlacesAndStartStates() {

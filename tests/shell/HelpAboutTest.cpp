@@ -14,18 +14,9 @@
 #include <filesystem>
 #include <regex>
 
-class HelpAboutTest : public QObject {
+class HelpAboutTest : public GuiSuite {
     Q_OBJECT
 private slots:
-    void init() {
-        m_script = std::make_unique<DialogScript>();
-        m_session = open_main_window();
-    }
-    void cleanup() {
-        m_session.reset();
-        m_script.reset();
-    }
-
     void helpReportsAMissingFile();
     void helpOpensTheFileBesideTheProgram();
     void helpSaysWhenNoViewerCanOpenIt();
@@ -33,10 +24,6 @@ private slots:
     void escapeClosesTheAboutWindowAndNotTheMainOne();
     void aboutWindowIsFreshEachTimeAndClosedByItsButton();
     void quitEndsTheLoopWithoutAQuestion();
-
-private:
-    std::unique_ptr<DialogScript> m_script;
-    std::unique_ptr<shell::Session> m_session;
 };
 
 void HelpAboutTest::helpReportsAMissingFile() {

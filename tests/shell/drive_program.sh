@@ -16,6 +16,18 @@ need_tools() {
   done
 }
 
+# A home, configuration and runtime folder of the script's own in $work, an X server
+# with openbox on a free display, and, at exit, nothing of it left: the program, the
+# encoders started from the script's runtime folder, the servers and the folder.
+start_session() {
+  work=$(mktemp -d)
+  app=; wm=; xvfb=
+  trap 'kill -9 $app 2>/dev/null; kill $wm $xvfb 2>/dev/null; pkill -f "$work/runtime" 2>/dev/null; rm -rf "$work"' EXIT
+  export XDG_RUNTIME_DIR=$work/runtime HOME=$work XDG_CONFIG_HOME=$work/config
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
+  start_desktop
+}
+
 # An X server of its own with openbox; DISPLAY is set for everything after.
 start_desktop() {
   # Xvfb picks a free display itself and writes its number: no clash with another server.

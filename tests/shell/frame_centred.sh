@@ -7,11 +7,7 @@ set -uo pipefail
 source "$(dirname "$0")/drive_program.sh"
 program=$1
 need_tools Xvfb openbox xdotool xprop xwininfo xdpyinfo
-work=$(mktemp -d)
-app=; wm=; xvfb=
-trap 'kill $app $wm $xvfb 2>/dev/null; rm -rf "$work"' EXIT
-export HOME=$work XDG_CONFIG_HOME=$work XDG_RUNTIME_DIR=$work
-start_desktop
+start_session
 start_program
 
 frame_position() {

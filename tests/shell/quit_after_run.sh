@@ -7,12 +7,7 @@ set -uo pipefail
 source "$(dirname "$0")/drive_program.sh"
 program=$1 tvenc=$2
 need_tools Xvfb openbox xdotool xdpyinfo xprop ffmpeg
-work=$(mktemp -d)
-app=; wm=; xvfb=
-trap 'kill $app $wm $xvfb 2>/dev/null; rm -rf "$work"' EXIT
-export XDG_RUNTIME_DIR=$work/runtime HOME=$work XDG_CONFIG_HOME=$work/config
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-start_desktop
+start_session
 
 start_program
 xdotool key alt+F4

@@ -6,12 +6,7 @@ set -uo pipefail
 source "$(dirname "$0")/drive_program.sh"
 program=$1 tvenc=$2
 need_tools Xvfb openbox xdotool xdpyinfo xprop ffmpeg pgrep
-work=$(mktemp -d)
-app=; wm=; xvfb=
-trap 'kill -9 $app 2>/dev/null; kill $wm $xvfb 2>/dev/null; pkill -f "$work/runtime" 2>/dev/null; rm -rf "$work"' EXIT
-export XDG_RUNTIME_DIR=$work/runtime HOME=$work XDG_CONFIG_HOME=$work/config
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-start_desktop
+start_session
 ffmpeg -v error -f lavfi -i "sine=frequency=440:duration=600" -ac 2 -ar 44100 "$work/src.wav"
 "$tvenc" "$work/src.wav" "$work/long.mp3" -br 320000 >/dev/null 2>&1
 fail() { echo "$1"; exit 1; }

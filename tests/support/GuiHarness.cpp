@@ -59,3 +59,13 @@ std::unique_ptr<shell::Session> open_main_window() {
 void trigger(shell::Session& session, const char* item) {
     session.window->findChild<QAction*>(QString::fromUtf8(item))->trigger();
 }
+
+void GuiSuite::init() {
+    m_script = std::make_unique<DialogScript>();
+    m_session = open_main_window();
+}
+
+void GuiSuite::cleanup() {
+    m_session.reset();
+    m_script.reset();
+}

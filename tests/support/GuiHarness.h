@@ -3,6 +3,7 @@
 #include "primitives/Dialogs.h"
 #include "shell/Session.h"
 
+#include <QObject>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
@@ -41,3 +42,16 @@ private:
 std::unique_ptr<shell::Session> open_main_window();
 // Chooses the main window's menu item with this caption, as a click on it would.
 void trigger(shell::Session& session, const char* item);
+
+// A suite of window tests: before each test a fresh main window, wired as the program
+// wires it, with every dialog answered by m_script; both go after the test.
+class GuiSuite : public QObject {
+    Q_OBJECT
+protected slots:
+    void init();
+    void cleanup();
+
+protected:
+    std::unique_ptr<DialogScript> m_script;
+    std::unique_ptr<shell::Session> m_session;
+};

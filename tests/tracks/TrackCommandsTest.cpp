@@ -42,18 +42,9 @@ QStringList paths(layouts::ListView* table) {
 
 } // namespace
 
-class TrackCommandsTest : public QObject {
+class TrackCommandsTest : public GuiSuite {
     Q_OBJECT
 private slots:
-    void init() {
-        m_script = std::make_unique<DialogScript>();
-        m_session = open_main_window();
-    }
-    void cleanup() {
-        m_session.reset();
-        m_script.reset();
-    }
-
     void addItemFillsEveryCellAndAddsDuplicates();
     void batchAddTakesMp3FilesOfOneFolderOnly();
     void batchAddOnTheRootOfATreeUsesOneSlash();
@@ -65,10 +56,6 @@ private slots:
     void nestedBatchAddAndClearKeepTheListConsistent();
     void bitRateAndChannelAreWrittenToTheSettings();
     void choosingAFolderSetsTheBoxAndTheSettings();
-
-private:
-    std::unique_ptr<DialogScript> m_script;
-    std::unique_ptr<shell::Session> m_session;
 };
 
 void TrackCommandsTest::addItemFillsEveryCellAndAddsDuplicates() {

@@ -63,12 +63,13 @@ void ConversionRun::start() {
     m_active = true;
     const int kbps = m_controls.bit_rate->currentIndex() < 0 ? -1 : m_controls.bit_rate->currentData().toInt();
     m_switches = switch_text(kbps, m_controls.channel->currentIndex());
-    m_plan.emplace([tracks = m_controls.tracks] {
-        std::vector<Text> sources;
-        for (int row = 0; tracks && row < tracks->rowCount(); ++row)
-            sources.push_back(tracks::row_path(tracks, row));
-        return sources;
-    });
+    // The sources as queued now, even if rows go meanwhile: their files are looked at
+    // only once an output turns out to exist.
+    std::vector<Text> sources;
+    sources.reserve(static_cast<std::size_t>(m_controls.tracks->rowCount()));
+    for (int row = 0; row < m_controls.tracks->rowCount(); ++row)
+        sources.push_back(tracks::row_path(m_controls.tracks, row));
+    m_plan.emplace([sources = std::move(sources)] { return sources; });
     m_next = 0;
     m_end = m_controls.tracks->rowCount();
     m_failures = 0;

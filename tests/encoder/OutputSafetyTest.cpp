@@ -16,6 +16,8 @@
 
 namespace fs = std::filesystem;
 
+extern char** environ;
+
 namespace {
 
 const std::string kTvenc = TVENC_PATH;
@@ -25,16 +27,21 @@ struct Limits {
     bool reader_gone = false;         // output into a pipe nobody reads
     rlim_t thread_stack = 0;          // with address_space: no thread can get a stack
     rlim_t address_space = RLIM_INFINITY;
-    bool full_tmp = false; // a /tmp of its own with no room (a mount namespace: root only)
-    std::string log = {};  // where stderr goes, if anywhere
+    // A /tmp of its own with no room (a mount namespace: root only), tvenc started in
+    // this folder, opened before the mount hides it if it lies under /tmp.
+    std::string full_tmp_from = {};
+    std::string log = {}; // where stderr goes, if anywhere
 };
 
 constexpr int kCannotSetUp = 77;
 
-// A /tmp of 4 kB for this process alone.
-bool mount_full_tmp() {
-    return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-           ::mount("tmpfs", "/tmp", "tmpfs", 0, "size=4k") == 0;
+// A /tmp of 4 kB for this process alone; the working folder stays reachable through
+// a descriptor taken before, whatever the mount hides.
+bool mount_full_tmp(const std::string& folder) {
+    const int at = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    return at >= 0 && ::unshare(CLONE_NEWNS) == 0 &&
+           ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           ::mount("tmpfs", "/tmp", "tmpfs", 0, "size=4k") == 0 && ::fchdir(at) == 0;
 }
 
 // tvenc in a child with its limits; the exit status, or 128 + signal.
@@ -43,7 +50,9 @@ int run_tvenc(const std::vector<std::string>& args, const Limits& limits) {
     if (::pipe(ends) != 0) return -1;
     const pid_t pid = ::fork();
     if (pid == 0) {
-        if (limits.full_tmp && !mount_full_tmp()) ::_exit(kCannotSetUp);
+        // The build, and tvenc with it, may lie under /tmp too.
+        const int program = ::open(kTvenc.c_str(), O_RDONLY);
+        if (!limits.full_tmp_from.empty() && !mount_full_tmp(limits.full_tmp_from)) ::_exit(kCannotSetUp);
         const rlimit size{limits.file_size, limits.file_size};
         ::setrlimit(RLIMIT_FSIZE, &size);
         const rlimit space{limits.address_space, limits.address_space};
@@ -59,7 +68,7 @@ int run_tvenc(const std::vector<std::string>& args, const Limits& limits) {
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
+        ::fexecve(program, argv.data(), environ);
         ::_exit(127);
     }
     ::close(ends[0]);
@@ -158,19 +167,13 @@ TEST_F(OutputSafety, EndingSignalsTakeTheUnfinishedOutputAlong) {
 // Parts of a file encoded on several cores never go to /tmp: a full one must not fail
 // a file that the output's own disk has room for.
 TEST(FullTmp, NeverFailsAFile) {
-    // The files live outside /tmp, which the encoder sees full: in the working folder.
-    std::string pattern = fs::absolute("full-tmp-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    const std::string dir = pattern;
-    write_wav(dir + "/long.wav", 44100, 2, 44100 * 44);
-    const int status = run_tvenc({dir + "/long.wav", dir + "/out.mp3", "--threads", "2"}, {.full_tmp = true});
-    const Decoded decoded = decode_mp3(dir + "/out.mp3");
-    const auto left = entries(dir);
-    fs::remove_all(dir);
+    TempDir dir;
+    write_wav(dir.file("long.wav"), 44100, 2, 44100 * 44);
+    const int status = run_tvenc({"long.wav", "out.mp3", "--threads", "2"}, {.full_tmp_from = dir.path()});
     if (status == kCannotSetUp) GTEST_SKIP() << "cannot mount a /tmp of its own here (needs root)";
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(decoded.frames, 44100 * 44);
-    EXPECT_EQ(left, (std::vector<std::string>{"long.wav", "out.mp3"}));
+    EXPECT_EQ(decode_mp3(dir.file("out.mp3")).frames, 44100 * 44);
+    EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"long.wav", "out.mp3"}));
 }
 
 TEST_F(OutputSafety, AReaderThatWentAwayDoesNotCutTheOutputShort) {

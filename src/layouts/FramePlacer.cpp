@@ -8,7 +8,11 @@ namespace layouts {
 namespace {
 
 constexpr int kCheckIntervalMs = 25;
-constexpr int kMostChecks = 40; // a second: a window manager that adds no frame by then adds none
+// Ten seconds: a busy window manager may frame and place the window late; one that
+// adds no frame by then adds none.
+constexpr int kMostChecks = 400;
+// The frame has stood where it should for a fifth of a second: the window manager is done.
+constexpr int kSteadyChecks = 8;
 
 } // namespace
 
@@ -33,8 +37,10 @@ bool FramePlacer::eventFilter(QObject*, QEvent* event) {
 
 void FramePlacer::check() {
     const bool framed = m_window->frameGeometry() != m_window->geometry();
-    if (framed && m_window->frameGeometry().topLeft() != m_position) m_window->move(m_position);
-    if (framed || ++m_checks >= kMostChecks) {
+    const bool placed = framed && m_window->frameGeometry().topLeft() == m_position;
+    if (framed && !placed) m_window->move(m_position);
+    m_steady = placed ? m_steady + 1 : 0;
+    if (m_steady >= kSteadyChecks || ++m_checks >= kMostChecks) {
         m_timer.stop();
         deleteLater();
     }

@@ -39,10 +39,16 @@ start_desktop() {
   export DISPLAY=:$(head -n 1 "$number_file")
   rm -f "$number_file"
   within 30 xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not answer"; exit 1; }
-  openbox >/dev/null 2>&1 &
-  wm=$!
-  within 30 eval 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' ||
-    { echo "openbox did not start"; exit 1; }
+  # openbox now and then gives up at start on a busy machine: it is asked up to three times.
+  local attempt
+  for attempt in 1 2 3; do
+    openbox >/dev/null 2>&1 &
+    wm=$!
+    within 15 eval 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' && return 0
+    kill "$wm" 2>/dev/null
+  done
+  echo "openbox did not start"
+  exit 1
 }
 
 # Starts the program and waits until its main window has the focus; app and window

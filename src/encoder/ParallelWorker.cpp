@@ -158,6 +158,8 @@ std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, 
     }
     finished.notify_one();
     if (reporter) reporter->join();
+    // The count as it stands at the end, not as the reporter last saw it.
+    progress.set(progress_frames);
     return results;
 }
 

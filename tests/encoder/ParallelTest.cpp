@@ -161,7 +161,9 @@ TEST_P(ParallelEncoding, MatchesTheSingleThreadedOutputAndHidesItsJoins) {
     std::smatch last;
     ASSERT_TRUE(std::regex_search(run.out, last, std::regex(R"(Completion:100\.0%.*Speed: *([0-9.]+)x)"))) << run.out;
     const double counted_seconds = std::stod(last[1]) * wall;
-    EXPECT_LE(counted_seconds, 1.4 * kSeconds) << run.out << " in " << wall << " s";
+    // The run's own time includes starting the process and reading the source, which the
+    // encoder's clock does not: above 1, but far from the 2 that counting twice would give.
+    EXPECT_LE(counted_seconds, 1.8 * kSeconds) << run.out << " in " << wall << " s";
     EXPECT_GE(counted_seconds, 0.95 * kSeconds) << "every worker's frames count: " << run.out;
     for (auto it = std::sregex_iterator(run.err.begin(), run.err.end(), partial); it != std::sregex_iterator(); ++it)
         EXPECT_LT(std::stod((*it)[1]), 100.0) << "100% only once the last frame is written";

@@ -5,7 +5,6 @@
 #include "shared/PathParts.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -25,27 +24,13 @@ int default_mode() {
     return 0666 & ~static_cast<int>(mask);
 }
 
-std::string resolved(const std::string& path) {
-    char buffer[PATH_MAX];
-    return ::realpath(path.c_str(), buffer) ? std::string(buffer) : path;
-}
-
-// Where the link points, for a link whose target does not exist yet.
-std::string link_target(const std::string& path) {
-    char buffer[PATH_MAX];
-    const ssize_t length = ::readlink(path.c_str(), buffer, sizeof buffer);
-    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) return path;
-    const std::string target(buffer, static_cast<std::size_t>(length));
-    return target.front() == '/' ? target : shared::folder_of(path) + "/" + target;
-}
-
 } // namespace
 
 OutputFile::OutputFile(const std::string& path) : m_path(path), m_final(path), m_work(path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         if (errno != ENOENT) fail(kFailOutput, path, std::strerror(errno));
-        m_final = link_target(path);
+        m_final = shared::destination_of(path);
         stage_beside(m_final, default_mode());
         return;
     }
@@ -53,7 +38,7 @@ OutputFile::OutputFile(const std::string& path) : m_path(path), m_final(path), m
     // A device or a FIFO cannot be replaced, only written to.
     if (!S_ISREG(info.st_mode)) return;
     if (::access(path.c_str(), W_OK) != 0) fail(kFailOutput, path, std::strerror(errno));
-    m_final = resolved(path);
+    m_final = shared::destination_of(path);
     stage_beside(m_final, static_cast<int>(info.st_mode & 07777));
 }
 

@@ -1,5 +1,7 @@
 #include "encoder/SignalCleanup.h"
 
+#include "shared/Signals.h"
+
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -18,8 +20,6 @@ namespace {
 constexpr std::size_t kSlots = 64;
 std::array<std::atomic<char*>, kSlots> g_paths{};
 
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-
 void on_ending_signal(int signal) {
     // Taking a path out of its slot means no other thread frees it meanwhile.
     for (auto& slot : g_paths) {
@@ -37,12 +37,8 @@ void SignalCleanup::install() {
     struct sigaction action {};
     action.sa_handler = on_ending_signal;
     sigfillset(&action.sa_mask);
-    for (int signal : kEndingSignals) {
-        // A signal ignored by whoever started tvenc (nohup) stays ignored.
-        struct sigaction old {};
-        if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
-        ::sigaction(signal, &action, nullptr);
-    }
+    static constexpr int kEnding[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+    shared::catch_unless_ignored(kEnding, action);
 }
 
 int SignalCleanup::add(const std::string& path) {

@@ -90,16 +90,10 @@ int ListRows::append(std::initializer_list<Cell> cells, int icon) {
         if (column >= columnCount()) break;
         record.bytes += cell.bytes;
         record.shown_as[static_cast<std::size_t>(column)] = cell.shown_as;
-        ++column;
+        record.ends[static_cast<std::size_t>(column++)] = static_cast<std::uint32_t>(record.bytes.size());
     }
-    std::uint32_t end = 0;
-    column = 0;
-    for (const Cell& cell : cells) {
-        if (column >= columnCount()) break;
-        end += static_cast<std::uint32_t>(cell.bytes.size());
-        record.ends[static_cast<std::size_t>(column++)] = end;
-    }
-    std::fill(record.ends.begin() + column, record.ends.end(), end);
+    // The cells not given and every tool tip start out empty.
+    std::fill(record.ends.begin() + column, record.ends.end(), static_cast<std::uint32_t>(record.bytes.size()));
     record.bytes.shrink_to_fit();
     const int row = rowCount();
     beginInsertRows({}, row, row);

@@ -19,7 +19,6 @@ public:
     bool acquire(const Text& folder);
     // Removes the lock file and lets the lock go.
     void release();
-    bool held() const { return m_fd >= 0; }
 
     // True when a lock file in folder is held by a running process.
     static bool in_use(const Text& folder);

@@ -1,7 +1,8 @@
 #include "primitives/Profile.h"
 
+#include "shared/PathParts.h"
+
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <optional>
@@ -135,22 +136,6 @@ bool replace_file(const Text& file, const std::vector<Text>& lines) {
     return true;
 }
 
-// A symlinked settings file is updated where it points, even where the link points
-// at a file not made yet (dotfiles kept in a repository of their own).
-Text target_of(const Text& file) {
-    char buffer[PATH_MAX];
-    if (::realpath(file.c_str(), buffer)) return buffer;
-    Text path = file;
-    for (int hops = 0; hops < 40; ++hops) {
-        const ssize_t length = ::readlink(path.c_str(), buffer, sizeof buffer);
-        if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) return path;
-        const Text target(buffer, static_cast<std::size_t>(length));
-        const auto slash = path.rfind('/');
-        path = target.front() == '/' || slash == Text::npos ? target : path.substr(0, slash + 1) + target;
-    }
-    return path;
-}
-
 // Two programs writing at once take turns, so neither loses the other's key.
 class ProfileLock {
 public:
@@ -195,7 +180,9 @@ bool write_profile_value(const Text& file, const Text& section, const Text& key,
     if (file.empty() || section.empty() || key.empty()) return false;
     // A line break would end the entry early and start lines of its own.
     if (holds_line_break(section) || holds_line_break(key) || holds_line_break(value)) return false;
-    const Text target = target_of(file);
+    // A symlinked settings file is updated where it points, even where the link points
+    // at a file not made yet (dotfiles kept in a repository of their own).
+    const Text target = shared::destination_of(file);
     // Only a regular file is replaced: a FIFO or device in its place stays what it is.
     struct stat info {};
     if (::stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return false;

@@ -1,5 +1,6 @@
 #include "primitives/Staging.h"
 
+#include "primitives/Files.h"
 #include "primitives/FolderLock.h"
 
 #include <cerrno>
@@ -24,13 +25,8 @@ Text environment(const char* name) {
 }
 
 Text cache_base() {
-    Text cache = environment("XDG_CACHE_HOME");
-    if (cache.empty()) {
-        const Text home = environment("HOME");
-        if (home.empty()) return {};
-        cache = home + "/.cache";
-    }
-    return cache + "/tunvask";
+    const Text cache = environment("XDG_CACHE_HOME");
+    return (cache.empty() ? home_folder() + ".cache" : cache) + "/tunvask";
 }
 
 void make_cache_folder(const Text& folder) {

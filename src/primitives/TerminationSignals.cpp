@@ -1,5 +1,7 @@
 #include "primitives/TerminationSignals.h"
 
+#include "shared/Signals.h"
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -29,12 +31,7 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
     action.sa_handler = on_signal;
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    for (int signal : kCaught) {
-        // A signal ignored by whoever started the program (nohup) stays ignored.
-        struct sigaction old {};
-        if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
-        ::sigaction(signal, &action, nullptr);
-    }
+    shared::catch_unless_ignored(kCaught, action);
 }
 
 TerminationSignals::~TerminationSignals() {

@@ -1,5 +1,9 @@
 #include "shared/PathParts.h"
 
+#include <climits>
+#include <cstdlib>
+#include <unistd.h>
+
 namespace shared {
 
 std::string folder_of(const std::string& path) {
@@ -11,6 +15,20 @@ std::string folder_of(const std::string& path) {
 std::string name_of(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string destination_of(const std::string& path) {
+    char buffer[PATH_MAX];
+    if (::realpath(path.c_str(), buffer)) return buffer;
+    std::string at = path;
+    // As many links as the kernel itself follows.
+    for (int hops = 0; hops < 40; ++hops) {
+        const ssize_t length = ::readlink(at.c_str(), buffer, sizeof buffer);
+        if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) return at;
+        const std::string target(buffer, static_cast<std::size_t>(length));
+        at = target.front() == '/' || at.find('/') == std::string::npos ? target : folder_of(at) + "/" + target;
+    }
+    return at;
 }
 
 } // namespace shared

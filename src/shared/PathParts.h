@@ -12,4 +12,9 @@ std::string folder_of(const std::string& path);
 // The name after the last "/" (the whole path when there is none).
 std::string name_of(const std::string& path);
 
+// Where writing to path ends up: the real path of an existing file, through every
+// symlink; for a link whose target does not exist yet, where the links lead; else
+// path itself.
+std::string destination_of(const std::string& path);
+
 } // namespace shared

@@ -8,11 +8,9 @@ namespace layouts {
 namespace {
 
 constexpr int kCheckIntervalMs = 25;
-// Ten seconds: a busy window manager may frame and place the window late; one that
-// adds no frame by then adds none.
+// Ten seconds: a busy window manager may frame the window late; one that adds no
+// frame by then adds none.
 constexpr int kMostChecks = 400;
-// The frame has stood where it should for a fifth of a second: the window manager is done.
-constexpr int kSteadyChecks = 8;
 
 } // namespace
 
@@ -37,10 +35,8 @@ bool FramePlacer::eventFilter(QObject*, QEvent* event) {
 
 void FramePlacer::check() {
     const bool framed = m_window->frameGeometry() != m_window->geometry();
-    const bool placed = framed && m_window->frameGeometry().topLeft() == m_position;
-    if (framed && !placed) m_window->move(m_position);
-    m_steady = placed ? m_steady + 1 : 0;
-    if (m_steady >= kSteadyChecks || ++m_checks >= kMostChecks) {
+    if (framed && m_window->frameGeometry().topLeft() != m_position) m_window->move(m_position);
+    if (framed || ++m_checks >= kMostChecks) {
         m_timer.stop();
         deleteLater();
     }

@@ -28,7 +28,6 @@ private:
     QPoint m_position;
     QTimer m_timer;
     int m_checks = 0;
-    int m_steady = 0; // checks in a row that found the frame in place
 };
 
 } // namespace layouts

@@ -83,9 +83,16 @@ queue_and_convert() {
   answer_dialog ctrl+n "$file"
   xdotool key "$rate_key"
   answer_dialog F10 "$folder"
+  # The menu's letter counts only once the menu is open: a key sent earlier goes to the
+  # main window and is lost.
+  local windows
+  windows=$(visible_windows)
   xdotool key alt+v
+  within 30 eval '[[ $(visible_windows) -gt $windows ]]' || { echo "the 转换 menu did not open"; exit 1; }
   xdotool key f
 }
+
+visible_windows() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | wc -l; }
 
 # The hidden file tvenc writes before the result is complete.
 row_in_progress() { compgen -G "$1/.*.tvenc-*" >/dev/null; }

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QWidget>
+#include <QWindow>
 
 namespace layouts {
 
@@ -34,8 +35,11 @@ bool FramePlacer::eventFilter(QObject*, QEvent* event) {
 }
 
 void FramePlacer::check() {
-    const bool framed = m_window->frameGeometry() != m_window->geometry();
-    if (framed && m_window->frameGeometry().topLeft() != m_position) m_window->move(m_position);
+    // The widget's own frame geometry is a cache that may never learn of a frame added
+    // after the show; the window asks the window system.
+    const QWindow* handle = m_window->windowHandle();
+    const bool framed = handle && !handle->frameMargins().isNull();
+    if (framed && handle->framePosition() != m_position) m_window->move(m_position);
     if (framed || ++m_checks >= kMostChecks) {
         m_timer.stop();
         deleteLater();

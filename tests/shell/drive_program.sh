@@ -56,9 +56,30 @@ start_desktop() {
 start_program() {
   env -u QT_QPA_PLATFORM "$program" >/dev/null 2>>"${program_errors:-/dev/null}" &
   app=$!
-  window=$(xdotool search --sync --onlyvisible --name '^Tunvask$' | head -n 1)
-  xdotool windowactivate --sync "$window" 2>/dev/null
-  within 30 focused_is_main || { echo "the main window never got the focus"; exit 1; }
+  within 60 main_window_shown || { echo "the main window was never shown"; exit 1; }
+  activate_main || { echo "the main window never got the focus"; exit 1; }
+}
+
+# Asks the window manager to give the main window the focus, again if it did not.
+activate_main() {
+  local attempt
+  for attempt in 1 2 3 4 5 6; do
+    xdotool windowactivate "$window" 2>/dev/null
+    within 5 focused_is_main && return 0
+  done
+  return 1
+}
+
+# Sets window to the program's own visible main window. A search fails with an X error
+# when some window goes away while xdotool looks, so callers ask again.
+main_window_shown() {
+  window=$(xdotool search --all --onlyvisible --pid "$app" --name '^Tunvask$' 2>/dev/null | head -n 1)
+  [[ -n $window ]]
+}
+
+# True when the program shows no main window: a failed search is not taken for one.
+main_window_gone() {
+  [[ -z $(xdotool search --all --onlyvisible --pid "$app" --name '^Tunvask$' 2>&1) ]]
 }
 
 focused_is_main() { [[ $(xdotool getactivewindow 2>/dev/null) == "$window" ]]; }
@@ -83,16 +104,30 @@ queue_and_convert() {
   answer_dialog ctrl+n "$file"
   xdotool key "$rate_key"
   answer_dialog F10 "$folder"
-  # The menu's letter counts only once the menu is open: a key sent earlier goes to the
-  # main window and is lost.
-  local windows
-  windows=$(visible_windows)
-  xdotool key alt+v
-  within 30 eval '[[ $(visible_windows) -gt $windows ]]' || { echo "the 转换 menu did not open"; exit 1; }
+  open_menu alt+v || { echo "the 转换 menu did not open"; exit 1; }
   xdotool key f
 }
 
-visible_windows() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | wc -l; }
+# Opens a menu of the menu bar by its key. Its letters count only once it is open (a key
+# sent earlier goes to the main window and is lost), and a key the program missed while
+# busy is sent again.
+open_menu() {
+  local attempt
+  for attempt in 1 2 3 4 5 6; do
+    xdotool key "$1"
+    within 5 menu_open && return 0
+    xdotool key Escape
+  done
+  return 1
+}
+
+menu_open() {
+  local id
+  for id in $(xdotool search --onlyvisible --pid "$app" 2>/dev/null); do
+    xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DROPDOWN_MENU && return 0
+  done
+  return 1
+}
 
 # The hidden file tvenc writes before the result is complete.
 row_in_progress() { compgen -G "$1/.*.tvenc-*" >/dev/null; }

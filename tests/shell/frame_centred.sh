@@ -24,12 +24,11 @@ within 30 eval '[[ $(frame_position) != *" 0" ]]' || { echo "the window manager 
 within 30 frame_at "$centre" || { echo "frame at $(frame_position); expected $centre"; exit 1; }
 
 # The user moves it, minimises it and brings it back: it stays where they put it.
-xdotool windowmove --sync "$window" 40 50
+timeout 30 xdotool windowmove --sync "$window" 40 50
 within 30 eval '! frame_at "$centre"' || { echo "the window could not be moved"; exit 1; }
 moved=$(frame_position)
-xdotool windowminimize --sync "$window"
-xdotool windowactivate --sync "$window"
-within 30 focused_is_main || { echo "the window did not come back"; exit 1; }
+timeout 30 xdotool windowminimize --sync "$window"
+activate_main || { echo "the window did not come back"; exit 1; }
 # Whatever would put it back does so within a second of the show: watch for two.
 for _ in $(seq 20); do
   [[ $(frame_position) == "$moved" ]] || { echo "moved to $(frame_position) after a restore; the user left it at $moved"; exit 1; }

@@ -37,7 +37,7 @@ row_in_progress "$out" && fail "hangup: a temporary output was left"
 start_row twice
 kill -TERM "$app"
 # Two signals sent at once may arrive as one: the second goes once the first has closed the window.
-within 20 eval '! xdotool search --onlyvisible --name "^Tunvask$" >/dev/null' || fail "twice: the window stayed open"
+within 20 main_window_gone || fail "twice: the window stayed open"
 kill -TERM "$app"
 within 20 ended || fail "twice: the program did not end at the second signal"
 [[ $(status_of_program) -eq 143 ]] || fail "twice: the program did not end by the signal"

@@ -1,7 +1,6 @@
 #include "AudioFixtures.h"
 #include "TempDir.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -177,12 +176,9 @@ TEST(ImpossibleFormats, AreRefusedAtOnce) {
     };
     for (const Case& c : {Case{1, 2}, Case{2, 1}, Case{999, 1}, Case{800000, 1}, Case{8000, 9}}) {
         write_wav_samples(dir.file("odd.wav"), c.rate, c.channels, std::vector<float>(4000, 0.25f), WavFormat::Pcm16);
-        const auto start = std::chrono::steady_clock::now();
         const RunResult run = tvenc({dir.file("odd.wav"), dir.file("out.mp3")});
-        const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_EQ(run.status, 3) << c.rate << " Hz, " << c.channels << " channels";
         EXPECT_NE(run.err.find("tvenc: "), std::string::npos);
-        EXPECT_LT(took, 5.0);
         EXPECT_FALSE(std::filesystem::exists(dir.file("out.mp3")));
     }
     write_wav_samples(dir.file("edge.wav"), 1000, 1, std::vector<float>(4000, 0.25f), WavFormat::Pcm16);
@@ -210,6 +206,18 @@ TEST(CommandLine, BitRateIsAWholeNumberOfBitsPerSecondInRange) {
 TEST(CommandLine, SwitchesCountOnlyWhereASwitchMayStand) {
     TempDir dir;
     write_wav(dir.file("in.wav"), 8000, 1, 8000);
+    const RunResult usage = run_program({kTvenc, "only-one"});
+    EXPECT_EQ(usage.status, 2);
+    EXPECT_NE(usage.err.find("usage:  tvenc <.wav or .mp3 input file> <.mp3 file> -switches"), std::string::npos);
+    EXPECT_NE(usage.err.find("-dm"), std::string::npos);
+    // Standard output carries progress, so "-" is no stream, nor a file of that name.
+    const auto in_dir = [&](const std::string& arguments) {
+        return run_program({"/bin/sh", "-c", "cd '" + dir.path() + "' && exec '" + kTvenc + "' " + arguments}).status;
+    };
+    EXPECT_EQ(in_dir("in.wav -"), 2);
+    EXPECT_EQ(in_dir("- b.mp3"), 2);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("-")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("b.mp3")));
     // "--help" in the place of the output is a file name, and the input is missing.
     RunResult run = run_program({kTvenc, dir.file("-dm"), "--help"});
     EXPECT_EQ(run.status, 3) << run.err;

@@ -17,55 +17,50 @@
 class HelpAboutTest : public GuiSuite {
     Q_OBJECT
 private slots:
-    void helpReportsAMissingFile();
-    void helpOpensTheFileBesideTheProgram();
-    void helpSaysWhenNoViewerCanOpenIt();
-    void helpIsFoundInTheInstalledDataFolder();
+    void helpOpensTheFileOrSaysWhyNot_data();
+    void helpOpensTheFileOrSaysWhyNot();
     void escapeClosesTheAboutWindowAndNotTheMainOne();
     void aboutWindowIsFreshEachTimeAndClosedByItsButton();
     void quitEndsTheLoopWithoutAQuestion();
 };
 
-void HelpAboutTest::helpReportsAMissingFile() {
-    primitives::delete_file(primitives::program_folder() + "/explain.chm");
-    trigger(*m_session, "说明(&P)");
-    QCOMPARE(m_script->messages.size(), std::size_t{1});
-    QCOMPARE(m_script->messages[0].text, std::string("未找到文件!"));
-    QCOMPARE(m_script->messages[0].caption, std::string("错误"));
-    QCOMPARE(m_script->messages[0].flags, 0);
-    QVERIFY(m_script->opened_documents.empty());
-}
-
-void HelpAboutTest::helpOpensTheFileBesideTheProgram() {
-    const std::string help = primitives::program_folder() + "/explain.chm";
-    QVERIFY(primitives::write_file(help, primitives::Bytes{'x'}));
-    trigger(*m_session, "说明(&P)");
-    primitives::delete_file(help);
-    QVERIFY(m_script->messages.empty());
-    QCOMPARE(m_script->opened_documents, std::vector<std::string>{help});
-}
-
-void HelpAboutTest::helpSaysWhenNoViewerCanOpenIt() {
-    m_script->documents_open = false;
-    const std::string help = primitives::program_folder() + "/explain.chm";
-    QVERIFY(primitives::write_file(help, primitives::Bytes{'x'}));
-    trigger(*m_session, "说明(&P)");
-    primitives::delete_file(help);
-    QCOMPARE(m_script->messages.size(), std::size_t{1});
-    QCOMPARE(m_script->messages[0].text, std::string("无法打开帮助文件 explain.chm，请安装 CHM 阅读器（例如 xchm）。"));
-    QCOMPARE(m_script->messages[0].caption, std::string("错误"));
-    QCOMPARE(m_script->messages[0].flags, 0);
-}
-
-void HelpAboutTest::helpIsFoundInTheInstalledDataFolder() {
+void HelpAboutTest::helpOpensTheFileOrSaysWhyNot_data() {
+    QTest::addColumn<QString>("place"); // where the help file is put, beside the program
+    QTest::addColumn<bool>("viewer");
+    QTest::addColumn<QString>("message");
+    QTest::addRow("missing") << QString() << true << QStringLiteral("未找到文件!");
+    QTest::addRow("beside the program") << QStringLiteral("explain.chm") << true << QString();
     // Installed, the program is in bin/ and its help in share/tunvask/.
-    const std::string folder = primitives::program_folder() + "/../share/tunvask";
-    std::filesystem::create_directories(folder);
-    QVERIFY(primitives::write_file(folder + "/explain.chm", primitives::Bytes{'x'}));
+    QTest::addRow("installed") << QStringLiteral("../share/tunvask/explain.chm") << true << QString();
+    QTest::addRow("no viewer") << QStringLiteral("explain.chm") << false
+                               << QStringLiteral("无法打开帮助文件 explain.chm，请安装 CHM 阅读器（例如 xchm）。");
+}
+
+void HelpAboutTest::helpOpensTheFileOrSaysWhyNot() {
+    QFETCH(QString, place);
+    QFETCH(bool, viewer);
+    QFETCH(QString, message);
+    const std::string folder = primitives::program_folder();
+    std::filesystem::remove(folder + "/explain.chm");
+    const std::string help = place.isEmpty() ? std::string() : folder + "/" + place.toStdString();
+    if (!help.empty()) {
+        std::filesystem::create_directories(std::filesystem::path(help).parent_path());
+        QVERIFY(primitives::write_file(help, primitives::Bytes{'x'}));
+    }
+    m_script->documents_open = viewer;
     trigger(*m_session, "说明(&P)");
-    std::filesystem::remove_all(primitives::program_folder() + "/../share");
-    QVERIFY(m_script->messages.empty());
-    QCOMPARE(m_script->opened_documents, std::vector<std::string>{folder + "/explain.chm"});
+    if (!help.empty()) std::filesystem::remove(help);
+    std::filesystem::remove_all(folder + "/../share");
+    if (message.isEmpty()) {
+        QVERIFY(m_script->messages.empty());
+        QCOMPARE(m_script->opened_documents, std::vector<std::string>{help});
+        return;
+    }
+    QCOMPARE(m_script->messages.size(), std::size_t{1});
+    QCOMPARE(QString::fromStdString(m_script->messages[0].text), message);
+    QCOMPARE(m_script->messages[0].caption, std::string("错误"));
+    QCOMPARE(m_script->messages[0].flags, 0);
+    if (help.empty()) QVERIFY(m_script->opened_documents.empty());
 }
 
 namespace {

@@ -2,16 +2,19 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace encoder {
 
-// A block of decoded audio: interleaved float samples in -1..1.
+// A block of decoded audio: interleaved float samples, nominally in -1..1. They lie in
+// the decoder's own buffer (no copy on the way) and stay valid until the source's next
+// read or seek.
 struct AudioBlock {
     long rate = 0;
     int channels = 0;
-    std::vector<float> samples;
+    std::span<const float> samples;
     std::size_t frames() const { return channels ? samples.size() / static_cast<std::size_t>(channels) : 0; }
 };
 
@@ -25,7 +28,7 @@ struct StreamFacts {
     bool mono_throughout = false;
 };
 
-// A decoder for one input file. read() fills block with the next piece of audio
+// A decoder for one input file. read() points block at the next piece of audio
 // (format may change between blocks) and returns false at the end; a stream that
 // breaks off throws a Failure.
 class AudioSource {

@@ -11,42 +11,47 @@ FormatConverter::~FormatConverter() {
     if (m_soxr) soxr_delete(m_soxr);
 }
 
-void FormatConverter::remix(const AudioBlock& block) {
+namespace {
+
+// LAME aborts on a NaN and misbehaves far outside its range; damaged sources give both.
+float safe(float sample) {
+    return sample == sample ? std::clamp(sample, -1.0f, 1.0f) : 0.0f; // NaN is unequal to itself
+}
+
+} // namespace
+
+std::span<const float> FormatConverter::remix(const AudioBlock& block) {
     const std::size_t frames = block.frames();
     const int in = block.channels;
     m_mixed.resize(frames * static_cast<std::size_t>(m_out_channels));
     const float* src = block.samples.data();
     float* dst = m_mixed.data();
     if (in == m_out_channels) {
-        std::copy(src, src + frames * static_cast<std::size_t>(in), dst);
+        std::transform(src, src + frames * static_cast<std::size_t>(in), dst, safe);
     } else if (m_out_channels == 1) {
         const float scale = 1.0f / static_cast<float>(in);
         for (std::size_t f = 0; f < frames; ++f, src += in) {
             float sum = 0;
             for (int c = 0; c < in; ++c)
-                sum += src[c];
+                sum += safe(src[c]);
             dst[f] = sum * scale;
         }
     } else if (in == 1) {
         for (std::size_t f = 0; f < frames; ++f)
-            dst[2 * f] = dst[2 * f + 1] = src[f];
+            dst[2 * f] = dst[2 * f + 1] = safe(src[f]);
     } else {
         // More than two channels: keep the front pair.
         for (std::size_t f = 0; f < frames; ++f, src += in)
-            dst[2 * f] = src[0], dst[2 * f + 1] = src[1];
+            dst[2 * f] = safe(src[0]), dst[2 * f + 1] = safe(src[1]);
     }
-    // LAME aborts on a NaN and misbehaves far outside its range; damaged sources give both.
-    for (float& sample : m_mixed) {
-        sample = sample == sample ? sample : 0.0f; // NaN is the one value unequal to itself
-        sample = sample < -1.0f ? -1.0f : sample > 1.0f ? 1.0f : sample;
-    }
+    return m_mixed;
 }
 
-void FormatConverter::convert(const AudioBlock& block, std::vector<float>& out) {
-    remix(block);
+std::span<const float> FormatConverter::convert(const AudioBlock& block) {
+    m_out.clear();
     if (block.rate != m_in_rate) {
         // A new input rate: what the old resampler holds belongs before this block.
-        flush(out);
+        drain(m_out);
         m_in_rate = block.rate;
         if (m_in_rate != m_out_rate) {
             soxr_error_t error = nullptr;
@@ -57,11 +62,14 @@ void FormatConverter::convert(const AudioBlock& block, std::vector<float>& out) 
             if (error) fail(kFailInput, "resampler", error);
         }
     }
-    if (!m_soxr) {
-        out.insert(out.end(), m_mixed.begin(), m_mixed.end());
-        return;
+    const std::span<const float> mixed = remix(block);
+    if (m_soxr) {
+        resample(mixed.data(), mixed.size() / static_cast<std::size_t>(m_out_channels), m_out);
+        return m_out;
     }
-    resample(m_mixed.data(), m_mixed.size() / static_cast<std::size_t>(m_out_channels), out);
+    if (m_out.empty()) return mixed;
+    m_out.insert(m_out.end(), mixed.begin(), mixed.end());
+    return m_out;
 }
 
 void FormatConverter::resample(const float* in, std::size_t frames, std::vector<float>& out) {
@@ -84,7 +92,13 @@ void FormatConverter::resample(const float* in, std::size_t frames, std::vector<
     }
 }
 
-void FormatConverter::flush(std::vector<float>& out) {
+std::span<const float> FormatConverter::flush() {
+    m_out.clear();
+    drain(m_out);
+    return m_out;
+}
+
+void FormatConverter::drain(std::vector<float>& out) {
     if (!m_soxr) return;
     resample(nullptr, 0, out);
     soxr_delete(m_soxr);

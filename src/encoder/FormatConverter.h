@@ -16,20 +16,23 @@ public:
     FormatConverter(const FormatConverter&) = delete;
     FormatConverter& operator=(const FormatConverter&) = delete;
 
-    // Appends the converted audio of block to out.
-    void convert(const AudioBlock& block, std::vector<float>& out);
-    // Appends what the resampler still holds; call once at the end.
-    void flush(std::vector<float>& out);
+    // The audio of block in the output format, valid until the next call. Where the
+    // formats agree, the one pass that makes the samples safe for LAME is all it costs.
+    std::span<const float> convert(const AudioBlock& block);
+    // What the resampler still holds; call once at the end.
+    std::span<const float> flush();
 
 private:
-    void remix(const AudioBlock& block);
+    std::span<const float> remix(const AudioBlock& block);
     void resample(const float* in, std::size_t frames, std::vector<float>& out);
+    void drain(std::vector<float>& out);
 
     long m_out_rate;
     int m_out_channels;
     long m_in_rate = 0;
     soxr_t m_soxr = nullptr;
     std::vector<float> m_mixed;
+    std::vector<float> m_out;
 };
 
 } // namespace encoder

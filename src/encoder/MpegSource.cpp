@@ -12,8 +12,6 @@ namespace encoder {
 
 namespace {
 
-constexpr std::size_t kBlockBytes = 1152 * 2 * sizeof(float) * 4;
-
 struct Library {
     Library() { mpg123_init(); }
 };
@@ -97,11 +95,13 @@ void MpegSource::scan_average_bit_rate() {
 }
 
 bool MpegSource::read(AudioBlock& block) {
-    block.samples.resize(kBlockBytes / sizeof(float));
     for (;;) {
         if (m_done) return false;
+        // A frame at a time, straight from the decoder's buffer: no copy of the audio.
+        off_t frame = 0;
+        unsigned char* audio = nullptr;
         std::size_t bytes = 0;
-        const int rc = mpg123_read(m_handle, block.samples.data(), kBlockBytes, &bytes);
+        const int rc = mpg123_decode_frame(m_handle, &frame, &audio, &bytes);
         // Bytes that come with MPG123_NEW_FORMAT were decoded in the format before it.
         block.rate = m_rate;
         block.channels = m_channels;
@@ -115,7 +115,7 @@ bool MpegSource::read(AudioBlock& block) {
             fail(kFailInput, m_path, std::string("decoding stopped: ") + mpg123_plain_strerror(rc));
         }
         if (bytes == 0) continue;
-        block.samples.resize(bytes / sizeof(float));
+        block.samples = {reinterpret_cast<const float*>(audio), bytes / sizeof(float)};
         return true;
     }
 }

@@ -64,21 +64,20 @@ private:
         if (!lame) fail(kFailOutput, m_job.output.path(), "LAME rejected the settings");
         FormatConverter converter(m_job.format.rate, m_job.format.channels);
         AudioBlock block;
-        std::vector<float> pcm;
+        std::span<const float> pcm;
         std::vector<unsigned char> bytes;
         const int channels = m_job.format.channels;
         bool more = true;
         while (more && (m_segment.end_sample < 0 || r.fed < m_segment.end_sample - start)) {
-            pcm.clear();
             more = source->read(block);
             if (more) {
                 if (block.rate != m_job.in_rate || block.channels != m_job.in_channels) {
                     r.format_changed = true;
                     break;
                 }
-                converter.convert(block, pcm);
+                pcm = converter.convert(block);
             } else {
-                converter.flush(pcm);
+                pcm = converter.flush();
             }
             auto frames = static_cast<std::int64_t>(pcm.size()) / channels;
             if (m_segment.end_sample >= 0) frames = std::min(frames, m_segment.end_sample - start - r.fed);

@@ -51,15 +51,15 @@ SndfileSource::~SndfileSource() {
 bool SndfileSource::read(AudioBlock& block) {
     block.rate = m_facts.rate;
     block.channels = m_facts.channels;
-    block.samples.resize(static_cast<std::size_t>(kBlockFrames * m_facts.channels));
-    const sf_count_t got = sf_readf_float(m_file, block.samples.data(), kBlockFrames);
+    m_buffer.resize(static_cast<std::size_t>(kBlockFrames * m_facts.channels));
+    const sf_count_t got = sf_readf_float(m_file, m_buffer.data(), kBlockFrames);
     if (got <= 0) {
         if (sf_error(m_file) != SF_ERR_NO_ERROR || m_read < m_facts.frames)
             fail(kFailInput, m_path, std::string("decoding stopped: ") + sf_strerror(m_file));
         return false;
     }
     m_read += got;
-    block.samples.resize(static_cast<std::size_t>(got * m_facts.channels));
+    block.samples = {m_buffer.data(), static_cast<std::size_t>(got * m_facts.channels)};
     return true;
 }
 

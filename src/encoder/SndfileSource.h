@@ -26,6 +26,7 @@ private:
     std::string m_path;
     StreamFacts m_facts;
     std::int64_t m_read = 0;
+    std::vector<float> m_buffer;
 };
 
 } // namespace encoder

@@ -74,16 +74,14 @@ void encode_file(const Options& options, AudioSource& source, OutputFile& output
     Mp3Writer writer(output.stream(), output.path(), format, options.bit_rate);
     writer.write_leading(tags.leading);
     FormatConverter converter(format.rate, format.channels);
-    std::vector<float> pcm;
+    const auto channels = static_cast<std::size_t>(format.channels);
     do {
-        pcm.clear();
-        converter.convert(block, pcm);
-        writer.encode(pcm.data(), pcm.size() / static_cast<std::size_t>(format.channels));
+        const std::span<const float> pcm = converter.convert(block);
+        writer.encode(pcm.data(), pcm.size() / channels);
         progress.advance(static_cast<std::int64_t>(block.frames()));
     } while (source.read(block));
-    pcm.clear();
-    converter.flush(pcm);
-    writer.encode(pcm.data(), pcm.size() / static_cast<std::size_t>(format.channels));
+    const std::span<const float> rest = converter.flush();
+    writer.encode(rest.data(), rest.size() / channels);
     writer.finish(tags.trailing);
     progress.done();
 }

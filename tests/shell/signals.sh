@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The real program under X, ended by signals in the middle of a row, as a logout, a
-# closed terminal or a kill would: nothing of the run is left behind, and no encoder
-# outlives the program. Exits 77 (skipped) where Xvfb, openbox, xdotool or ffmpeg is missing.
+# The real program under X, closed by the user or ended by signals in the middle of a row,
+# as a logout, a closed terminal or a kill would: nothing of the run is left behind, and
+# no encoder outlives the program. Exits 77 (skipped) where Xvfb, openbox, xdotool or
+# ffmpeg is missing.
 set -uo pipefail
 source "$(dirname "$0")/drive_program.sh"
 program=$1 tvenc=$2
@@ -23,15 +24,22 @@ start_row() {
 status_of_program() { wait "$app"; echo $?; }
 no_encoder() { ! pgrep -f "$staged/60718243.exe" >/dev/null; }
 
-# One signal acts as closing the window: the row is finished, then the program ends
-# as the signal says.
+# Closing the window during a run, or one signal, which acts the same: the row is
+# finished (had the program ended at once, the encoder would have gone with it and
+# left no output), then the program ends as the signal says.
+row_finished_and_gone() {
+  within 120 ended || fail "$1: the program did not end after the row"
+  [[ $(status_of_program) -eq $2 ]] || fail "$1: the program did not end with status $2"
+  [[ -s $out/long.mp3 ]] || fail "$1: the row being converted was not finished"
+  row_in_progress "$out" && fail "$1: a temporary output was left"
+  [[ ! -e $staged ]] || fail "$1: the staging folder was left"
+}
+start_row closed
+xdotool key alt+F4
+row_finished_and_gone closed 0
 start_row hangup
 kill -HUP "$app"
-within 120 ended || fail "hangup: the program did not end after the row"
-[[ $(status_of_program) -eq 129 ]] || fail "hangup: the program did not end by the signal"
-[[ -s $out/long.mp3 ]] || fail "hangup: the row being converted was not finished"
-row_in_progress "$out" && fail "hangup: a temporary output was left"
-[[ ! -e $staged ]] || fail "hangup: the staging folder was left"
+row_finished_and_gone hangup 129
 
 # A second one ends it now: the encoder stops and removes its unfinished output.
 start_row twice
@@ -58,6 +66,7 @@ within 20 eval '! row_in_progress "$out"' || fail "killed: the encoder left its 
 touch -d '1 hour ago' "$staged" # past the grace a folder being set up gets
 start_program
 within 30 eval '[[ ! -e $staged ]]' || fail "killed: the next start left the stale staging folder"
+# Closed when no run is going, it ends at once.
 xdotool key alt+F4
 within 10 ended || fail "the program did not end when its window was closed"
-echo "hangup finishes the row; a second signal stops the encoder; a killed program's encoder and staging go"
+echo "closing or a hangup finishes the row; a second signal stops the encoder; a killed program's encoder and staging go"

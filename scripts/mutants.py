@@ -100,7 +100,7 @@ FAULTS = [
      "the file-size signal kills tvenc"),
     ("src/encoder/main.cpp", "    } catch (const std::bad_alloc&) {\n", "    } catch (const std::bad_alloc&) {\n        throw;\n",
      "OutOfMemory", "out of memory ends in terminate"),
-    ("src/encoder/Options.cpp", '    if (options.input == "-" || options.output == "-") return false;\n', "", "TvencUsage",
+    ("src/encoder/Options.cpp", '    if (options.input == "-" || options.output == "-") return false;\n', "", "CommandLine.Switches",
      "a file named - written for standard output"),
     ("src/encoder/main.cpp", "    ::prctl(PR_SET_PDEATHSIG, SIGTERM);\n", "", "signals_leave",
      "the encoder outlives a killed program"),

@@ -14,6 +14,8 @@ FAULTS = [
      "a wrong item value for 112 kbps"),
     ("src/layouts/Layouts.cpp", '{"按钮1", K::Button, "分组框2", 4, 70, 32, 32,', '{"按钮1", K::Button, "分组框2", 5, 70, 32, 32,',
      "main_window", "a control 1 px off"),
+    ("src/convert/OutputPlan.cpp", "    if (use == Use::Source) return {{}, true};\n", "", "OutputPlan|conversion_run",
+     "an output chosen over a queued source"),
     ("src/shell/HelpCommands.cpp", "    QDialog about;", "    static QDialog about;", "help_about",
      "the About window kept and reused"),
     ("src/shell/Startup.cpp", "    QApplication::setQuitOnLastWindowClosed(false);", "", "closing_and_signals_leave_nothing",

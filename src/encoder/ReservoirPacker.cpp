@@ -59,10 +59,15 @@ void ReservoirPacker::place_bytes(std::int64_t at, const std::vector<std::uint8_
     std::size_t done = 0;
     for (Pending& p : m_pending) {
         const std::int64_t capacity = static_cast<std::int64_t>(p.bytes.size()) - p.head;
-        while (done < data.size() && at >= p.area_start && at < p.area_start + capacity) {
-            p.bytes[static_cast<std::size_t>(p.head + (at - p.area_start))] = data[done++];
-            ++at;
-        }
+        if (done == data.size()) return;
+        if (at < p.area_start || at >= p.area_start + capacity) continue;
+        // As much as this frame's area holds from here, in one copy.
+        const auto n = static_cast<std::size_t>(
+            std::min(p.area_start + capacity - at, static_cast<std::int64_t>(data.size() - done)));
+        std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(done), n,
+                    p.bytes.begin() + static_cast<std::ptrdiff_t>(p.head + (at - p.area_start)));
+        done += n;
+        at += static_cast<std::int64_t>(n);
     }
 }
 

@@ -61,9 +61,11 @@ TEST(Staging, EachRunGetsItsOwnLockedPrivateFolderAndLeavesNothing) {
     EXPECT_EQ(file.st_mode & 07777, 0755u);
     EXPECT_EQ(folder.st_mode & 07777, 0700u);
     EXPECT_TRUE(FolderLock::in_use(folder_of(first)));
-    // In use, however old: start-up leaves it alone.
+    // In use, however old: start-up leaves it alone. (/tmp is a base too and is shared,
+    // so only this test's own folders are looked at.)
     make_old(folder_of(first));
-    EXPECT_EQ(remove_stale_encoders(), 0);
+    remove_stale_encoders();
+    EXPECT_TRUE(primitives::file_exists(first));
     remove_staged_encoder(first, first_lock);
     EXPECT_FALSE(primitives::file_exists(folder_of(first)));
     EXPECT_TRUE(primitives::file_exists(second));
@@ -140,7 +142,8 @@ TEST(Staging, StartUpRemovesOnlyFoldersThatNoRunningProgramHolds) {
     const std::string pointed = runtime.file("tunvask-encoder-link01");
     ASSERT_EQ(::symlink(other.c_str(), pointed.c_str()), 0);
 
-    EXPECT_EQ(remove_stale_encoders(), 2);
+    // Stale folders of earlier programs in the shared /tmp may go too.
+    EXPECT_GE(remove_stale_encoders(), 2);
     EXPECT_FALSE(primitives::file_exists(dead));
     EXPECT_FALSE(primitives::file_exists(crashed_early));
     EXPECT_TRUE(primitives::file_exists(just_made + "/60718243.exe")) << "may be another program setting up";

@@ -36,10 +36,13 @@ bool FramePlacer::eventFilter(QObject*, QEvent* event) {
 
 void FramePlacer::check() {
     // The widget's own frame geometry is a cache that may never learn of a frame added
-    // after the show; the window asks the window system.
-    const QWindow* handle = m_window->windowHandle();
+    // after the show (and QWidget::move goes by it); the window asks the window system.
+    QWindow* handle = m_window->windowHandle();
     const bool framed = handle && !handle->frameMargins().isNull();
-    if (framed && handle->framePosition() != m_position) m_window->move(m_position);
+    if (framed && handle->framePosition() != m_position) {
+        const QMargins frame = handle->frameMargins();
+        handle->setPosition(m_position + QPoint(frame.left(), frame.top()));
+    }
     if (framed || ++m_checks >= kMostChecks) {
         m_timer.stop();
         deleteLater();

@@ -86,15 +86,29 @@ focused_is_main() { [[ $(xdotool getactivewindow 2>/dev/null) == "$window" ]]; }
 focused_is_dialog() { ! focused_is_main && [[ -n $(xdotool getactivewindow 2>/dev/null) ]]; }
 ended() { ! kill -0 "$app" 2>/dev/null; }
 
-# Opens a dialog with a key and answers it by typing text and Return.
+# Opens a dialog with a key and answers it by typing text and Return. A key that a busy
+# program missed is sent again, but only while nothing but its main window is shown;
+# the next step waits until the dialog has left the screen, not only the focus.
 answer_dialog() {
-  local key=$1 text=$2
-  xdotool key "$key"
-  within 30 focused_is_dialog || { echo "no dialog after $key"; exit 1; }
+  local key=$1 text=$2 attempt
+  for attempt in 1 2 3 4 5 6; do
+    only_main_shown && xdotool key "$key"
+    within 10 focused_is_dialog && break
+  done
+  focused_is_dialog || { echo "no dialog after $key"; exit 1; }
   xdotool key ctrl+a
   xdotool type --delay 10 "$text"
   xdotool key Return
   within 30 focused_is_main || { echo "the dialog after $key did not close"; exit 1; }
+  within 30 only_main_shown || { echo "the dialog after $key stayed on screen"; exit 1; }
+}
+
+# True when the main window is the program's only window on screen (a failed search
+# is not taken for that).
+only_main_shown() {
+  local ids
+  ids=$(xdotool search --onlyvisible --pid "$app" 2>&1) || return 1
+  [[ $ids == "$window" ]]
 }
 
 # Queues one file through 添加项目, picks a bit rate by its key (F1 to F6), chooses the

@@ -69,7 +69,7 @@ void ConversionRun::start() {
     sources.reserve(static_cast<std::size_t>(m_controls.tracks->rowCount()));
     for (int row = 0; row < m_controls.tracks->rowCount(); ++row)
         sources.push_back(tracks::row_path(m_controls.tracks, row));
-    m_plan.emplace([sources = std::move(sources)] { return sources; });
+    m_plan.emplace(std::move(sources));
     m_next = 0;
     m_end = m_controls.tracks->rowCount();
     m_failures = 0;

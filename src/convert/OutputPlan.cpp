@@ -12,7 +12,7 @@ Text numbered_name(const Text& file_name, int n) {
     return stem + " (" + to_text(n) + ")" + extension;
 }
 
-OutputPlan::OutputPlan(std::function<std::vector<Text>()> sources) : m_list_sources(std::move(sources)) {}
+OutputPlan::OutputPlan(std::vector<Text> sources) : m_source_paths(std::move(sources)) {}
 
 OutputPlan::Use OutputPlan::use_of(const Text& path) const {
     const auto id = file_id(path);
@@ -20,7 +20,7 @@ OutputPlan::Use OutputPlan::use_of(const Text& path) const {
     if (m_written.contains(*id)) return Use::Written;
     if (!m_sources) {
         m_sources.emplace();
-        for (const Text& source : m_list_sources()) {
+        for (const Text& source : m_source_paths) {
             if (const auto source_id = file_id(source)) m_sources->insert(*source_id);
         }
     }

@@ -2,7 +2,6 @@
 
 #include "primitives/Files.h"
 
-#include <functional>
 #include <optional>
 #include <unordered_set>
 #include <vector>
@@ -16,9 +15,9 @@ namespace convert {
 // and inode, so a symlink or another spelling of a folder changes nothing.
 class OutputPlan {
 public:
-    // sources lists the run's sources when asked: only once an output path turns out
-    // to exist, so a run over a hundred thousand rows into a new folder asks never.
-    explicit OutputPlan(std::function<std::vector<primitives::Text>()> sources);
+    // The run's sources are looked at (stat) only once an output path turns out to
+    // exist, so a run over a hundred thousand rows into a new folder looks at none.
+    explicit OutputPlan(std::vector<primitives::Text> sources);
 
     struct Choice {
         primitives::Text path; // empty when the row must not be written
@@ -32,7 +31,7 @@ private:
     enum class Use { Free, Source, Written };
     Use use_of(const primitives::Text& path) const;
 
-    std::function<std::vector<primitives::Text>()> m_list_sources;
+    std::vector<primitives::Text> m_source_paths;
     mutable std::optional<std::unordered_set<primitives::FileId, primitives::FileIdHash>> m_sources;
     std::unordered_set<primitives::FileId, primitives::FileIdHash> m_written;
 };

@@ -2,6 +2,7 @@
 
 #include "encoder/Failure.h"
 #include "encoder/Mp3Frame.h"
+#include "encoder/StdioFile.h"
 #include "encoder/Tags.h"
 
 #include <cstdio>
@@ -59,12 +60,11 @@ namespace {
 
 // Bytes of the Xing or Info frame that an encoder puts before the audio, 0 when none.
 long info_frame_bytes(const std::string& path, std::size_t at) {
-    std::FILE* file = std::fopen(path.c_str(), "rbe");
+    const StdioFile file(std::fopen(path.c_str(), "rbe"));
     if (!file) return 0;
     std::uint8_t bytes[64] = {};
-    const bool read = std::fseek(file, static_cast<long>(at), SEEK_SET) == 0 &&
-                      std::fread(bytes, 1, sizeof bytes, file) == sizeof bytes;
-    std::fclose(file);
+    const bool read = std::fseek(file.get(), static_cast<long>(at), SEEK_SET) == 0 &&
+                      std::fread(bytes, 1, sizeof bytes, file.get()) == sizeof bytes;
     const FrameHeader h = parse_frame_header(bytes);
     if (!read || !h.valid || 4 + h.side_info + 4 > static_cast<int>(sizeof bytes)) return 0;
     const char* marker = reinterpret_cast<const char*>(bytes + 4 + h.side_info);

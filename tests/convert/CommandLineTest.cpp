@@ -133,7 +133,7 @@ TEST(OutputPlan, NeverChoosesASourceOrAnEarlierResult) {
     const std::string a_x = a.write("x.mp3", "A"), b_x = b.write("x.mp3", "B");
     ASSERT_EQ(::symlink(b.path().c_str(), out.file("b-link").c_str()), 0);
     const std::vector<std::string> sources{a_x, b_x, out.write("01 (2).mp3", "a source named like a number")};
-    OutputPlan plan([&] { return sources; });
+    OutputPlan plan(sources);
     // Into the folder of another row's source, even through a symlink.
     EXPECT_TRUE(plan.choose(b.path() + "/", "x.mp3").same_as_source);
     EXPECT_TRUE(plan.choose(out.file("b-link") + "/", "x.mp3").same_as_source);
@@ -169,7 +169,7 @@ TEST(FileIdentity, IsTheDeviceAndTheInodeWhateverPathLeadsThere) {
     ASSERT_EQ(one.st_ino, two.st_ino) << "fresh tmpfs mounts number their first files alike";
     EXPECT_FALSE(primitives::same_file(source, other));
     const std::vector<std::string> sources{source};
-    OutputPlan plan([&] { return sources; });
+    OutputPlan plan(sources);
     const auto choice = plan.choose(second.path() + "/", "x.mp3");
     EXPECT_FALSE(choice.same_as_source);
     EXPECT_EQ(choice.path, other);

@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The first name is a queued source inside the output folder; the others are outputs.
     std::vector<std::string> sources{dir + names[0]};
     primitives::write_file(sources[0], primitives::Bytes{'s'});
-    convert::OutputPlan plan([&] { return sources; });
+    convert::OutputPlan plan(sources);
     for (const std::string& name : names) {
         const auto choice = plan.choose(dir, name);
         if (choice.same_as_source) {

@@ -211,7 +211,7 @@ TEST_F(OutputSafety, AFifoAtTheOutputPathIsWrittenNotReplaced) {
     EXPECT_GT(fs::file_size(in.file("through-the-pipe.mp3")), 1000u);
 }
 
-TEST_F(OutputSafety, AResultReplacesTheOldFileKeepingItsModeAndSymlink) {
+TEST_F(OutputSafety, AResultKeepsTheOldFilesModeOrTakesTheUmasksAndFollowsASymlink) {
     const std::string real = out.write("real.mp3", "old");
     ::chmod(real.c_str(), 0640);
     ASSERT_EQ(::symlink(real.c_str(), out.file("link.mp3").c_str()), 0);
@@ -221,7 +221,13 @@ TEST_F(OutputSafety, AResultReplacesTheOldFileKeepingItsModeAndSymlink) {
     ASSERT_EQ(::stat(real.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     EXPECT_EQ(decode_mp3(real).frames, 44100 * 3);
-    EXPECT_EQ(entries(out.path()), (std::vector<std::string>{"link.mp3", "real.mp3"}));
+    // A new output is made as any new file is: 0666 less the umask.
+    const mode_t mask = ::umask(027);
+    EXPECT_EQ(run_tvenc({wav, out.file("new.mp3")}, {}), 0);
+    ::umask(mask);
+    ASSERT_EQ(::stat(out.file("new.mp3").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(entries(out.path()), (std::vector<std::string>{"link.mp3", "new.mp3", "real.mp3"}));
 }
 
 TEST_F(OutputSafety, MessagesNeverLookLikeProgress) {

@@ -184,3 +184,59 @@ Decoded decode_mp3(const std::string& path, std::vector<float>* pcm) {
     mpg123_delete(h);
     return d;
 }
+
+std::size_t mp3_frame_length(const std::string& bytes, std::size_t at) {
+    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(bytes.at(at + i)); };
+    static const int kKbps[2][15] = {{0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+                                     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}};
+    static const long kRates[] = {44100, 48000, 32000};
+    const int version = (b(1) >> 3) & 3; // 3: MPEG 1, 2: MPEG 2, 0: MPEG 2.5
+    const bool mpeg1 = version == 3;
+    const long rate = kRates[(b(2) >> 2) & 3] / (mpeg1 ? 1 : version == 2 ? 2 : 4);
+    return static_cast<std::size_t>((mpeg1 ? 144000 : 72000) * kKbps[mpeg1][b(2) >> 4] / rate + ((b(2) >> 1) & 1));
+}
+
+namespace {
+
+std::uint16_t crc16_arc(const std::string& bytes, std::size_t from, std::size_t to) {
+    std::uint16_t crc = 0;
+    for (std::size_t i = from; i < to; ++i) {
+        crc ^= static_cast<std::uint8_t>(bytes[i]);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
+    }
+    return crc;
+}
+
+std::uint32_t big_endian(const std::string& bytes, std::size_t at, int count) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < count; ++i)
+        value = (value << 8) | static_cast<std::uint8_t>(bytes.at(at + static_cast<std::size_t>(i)));
+    return value;
+}
+
+} // namespace
+
+std::string info_frame_problems(const std::string& mp3) {
+    const auto info = mp3.find("Info");
+    if (info == std::string::npos || info > 40) return "no Info frame at the start";
+    std::size_t frames = 0, at = 0;
+    for (; at + 4 <= mp3.size() && mp3[at] == '\xFF' && (mp3[at + 1] & 0xE0) == 0xE0; ++frames)
+        at += mp3_frame_length(mp3, at);
+    if (at != mp3.size()) return "no whole frame at byte " + std::to_string(at);
+    const std::uint32_t flags = big_endian(mp3, info + 4, 4);
+    at = info + 8;
+    std::string problems;
+    const auto expect = [&](std::uint32_t found, std::size_t truth, const char* what) {
+        if (found != truth)
+            problems += std::string(what) + " " + std::to_string(found) + " instead of " + std::to_string(truth) + "; ";
+    };
+    if (flags & 1) expect(big_endian(mp3, at, 4), frames - 1, "audio frames"), at += 4;
+    if (flags & 2) expect(big_endian(mp3, at, 4), mp3.size(), "stream bytes"), at += 4;
+    at += (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
+    if (mp3.compare(at, 4, "LAME") != 0) return problems + "no LAME extension";
+    expect(big_endian(mp3, at + 28, 4), mp3.size(), "music length");
+    expect(big_endian(mp3, at + 32, 2), crc16_arc(mp3, mp3_frame_length(mp3), mp3.size()), "music CRC");
+    expect(big_endian(mp3, at + 34, 2), crc16_arc(mp3, 0, at + 34), "tag CRC");
+    return problems;
+}

@@ -31,6 +31,7 @@ struct Limits {
     // this folder, opened before the mount hides it if it lies under /tmp.
     std::string full_tmp_from = {};
     std::string log = {}; // where stderr goes, if anywhere
+    uid_t user = 0;       // another user to run as, where the test may choose (root)
 };
 
 constexpr int kCannotSetUp = 77;
@@ -53,6 +54,8 @@ int run_tvenc(const std::vector<std::string>& args, const Limits& limits) {
         // The build, and tvenc with it, may lie under /tmp too.
         const int program = ::open(kTvenc.c_str(), O_RDONLY);
         if (!limits.full_tmp_from.empty() && !mount_full_tmp(limits.full_tmp_from)) ::_exit(kCannotSetUp);
+        if (limits.user && ::geteuid() == 0 && (::setgid(limits.user) != 0 || ::setuid(limits.user) != 0))
+            ::_exit(kCannotSetUp);
         const rlimit size{limits.file_size, limits.file_size};
         ::setrlimit(RLIMIT_FSIZE, &size);
         const rlimit space{limits.address_space, limits.address_space};
@@ -174,6 +177,17 @@ TEST(FullTmp, NeverFailsAFile) {
     EXPECT_EQ(status, 0);
     EXPECT_EQ(decode_mp3(dir.file("out.mp3")).frames, 44100 * 44);
     EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"long.wav", "out.mp3"}));
+}
+
+// A file its owner made read-only is not replaced, though its folder would allow it.
+TEST_F(OutputSafety, AFileTheUserMayNotWriteIsRefused) {
+    const std::string mine = out.write("mine.mp3", "the user's own file");
+    ::chmod(mine.c_str(), 0444);
+    ::chmod(out.path().c_str(), 0777);
+    ::chmod(in.path().c_str(), 0755);
+    EXPECT_EQ(run_tvenc({wav, mine}, {.user = 65534}), 4);
+    EXPECT_EQ(read_whole(mine), "the user's own file");
+    EXPECT_EQ(entries(out.path()), std::vector<std::string>{"mine.mp3"});
 }
 
 TEST_F(OutputSafety, AReaderThatWentAwayDoesNotCutTheOutputShort) {

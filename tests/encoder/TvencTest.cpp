@@ -24,6 +24,14 @@ bool all_equal(const std::vector<int>& rates, int kbps) {
     return !rates.empty() && std::all_of(rates.begin(), rates.end(), [&](int r) { return r == kbps; });
 }
 
+// RMS of samples, in [0, 1] full scale.
+double rms(const std::vector<float>& samples) {
+    double sum = 0;
+    for (float s : samples)
+        sum += static_cast<double>(s) * s;
+    return samples.empty() ? 0 : std::sqrt(sum / static_cast<double>(samples.size()));
+}
+
 class Tvenc : public testing::Test {
 protected:
     void SetUp() override { write_wav(wav, kRate, 2, kFrames); }
@@ -37,9 +45,12 @@ TEST_F(Tvenc, WavBecomesGaplessConstantBitRateMp3) {
     const std::string mp3 = dir.file("out.mp3");
     const RunResult r = tvenc({wav, mp3, "-br", "128000"});
     ASSERT_EQ(r.status, 0) << r.err;
-    const Decoded d = decode_mp3(mp3);
+    std::vector<float> pcm;
+    const Decoded d = decode_mp3(mp3, &pcm);
     ASSERT_TRUE(d.opened);
     EXPECT_FALSE(d.error);
+    // 16-bit samples arrive at their level: tones of amplitude 0.4, RMS 0.28.
+    EXPECT_NEAR(rms(pcm), 0.4 / std::sqrt(2.0), 0.03);
     EXPECT_EQ(d.rate, kRate);
     EXPECT_EQ(d.channels, 2);
     EXPECT_EQ(d.frames, kFrames);
@@ -79,6 +90,19 @@ TEST_F(Tvenc, DownmixAndLowRatesFollowLameChoices) {
     EXPECT_EQ(d.rate, kRate);
     EXPECT_EQ(d.frames, kFrames);
     EXPECT_TRUE(all_equal(d.bit_rates, 64));
+    // A mono source stays mono: a second channel would take half of every frame.
+    write_wav(dir.file("mono.wav"), kRate, 1, kFrames);
+    ASSERT_EQ(tvenc({dir.file("mono.wav"), mono, "-br", "64000"}).status, 0);
+    EXPECT_EQ(decode_mp3(mono).channels, 1);
+    // Of more channels the front pair is kept, each on its side (440 Hz left, 660 Hz the others).
+    write_wav(dir.file("surround.wav"), kRate, 6, kFrames);
+    ASSERT_EQ(tvenc({dir.file("surround.wav"), mono, "-br", "128000"}).status, 0);
+    std::vector<float> pcm;
+    ASSERT_EQ(decode_mp3(mono, &pcm).channels, 2);
+    double sides = 0;
+    for (std::size_t i = 0; i + 1 < pcm.size(); i += 2)
+        sides += (pcm[i] - pcm[i + 1]) * (pcm[i] - pcm[i + 1]);
+    EXPECT_GT(sides / static_cast<double>(pcm.size() / 2), 0.1) << "the right channel is not the left one";
 
     const std::string phone = dir.file("phone.mp3");
     ASSERT_EQ(tvenc({wav, phone, "-br", "16000"}).status, 0);
@@ -174,14 +198,6 @@ TEST(TvencCorpus, StreamsThatChangeRateKeepTheirLength) {
 }
 
 namespace {
-
-// RMS of a mono decode, in [0, 1] full scale.
-double rms(const std::vector<float>& samples) {
-    double sum = 0;
-    for (float s : samples)
-        sum += static_cast<double>(s) * s;
-    return samples.empty() ? 0 : std::sqrt(sum / static_cast<double>(samples.size()));
-}
 
 // An ID3v2 tag of the given version whose body is size bytes of padding; with a
 // footer ("3DI") where asked (ID3v2.4 only).

@@ -88,6 +88,11 @@ TEST(Staging, BasesOthersCanChangeAreNeverUsed) {
     ASSERT_EQ(::symlink(target.path().c_str(), link.c_str()), 0);
     EXPECT_FALSE(primitives::is_safe_base(link));
     EXPECT_FALSE(primitives::is_safe_base(mine.file("absent")));
+    // Another user's folder, however closed, is theirs to change (root can give one away).
+    TempDir theirs;
+    if (::getuid() == 0 && ::chown(theirs.path().c_str(), 65534, 65534) == 0) {
+        EXPECT_FALSE(primitives::is_safe_base(theirs.path()));
+    }
 
     const StagingEnvironment environment(open_to_all.path(), mine.path());
     FolderLock lock;

@@ -32,19 +32,6 @@ std::vector<Text> all_matches(const Text& pattern) {
 
 } // namespace
 
-TEST(ListFiles, MatchesCaseInsensitivelySkipsFoldersFindsHidden) {
-    TempDir dir;
-    dir.write("x.mp3", "1");
-    dir.write("Y.MP3", "2");
-    dir.write(".hidden.mp3", "3");
-    dir.write("notes.txt", "4");
-    dir.write("a.mp3.bak", "5");
-    std::filesystem::create_directory(dir.file("z.mp3"));
-    dir.write("z.mp3/inner.mp3", "6");
-    EXPECT_EQ(all_matches(dir.path() + "/*.mp3"), (std::vector<Text>{".hidden.mp3", "Y.MP3", "x.mp3"}));
-    EXPECT_EQ(all_matches(dir.path() + "/?.Mp3"), (std::vector<Text>{"Y.MP3", "x.mp3"}));
-}
-
 // A GBK folder name can end in a byte that UTF-8 reads as the lead of a longer
 // character: the "/" after it must still be found.
 TEST(ListFiles, FindsFilesInGbkNamedFolders) {

@@ -46,7 +46,7 @@ class TrackCommandsTest : public GuiSuite {
     Q_OBJECT
 private slots:
     void addItemFillsEveryCellAndAddsDuplicates();
-    void batchAddTakesMp3FilesOfOneFolderOnly();
+    void batchAddTakesMp3FilesOfOneFolderOnlyHiddenOnesToo();
     void batchAddNeverWaitsOnAFifoAndShowsGbkNames();
     void emptyFolderAndCancelAddNothing();
     void deleteItemRemovesTheSelectedRowOnly();
@@ -75,10 +75,11 @@ void TrackCommandsTest::addItemFillsEveryCellAndAddsDuplicates() {
     QCOMPARE(table->rowCount(), 2);
 }
 
-void TrackCommandsTest::batchAddTakesMp3FilesOfOneFolderOnly() {
+void TrackCommandsTest::batchAddTakesMp3FilesOfOneFolderOnlyHiddenOnesToo() {
     TempDir dir;
     dir.write("x.mp3", tagged_mp3("X", "", ""));
     dir.write("Y.MP3", "short");
+    dir.write(".hidden.mp3", "");
     dir.write("notes.txt", "no");
     std::filesystem::create_directory(dir.file("z.mp3"));
     dir.write("z.mp3/inner.mp3", "no");
@@ -86,19 +87,20 @@ void TrackCommandsTest::batchAddTakesMp3FilesOfOneFolderOnly() {
     trigger(*m_session, "批量添加(&M)");
     layouts::ListView* table = m_session->controls.tracks;
     QCOMPARE(paths(table),
-             (QStringList{QString::fromStdString(dir.file("Y.MP3")), QString::fromStdString(dir.file("x.mp3"))}));
+             (QStringList{QString::fromStdString(dir.file(".hidden.mp3")), QString::fromStdString(dir.file("Y.MP3")),
+                          QString::fromStdString(dir.file("x.mp3"))}));
     QCOMPARE(m_script->folder_titles, std::vector<std::string>{"请选择来源文件夹"});
     for (int r = 0; r < table->rowCount(); ++r) {
         if (tracks::cell_text(table, r, 0).endsWith(QStringLiteral("x.mp3")))
             QCOMPARE(tracks::cell_text(table, r, 3), QStringLiteral("X"));
-        else
+        else if (tracks::cell_text(table, r, 0).endsWith(QStringLiteral("Y.MP3")))
             QCOMPARE(tracks::cell_text(table, r, 1), QStringLiteral("5"));
     }
     // A trailing "/" from the chooser is not doubled.
     m_script->folders = {dir.path() + "/"};
     trigger(*m_session, "批量添加(&M)");
-    QCOMPARE(table->rowCount(), 4);
-    QVERIFY(!tracks::cell_text(table, 3, 0).contains(QStringLiteral("//")));
+    QCOMPARE(table->rowCount(), 6);
+    QVERIFY(!tracks::cell_text(table, 5, 0).contains(QStringLiteral("//")));
 }
 
 void TrackCommandsTest::batchAddNeverWaitsOnAFifoAndShowsGbkNames() {

@@ -59,13 +59,7 @@ bool install_qt_translation(QCoreApplication& app) {
     return false;
 }
 
-int run_program(int argc, char** argv) {
-    if (!primitives::display_reachable()) {
-        // Qt would abort with an English message of its own.
-        std::fputs("无法连接到图形界面 (no display)\n", stderr);
-        return 1;
-    }
-    QApplication app(argc, argv);
+void set_up_application(QApplication& app) {
     install_qt_translation(app);
     QApplication::setApplicationName(QStringLiteral("Tunvask"));
     QApplication::setApplicationVersion(QStringLiteral(TUNVASK_VERSION));
@@ -73,6 +67,16 @@ int run_program(int argc, char** argv) {
     // The program ends when the main window is closed and any row being converted
     // has finished, not as soon as the last window disappears.
     QApplication::setQuitOnLastWindowClosed(false);
+}
+
+int run_program(int argc, char** argv) {
+    if (!primitives::display_reachable()) {
+        // Qt would abort with an English message of its own.
+        std::fputs("无法连接到图形界面 (no display)\n", stderr);
+        return 1;
+    }
+    QApplication app(argc, argv);
+    set_up_application(app);
     const primitives::Text folder = primitives::program_folder();
     // The working folder only matters to relative paths typed by the user: a failure is not acted on.
     if (!folder.empty()) {

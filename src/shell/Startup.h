@@ -1,5 +1,6 @@
 #pragma once
 
+class QApplication;
 class QCoreApplication;
 
 namespace shell {
@@ -10,5 +11,9 @@ int run_program(int argc, char** argv);
 // Qt's own texts (dialog buttons, the file dialog) in Simplified Chinese, whatever
 // the locale. False, with a line on stderr, when the catalogue is not installed.
 bool install_qt_translation(QCoreApplication& app);
+
+// What the application is before its first window: Qt's texts in Chinese, its name,
+// version and icon, and an end that waits for the run rather than the last window.
+void set_up_application(QApplication& app);
 
 } // namespace shell

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTranslator>
 #include <QtTest>
 #include <cstdlib>
 #include <filesystem>
@@ -41,7 +42,7 @@ class DesktopTest : public QObject {
     Q_OBJECT
 private slots:
     void helpFileReadsAsChineseInEveryViewer();
-    void qtOwnTextsAreChinese();
+    void theApplicationSpeaksChineseAndCarriesItsIcon();
     void folderBrowsersStartAtTheDesktop();
     void aGbkNamedFileChosenInTheDialogKeepsItsBytes();
     void desktopEntryAndMetainfoValidate();
@@ -69,8 +70,12 @@ void DesktopTest::helpFileReadsAsChineseInEveryViewer() {
     QVERIFY(from_gbk(read_whole(dir.file("chm/#SYSTEM"))).contains(QStringLiteral("Tunvask 说明")));
 }
 
-void DesktopTest::qtOwnTextsAreChinese() {
+void DesktopTest::theApplicationSpeaksChineseAndCarriesItsIcon() {
     QVERIFY2(shell::install_qt_translation(*qApp), "qtbase_zh_CN.qm (qt6-translations-l10n) not found");
+    for (QTranslator* installed : qApp->findChildren<QTranslator*>())
+        QCoreApplication::removeTranslator(installed);
+    shell::set_up_application(*qApp);
+    QVERIFY(!QApplication::windowIcon().isNull());
     QMessageBox box;
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     QVERIFY(box.button(QMessageBox::Yes)->text().contains(QStringLiteral("是")));

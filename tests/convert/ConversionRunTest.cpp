@@ -19,6 +19,7 @@
 #include <fstream>
 #include <map>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using primitives::file_exists;
 using primitives::file_size;
@@ -433,13 +434,26 @@ void ConversionRunTest::aBurstOfOutputIsReadEightyBytesAtATime() {
     QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("50%"));
 }
 
+// Also: the encoder reads nothing of the program's own input (a terminal it was started from).
 void ConversionRunTest::anEncoderThatSaysDoneButWroteNothingFailed() {
     TempDir in, out, scripts;
     tracks::fill_row(m_session->controls, in.write("a.mp3", "source"));
     set_folder(out.path() + "/");
-    m_session->context.stage_encoder = scripted_encoder(scripts, "printf 'Completion:100.0%%  \\r'\nexit 0\n");
+    m_session->context.stage_encoder =
+        scripted_encoder(scripts, "[ -z \"$(head -c 5)\" ] || { echo 'tvenc: read the input'; exit 3; }\n"
+                                  "printf 'Completion:100.0%%  \\r'\nexit 0\n");
+    int typed[2];
+    QCOMPARE(::pipe(typed), 0);
+    QCOMPARE(::write(typed[1], "typed", 5), 5);
+    ::close(typed[1]);
+    const int own_input = ::dup(STDIN_FILENO);
+    ::dup2(typed[0], STDIN_FILENO);
+    ::close(typed[0]);
     start();
-    QVERIFY(wait_for_run());
+    const bool finished = wait_for_run();
+    ::dup2(own_input, STDIN_FILENO);
+    ::close(own_input);
+    QVERIFY(finished);
     QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("失败"));
     QCOMPARE(tip(table(), 0, tracks::RatioColumn), QStringLiteral("输出文件不存在"));
     QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 1 个文件失败!"));

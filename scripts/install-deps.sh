@@ -27,7 +27,7 @@ for option in "$@"; do
     --package) packages+=(dpkg-dev fakeroot lintian file) ;;
     --sanitize) packages+=(clang libclang-rt-14-dev) ;;
     --format) packages+=(clang-format) ;;
-    --extras) packages+=(lame ffmpeg xvfb x11-apps x11-utils openbox xdotool imagemagick time bc) ;;
+    --extras) packages+=(lame mpg123 ffmpeg xvfb x11-apps x11-utils openbox xdotool imagemagick time bc) ;;
   esac
 done
 

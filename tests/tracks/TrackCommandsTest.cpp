@@ -80,6 +80,7 @@ void TrackCommandsTest::batchAddTakesMp3FilesOfOneFolderOnlyHiddenOnesToo() {
     dir.write("x.mp3", tagged_mp3("X", "", ""));
     dir.write("Y.MP3", "short");
     dir.write(".hidden.mp3", "");
+    dir.write("a.mp3.bak", "no");
     dir.write("notes.txt", "no");
     std::filesystem::create_directory(dir.file("z.mp3"));
     dir.write("z.mp3/inner.mp3", "no");

@@ -70,8 +70,9 @@ bool encode_in_parallel(const ParallelJob& job) {
     const double seconds = static_cast<double>(job.facts.frames) / static_cast<double>(job.in_rate);
     const int count = segment_count(seconds, job.threads);
     if (count < 2) return false;
-    Plan plan = plan_segments(job.facts.frames * job.format.rate / job.in_rate / grid.frame, count, grid);
-    std::vector<WorkerResult> results = run_workers(job, grid, plan, job.progress);
+    const std::int64_t total_frames = job.facts.frames * job.format.rate / job.in_rate / grid.frame;
+    Plan plan = plan_segments(total_frames, count, grid);
+    std::vector<WorkerResult> results = run_workers(job, grid, plan, total_frames, job.progress);
     for (WorkerResult& r : results) {
         if (r.error) std::rethrow_exception(r.error);
         if (r.format_changed || r.not_started) return false;

@@ -5,6 +5,7 @@
 #include "encoder/MpegSource.h"
 #include "encoder/Progress.h"
 #include "encoder/SndfileSource.h"
+#include "encoder/WorkShares.h"
 
 #include <algorithm>
 #include <atomic>
@@ -30,10 +31,10 @@ std::unique_ptr<AudioSource> open_for_worker(const ParallelJob& job) {
 
 class Worker {
 public:
-    Worker(const ParallelJob& job, const Grid& grid, Segment segment, std::int64_t nominal_start,
-           std::int64_t nominal_end, std::atomic<std::int64_t>& progress)
-        : m_job(job), m_grid(grid), m_segment(segment), m_nominal_start(nominal_start), m_nominal_end(nominal_end),
-          m_progress(progress) {}
+    Worker(const ParallelJob& job, const Grid& grid, WorkShares::Share& share, WorkShares& shares,
+           std::atomic<std::int64_t>& progress)
+        : m_job(job), m_grid(grid), m_share(share), m_shares(shares), m_first_frame(share.segment.first_frame),
+          m_info_frame(share.segment.info_frame), m_nominal_start(share.nominal_start), m_progress(progress) {}
 
     void run(WorkerResult& result) {
         try {
@@ -56,10 +57,10 @@ private:
             return;
         }
         auto source = open_for_worker(m_job);
-        const std::int64_t start = m_segment.first_frame * m_grid.frame;
+        const std::int64_t start = m_first_frame * m_grid.frame;
         if (!source || !source->seek(m_grid.to_input(start))) fail(kFailInput, m_job.options.input, "cannot seek");
         const LameHandle handle =
-            make_lame(m_job.format.rate, m_job.format.channels, m_job.options.bit_rate, m_segment.info_frame);
+            make_lame(m_job.format.rate, m_job.format.channels, m_job.options.bit_rate, m_info_frame);
         lame_t lame = handle.get();
         if (!lame) fail(kFailOutput, m_job.output.path(), "LAME rejected the settings");
         FormatConverter converter(m_job.format.rate, m_job.format.channels);
@@ -68,7 +69,10 @@ private:
         std::vector<unsigned char> bytes;
         const int channels = m_job.format.channels;
         bool more = true;
-        while (more && (m_segment.end_sample < 0 || r.fed < m_segment.end_sample - start)) {
+        for (;;) {
+            // Another worker may have taken over the end of this share since the last block.
+            const WorkShares::Limits limits = m_shares.report(m_share, start + r.fed);
+            if (!more || (limits.end_sample >= 0 && r.fed >= limits.end_sample - start)) break;
             more = source->read(block);
             if (more) {
                 if (block.rate != m_job.in_rate || block.channels != m_job.in_channels) {
@@ -80,8 +84,8 @@ private:
                 pcm = converter.flush();
             }
             auto frames = static_cast<std::int64_t>(pcm.size()) / channels;
-            if (m_segment.end_sample >= 0) frames = std::min(frames, m_segment.end_sample - start - r.fed);
-            count_progress(start + r.fed, frames);
+            if (limits.end_sample >= 0) frames = std::min(frames, limits.end_sample - start - r.fed);
+            count_progress(start + r.fed, frames, limits.nominal_end);
             const int made = encode_pcm(lame, channels, pcm.data(), static_cast<std::size_t>(frames), bytes);
             write(r, bytes, made);
             r.fed += frames;
@@ -89,7 +93,7 @@ private:
         bytes.resize(kFlushBytes);
         write(r, bytes, lame_encode_flush(lame, bytes.data(), static_cast<int>(bytes.size())));
         r.delay = lame_get_encoder_delay(lame);
-        if (m_segment.info_frame) {
+        if (m_info_frame) {
             r.info.resize(kLameTagBytes);
             r.info.resize(lame_get_lametag_frame(lame, r.info.data(), r.info.size()));
         }
@@ -103,35 +107,49 @@ private:
     }
 
     // Only the part of the segment that no other worker covers counts.
-    void count_progress(std::int64_t from, std::int64_t frames) {
+    void count_progress(std::int64_t from, std::int64_t frames, std::int64_t nominal_end) {
         const std::int64_t a = std::max(from, m_nominal_start);
-        const std::int64_t b = m_nominal_end < 0 ? from + frames : std::min(from + frames, m_nominal_end);
+        const std::int64_t b = nominal_end < 0 ? from + frames : std::min(from + frames, nominal_end);
         if (b > a) m_progress += m_grid.to_input(b - a);
     }
 
     const ParallelJob& m_job;
     Grid m_grid;
-    Segment m_segment;
-    std::int64_t m_nominal_start, m_nominal_end;
+    WorkShares::Share& m_share;
+    WorkShares& m_shares;
+    std::int64_t m_first_frame;
+    bool m_info_frame;
+    std::int64_t m_nominal_start;
     std::atomic<std::int64_t>& m_progress;
 };
 
+// One thread's work: its planned share, then whatever it can take over from the others.
+void work(const ParallelJob& job, const Grid& grid, WorkShares::Share* share, WorkShares& shares,
+          std::atomic<std::int64_t>& progress) {
+    while (share) {
+        Worker(job, grid, *share, shares, progress).run(share->result);
+        const WorkerResult& r = share->result;
+        share = shares.finish(*share, !r.error && !r.format_changed && !r.not_started);
+    }
+}
+
 } // namespace
 
-std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, const Plan& plan, Progress& progress) {
+std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, Plan& plan, std::int64_t total_frames,
+                                      Progress& progress) {
     std::atomic<std::int64_t> progress_frames{0};
-    std::vector<WorkerResult> results(plan.segments.size());
+    WorkShares shares(plan, grid, total_frames);
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < plan.segments.size(); ++i) {
-        const std::int64_t nominal_start = i == 0 ? 0 : plan.joins[i - 1] * grid.frame;
-        const std::int64_t nominal_end = i + 1 < plan.segments.size() ? plan.joins[i] * grid.frame : -1;
+        WorkShares::Share* share = &shares.planned(i);
         try {
-            threads.emplace_back([&, i, nominal_start, nominal_end] {
-                Worker(job, grid, plan.segments[i], nominal_start, nominal_end, progress_frames).run(results[i]);
-            });
+            threads.emplace_back([&, share] { work(job, grid, share, shares, progress_frames); });
         } catch (const std::system_error&) {
             // Out of threads or memory for a stack: the file goes to one core instead.
-            results[i].not_started = true;
+            share->result.not_started = true;
+            shares.finish(*share, false);
+            for (std::size_t j = i + 1; j < plan.segments.size(); ++j)
+                shares.finish(shares.planned(j), false);
             break;
         }
     }
@@ -159,6 +177,8 @@ std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, 
     if (reporter) reporter->join();
     // The count as it stands at the end, not as the reporter last saw it.
     progress.set(progress_frames);
+    std::vector<WorkerResult> results;
+    plan = shares.collect(results);
     return results;
 }
 

@@ -21,7 +21,10 @@ struct WorkerResult {
 };
 
 // Runs one worker per segment, each on its own thread, and reports their progress
-// together. A worker whose thread or scratch file cannot be had is marked not_started.
-std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, const Plan& plan, Progress& progress);
+// together; a worker that is done takes over part of the largest remainder, which
+// adds a segment. Returns the results in the order of the file, with the plan as it
+// ended. A worker whose thread or scratch file cannot be had is marked not_started.
+std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, Plan& plan, std::int64_t total_frames,
+                                      Progress& progress);
 
 } // namespace encoder

@@ -136,7 +136,7 @@ TEST_P(ParallelEncoding, MatchesTheSingleThreadedOutputAndHidesItsJoins) {
     const std::regex joined(R"(tvenc: joined at sample (\d+))");
     for (auto it = std::sregex_iterator(run.err.begin(), run.err.end(), joined); it != std::sregex_iterator(); ++it)
         joins.push_back(std::stoll((*it)[1]));
-    EXPECT_EQ(joins.size(), 3u) << "a 90 s file on four cores has three joins";
+    EXPECT_GE(joins.size(), 3u) << "a 90 s file on four cores has three joins, and more where a worker took over";
 
     std::vector<float> pcm_serial, pcm_parallel;
     const Decoded one = decode_mp3(serial, &pcm_serial);

@@ -1,0 +1,97 @@
+#include "encoder/WorkShares.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace encoder {
+
+namespace {
+
+// Frames between two joins, so that the candidates of one never reach into the frames
+// the joiner weighs for the one before.
+constexpr std::int64_t kJoinSpacing = kEarly + kLate + kCatchUp + 1;
+// Frames an owner may encode between reporting its position and learning of a steal.
+constexpr std::int64_t kReportSlack = 16;
+
+std::int64_t round_up(std::int64_t value, std::int64_t step) {
+    return (value + step - 1) / step * step;
+}
+
+} // namespace
+
+WorkShares::WorkShares(const Plan& plan, const Grid& grid, std::int64_t total_frames)
+    : m_grid(grid), m_total_frames(total_frames) {
+    for (std::size_t k = 0; k < plan.segments.size(); ++k) {
+        const std::int64_t start = k == 0 ? 0 : plan.joins[k - 1] * grid.frame;
+        const std::int64_t end = k + 1 < plan.segments.size() ? plan.joins[k] * grid.frame : -1;
+        m_shares.push_back({plan.segments[k], start, end, plan.segments[k].first_frame * grid.frame, true, {}});
+    }
+}
+
+WorkShares::Share& WorkShares::planned(std::size_t index) {
+    return m_shares[index];
+}
+
+WorkShares::Limits WorkShares::report(Share& share, std::int64_t position) {
+    const std::lock_guard lock(m_mutex);
+    share.position = position;
+    return {share.segment.end_sample, share.nominal_end};
+}
+
+WorkShares::Share* WorkShares::finish(Share& share, bool take_another) {
+    const std::lock_guard lock(m_mutex);
+    share.running = false;
+    if (!take_another) return nullptr;
+    Share* owner = nullptr;
+    for (Share& candidate : m_shares) {
+        if (candidate.running && (!owner || end_frame(candidate) * m_grid.frame - candidate.position >
+                                                end_frame(*owner) * m_grid.frame - owner->position))
+            owner = &candidate;
+    }
+    return owner ? take_from(*owner) : nullptr;
+}
+
+std::int64_t WorkShares::end_frame(const Share& share) const {
+    return share.nominal_end < 0 ? m_total_frames : share.nominal_end / m_grid.frame;
+}
+
+WorkShares::Share* WorkShares::take_from(Share& owner) {
+    const std::int64_t pre_roll = round_up(kEarly + kWarmUp, m_grid.step);
+    const std::int64_t at = owner.position / m_grid.frame;
+    const std::int64_t end = end_frame(owner);
+    // The owner encodes past the new join, the taker warms up before it and goes on to
+    // the owner's own end: split what is left so that both have the same to do.
+    const std::int64_t last = owner.segment.end_sample < 0 ? end : owner.segment.end_sample / m_grid.frame;
+    const std::int64_t balanced = (at + last + pre_roll - (kLate + kPostRoll)) / 2;
+    const std::int64_t lowest = std::max(at + kReportSlack, owner.nominal_start / m_grid.frame + kJoinSpacing);
+    const std::int64_t join = round_up(std::max(balanced, lowest), m_grid.step);
+    // Too little left for two joins' room, or for the extra frames to pay off.
+    if (join + kJoinSpacing > end || end - at < 2 * (kLate + kPostRoll + pre_roll)) return nullptr;
+    m_shares.push_back({{join - pre_roll, owner.segment.end_sample, false},
+                        join * m_grid.frame,
+                        owner.nominal_end,
+                        (join - pre_roll) * m_grid.frame,
+                        true,
+                        {}});
+    owner.segment.end_sample = (join + kLate + kPostRoll) * m_grid.frame;
+    owner.nominal_end = join * m_grid.frame;
+    return &m_shares.back();
+}
+
+Plan WorkShares::collect(std::vector<WorkerResult>& results) {
+    std::vector<std::size_t> order(m_shares.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return m_shares[a].segment.first_frame < m_shares[b].segment.first_frame;
+    });
+    Plan plan;
+    results.clear();
+    for (std::size_t i : order) {
+        if (!plan.segments.empty()) plan.joins.push_back(m_shares[i].nominal_start / m_grid.frame);
+        plan.segments.push_back(m_shares[i].segment);
+        results.push_back(std::move(m_shares[i].result));
+    }
+    return plan;
+}
+
+} // namespace encoder

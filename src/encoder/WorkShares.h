@@ -1,0 +1,55 @@
+#pragma once
+
+#include "encoder/ParallelPlan.h"
+#include "encoder/ParallelWorker.h"
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+namespace encoder {
+
+// What each worker of one file still has to encode. On shared cores one worker often
+// runs slower than another; a worker that is done takes over the second half of the
+// largest remainder, and the share's owner stops short of it, so that no core idles
+// while another finishes alone.
+class WorkShares {
+public:
+    struct Share {
+        Segment segment;
+        std::int64_t nominal_start; // first output sample of the file this share keeps
+        std::int64_t nominal_end;   // first sample the next share keeps, -1: the end of the file
+        std::int64_t position = 0;  // output samples of the file given to LAME so far
+        bool running = true;
+        WorkerResult result;
+    };
+    // What the owner of a share may do now: feed LAME up to end_sample (-1: to the end)
+    // and count as its own progress only what lies before nominal_end.
+    struct Limits {
+        std::int64_t end_sample;
+        std::int64_t nominal_end;
+    };
+
+    WorkShares(const Plan& plan, const Grid& grid, std::int64_t total_frames);
+
+    Share& planned(std::size_t index);
+    // Called before each block the owner encodes, from position on.
+    Limits report(Share& share, std::int64_t position);
+    // The share is done (or will never start); with take_another, a new share taken
+    // from the largest remainder, if any is worth it.
+    Share* finish(Share& share, bool take_another);
+    // The shares in the order of the file, with their results.
+    Plan collect(std::vector<WorkerResult>& results);
+
+private:
+    std::int64_t end_frame(const Share& share) const;
+    Share* take_from(Share& owner);
+
+    std::mutex m_mutex;
+    std::deque<Share> m_shares; // a deque: shares handed out stay where they are
+    Grid m_grid;
+    std::int64_t m_total_frames;
+};
+
+} // namespace encoder

@@ -1,0 +1,42 @@
+#include "encoder/WorkShares.h"
+
+#include <gtest/gtest.h>
+
+using namespace encoder;
+
+// A 10,000-frame file on two cores. The first worker is done while the second is at
+// frame 6,000: the first takes over the second half of what is left, the second stops
+// short of it, each frame is counted by one of them, and the joins stay apart.
+TEST(WorkShares, AFinishedWorkerTakesOverHalfOfTheLargestRemainder) {
+    const Grid grid = make_grid(44100, 44100);
+    Plan plan = plan_segments(10000, 2, grid);
+    const std::int64_t first_join = plan.joins[0];
+    WorkShares shares(plan, grid, 10000);
+    WorkShares::Share& second = shares.planned(1);
+    shares.report(second, 6000 * grid.frame);
+    WorkShares::Share* taken = shares.finish(shares.planned(0), true);
+    ASSERT_NE(taken, nullptr);
+    const std::int64_t join = taken->nominal_start / grid.frame;
+    EXPECT_GE(join, 6000 + 16);
+    EXPECT_EQ(taken->segment.first_frame, join - 18) << "the taker warms up before its join";
+    EXPECT_EQ(taken->segment.end_sample, -1);
+    EXPECT_EQ(taken->nominal_end, -1);
+    EXPECT_FALSE(taken->segment.info_frame);
+    const WorkShares::Limits owner = shares.report(second, 6001 * grid.frame);
+    EXPECT_EQ(owner.nominal_end, taken->nominal_start);
+    EXPECT_EQ(owner.end_sample, (join + 130) * grid.frame) << "the owner encodes past the join for the joiner";
+    // Both have the same left to do: the owner up to its end, the taker from its warm-up.
+    EXPECT_NEAR(static_cast<double>(join + 130 - 6000), static_cast<double>(10000 - (join - 18)), 2.0);
+
+    // Near the end nothing is worth taking, and a share that has ended is never taken from.
+    shares.report(*taken, 9800 * grid.frame);
+    EXPECT_EQ(shares.finish(second, true), nullptr);
+    EXPECT_EQ(shares.finish(*taken, true), nullptr);
+
+    std::vector<WorkerResult> results;
+    const Plan ended = shares.collect(results);
+    ASSERT_EQ(ended.segments.size(), 3u);
+    EXPECT_EQ(results.size(), 3u);
+    EXPECT_EQ(ended.joins, (std::vector<std::int64_t>{first_join, join}));
+    EXPECT_EQ(ended.segments[2].first_frame, join - 18);
+}

@@ -77,9 +77,13 @@ void MainWindowTest::controlsHaveTheirNamesPlacesAndStartStates() {
     QCOMPARE(c.folder_button->parentWidget()->objectName(), QStringLiteral("分组框2"));
     QCOMPARE(qobject_cast<QGroupBox*>(c.folder_button->parentWidget())->title(), QStringLiteral("输出参数"));
     QCOMPARE(c.tracks->rowCount(), 0);
+    const std::pair<const char*, int> columns[] = {{"文件名", 150}, {"大小", 80},    {"压缩率", 80},
+                                                   {"标题", 100},   {"专辑　", 100}, {"艺术家", 50}};
     QCOMPARE(c.tracks->model()->columnCount(), 6);
-    QCOMPARE(c.tracks->model()->headerData(4, Qt::Horizontal).toString(), QStringLiteral("专辑　"));
-    QCOMPARE(c.tracks->columnWidth(0), 150);
+    for (int i = 0; i < 6; ++i) {
+        QCOMPARE(c.tracks->model()->headerData(i, Qt::Horizontal).toString(), QString::fromUtf8(columns[i].first));
+        QCOMPARE(c.tracks->columnWidth(i), columns[i].second);
+    }
     QCOMPARE(c.folder->toPlainText(), QString::fromUtf8(qgetenv("HOME")) + u'/');
     QVERIFY(c.folder->isReadOnly());
     QCOMPARE(c.progress->value(), 0);

@@ -85,6 +85,10 @@ void HelpAboutTest::escapeClosesTheAboutWindowAndNotTheMainOne() {
         QVERIFY(!m_session->window->isEnabled() || QApplication::activeModalWidget() == about);
         auto* picture = about->findChild<QLabel*>(QStringLiteral("图片框1"));
         QCOMPARE(picture->pixmap().size(), QSize(400, 140));
+        // The layout's numbers, written out: the client area and where the button and label sit in it.
+        QCOMPARE(picture->parentWidget()->size(), QSize(400, 186));
+        QCOMPARE(about->findChild<QPushButton*>(QStringLiteral("按钮1"))->geometry(), QRect(316, 150, 73, 26));
+        QCOMPARE(about->findChild<QLabel*>(QStringLiteral("标签1"))->geometry(), QRect(12, 154, 290, 20));
         // The name and the version the encoder carried with it reports: one version for both.
         const std::string version = run_program({TVENC_PATH, "--version"}).out;
         QVERIFY2(std::regex_match(version, std::regex("tvenc \\d+\\.\\d+\\.\\d+\n")), version.c_str());

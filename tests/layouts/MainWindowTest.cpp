@@ -98,13 +98,18 @@ void MainWindowTest::comboBoxesStartOnTheFirstItemUnderAnEmptyField() {
     QCOMPARE(c.bit_rate->currentText(), QString());
     QCOMPARE(c.bit_rate->currentIndex(), 0);
     QCOMPARE(c.bit_rate->currentData().toInt(), 128);
+    const std::pair<const char*, int> rates[] = {{"CD品质(128Kbps)", 128},   {"次CD品质(112Kbps)", 112},
+                                                 {"FM广播品质(96Kbps)", 96}, {"磁带品质(64Kbps)", 64},
+                                                 {"AM广播品质(32Kbps)", 32}, {"电话品质(16Kbps)", 16}};
     QCOMPARE(c.bit_rate->count(), 6);
-    QCOMPARE(c.bit_rate->itemText(5), QStringLiteral("电话品质(16Kbps)"));
-    const int kbps[] = {128, 112, 96, 64, 32, 16};
-    for (int i = 0; i < 6; ++i)
-        QCOMPARE(c.bit_rate->itemData(i).toInt(), kbps[i]);
+    for (int i = 0; i < 6; ++i) {
+        QCOMPARE(c.bit_rate->itemText(i), QString::fromUtf8(rates[i].first));
+        QCOMPARE(c.bit_rate->itemData(i).toInt(), rates[i].second);
+    }
     QCOMPARE(c.channel->currentText(), QString());
     QCOMPARE(c.channel->currentIndex(), 0);
+    QCOMPARE(c.channel->count(), 2);
+    QCOMPARE(c.channel->itemText(0), QStringLiteral("立体声"));
     QCOMPARE(c.channel->itemText(1), QStringLiteral("单身道"));
     QVERIFY(c.bit_rate->isEditable());
 }

@@ -163,6 +163,9 @@ FAULTS = [
      "conversion_run", "the encoder reads the program's own input"),
     ("src/encoder/WorkShares.cpp", "    owner.nominal_end = join * m_grid.frame;\n", "", "WorkShares|Parallel",
      "a taken-over share's frames counted by both workers"),
+    ("src/layouts/Layouts.cpp", '{"艺术家", 50}', '{"艺术家", 60}', "main_window", "a list column of the wrong width"),
+    ("src/layouts/Layouts.cpp", '{"按钮1", K::Button, "", 316, 150, 73, 26,', '{"按钮1", K::Button, "", 316, 152, 73, 26,',
+     "help_about", "the About button 2 px off"),
 ]
 
 def run(cmd, cwd, timeout=900):

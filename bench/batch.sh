@@ -23,7 +23,6 @@ wall() { # wall seconds of one command
   start=$(date +%s.%N); "$@" >/dev/null 2>&1; end=$(date +%s.%N)
   echo "$end - $start" | bc -l
 }
-least() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b < a) ? b : a }'; }
 sequential() { for s in "${songs[@]}"; do "$tvenc" "$s" "$work/out/$(basename "$s")" -br "$1"; done; }
 ffmpeg_all() {
   printf '%s\n' "${songs[@]}" | xargs -P"$cores" -I{} sh -c \

@@ -6,3 +6,5 @@ bash scripts/build.sh -DTUNVASK_BENCH=ON >/dev/null
 tvenc=$PWD/build/src/tvenc
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# The lesser of two figures, the first of them possibly empty (no figure yet).
+least() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b < a) ? b : a }'; }

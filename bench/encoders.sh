@@ -23,7 +23,6 @@ cpu() { # prints the user+system CPU seconds of one run of a command
   /usr/bin/time -f '%U %S' -o cpu.txt "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; echo 999; return; }
   awk '{ printf "%.2f", $1 + $2 }' cpu.txt
 }
-least() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b < a) ? b : a }'; }
 # The output rate LAME picks for 44.1 kHz input (tvenc keeps LAME's choice).
 out_rate() {
   case "$1:$2" in

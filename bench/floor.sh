@@ -20,7 +20,6 @@ cpu() { # user+system CPU seconds of one run of a command
   /usr/bin/time -f '%U %S' -o cpu.txt "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
   awk '{ printf "%.3f", $1 + $2 }' cpu.txt
 }
-least() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b < a) ? b : a }'; }
 lame_alone="" decode="" ff_decode="" tv="" ff=""
 for _ in 1 2 3 4 5; do
   lame_alone=$(least "$lame_alone" "$(cpu lame --quiet --noreplaygain -b 128 -q 3 song.wav lame.mp3)")

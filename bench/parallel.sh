@@ -9,7 +9,6 @@ for minutes in 4 40; do
     -filter_complex "[0][1]amerge=inputs=2,pan=stereo|c0=0.6*c0+0.4*c1|c1=0.3*c0+0.5*c1[a]" -map "[a]" \
     -ar 44100 -c:a libmp3lame -b:a 320k "$work/in$minutes.mp3"
 done
-least() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b < a) ? b : a }'; }
 measure() { # prints wall and CPU seconds of one run
   /usr/bin/time -f '%e %U %S' -o "$work/t" "$@" >/dev/null 2>&1
   awk '{ print $1, $2 + $3 }' "$work/t"

@@ -15,6 +15,9 @@ inline constexpr std::int64_t kLate = 120;
 inline constexpr std::int64_t kWarmUp = 12;   // frames a worker encodes before its first candidate
 inline constexpr std::int64_t kPostRoll = 10; // frames a worker encodes past its last candidate
 inline constexpr std::int64_t kCatchUp = 64;  // frames within which the reservoir must be back in step
+// Frames the worker before a join encodes past the nominal join: its last candidates and
+// the post-roll.
+inline constexpr std::int64_t kPastJoin = kLate + kPostRoll;
 
 struct Segment {
     std::int64_t first_frame; // global index of the worker's first LAME frame
@@ -27,6 +30,10 @@ struct Grid {
     std::int64_t frame; // samples per output frame
     std::int64_t step;  // frames between boundaries where input and output samples coincide
     std::int64_t to_input(std::int64_t out_sample) const { return out_sample * in_rate / out_rate; }
+    // The first boundary at or after frame.
+    std::int64_t boundary(std::int64_t frame) const { return (frame + step - 1) / step * step; }
+    // Frames a worker after a join starts before it, on a boundary.
+    std::int64_t pre_roll() const { return boundary(kEarly + kWarmUp); }
 };
 
 Grid make_grid(long in_rate, long out_rate);

@@ -13,10 +13,6 @@ constexpr std::int64_t kJoinSpacing = kEarly + kLate + kCatchUp + 1;
 // Frames an owner may encode between reporting its position and learning of a steal.
 constexpr std::int64_t kReportSlack = 16;
 
-std::int64_t round_up(std::int64_t value, std::int64_t step) {
-    return (value + step - 1) / step * step;
-}
-
 } // namespace
 
 WorkShares::WorkShares(const Plan& plan, const Grid& grid, std::int64_t total_frames)
@@ -42,11 +38,10 @@ WorkShares::Share* WorkShares::finish(Share& share, bool take_another) {
     const std::lock_guard lock(m_mutex);
     share.running = false;
     if (!take_another) return nullptr;
+    const auto left = [this](const Share& s) { return end_frame(s) * m_grid.frame - s.position; };
     Share* owner = nullptr;
     for (Share& candidate : m_shares) {
-        if (candidate.running && (!owner || end_frame(candidate) * m_grid.frame - candidate.position >
-                                                end_frame(*owner) * m_grid.frame - owner->position))
-            owner = &candidate;
+        if (candidate.running && (!owner || left(candidate) > left(*owner))) owner = &candidate;
     }
     return owner ? take_from(*owner) : nullptr;
 }
@@ -56,24 +51,24 @@ std::int64_t WorkShares::end_frame(const Share& share) const {
 }
 
 WorkShares::Share* WorkShares::take_from(Share& owner) {
-    const std::int64_t pre_roll = round_up(kEarly + kWarmUp, m_grid.step);
+    const std::int64_t pre_roll = m_grid.pre_roll();
     const std::int64_t at = owner.position / m_grid.frame;
     const std::int64_t end = end_frame(owner);
     // The owner encodes past the new join, the taker warms up before it and goes on to
     // the owner's own end: split what is left so that both have the same to do.
     const std::int64_t last = owner.segment.end_sample < 0 ? end : owner.segment.end_sample / m_grid.frame;
-    const std::int64_t balanced = (at + last + pre_roll - (kLate + kPostRoll)) / 2;
+    const std::int64_t balanced = (at + last + pre_roll - kPastJoin) / 2;
     const std::int64_t lowest = std::max(at + kReportSlack, owner.nominal_start / m_grid.frame + kJoinSpacing);
-    const std::int64_t join = round_up(std::max(balanced, lowest), m_grid.step);
+    const std::int64_t join = m_grid.boundary(std::max(balanced, lowest));
     // Too little left for two joins' room, or for the extra frames to pay off.
-    if (join + kJoinSpacing > end || end - at < 2 * (kLate + kPostRoll + pre_roll)) return nullptr;
+    if (join + kJoinSpacing > end || end - at < 2 * (kPastJoin + pre_roll)) return nullptr;
     m_shares.push_back({{join - pre_roll, owner.segment.end_sample, false},
                         join * m_grid.frame,
                         owner.nominal_end,
                         (join - pre_roll) * m_grid.frame,
                         true,
                         {}});
-    owner.segment.end_sample = (join + kLate + kPostRoll) * m_grid.frame;
+    owner.segment.end_sample = (join + kPastJoin) * m_grid.frame;
     owner.nominal_end = join * m_grid.frame;
     return &m_shares.back();
 }

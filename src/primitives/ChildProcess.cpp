@@ -33,8 +33,8 @@ bool overridden(const char* entry, const std::vector<Text>& settings) {
     return false;
 }
 
-// The child starts with every signal at its default and none blocked, whatever this
-// process has set up for itself.
+// The child starts with its three standard descriptors only, every signal at its default
+// and none blocked, whatever this process has set up for itself.
 class SpawnSetup {
 public:
     SpawnSetup(int pipe_read, int pipe_write) {
@@ -43,6 +43,9 @@ public:
         posix_spawn_file_actions_adddup2(&m_actions, pipe_write, STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&m_actions, pipe_write, STDERR_FILENO);
         posix_spawn_file_actions_addclose(&m_actions, pipe_read);
+        // Nothing else reaches the child, not even what this process inherited without
+        // close-on-exec from whoever started it.
+        posix_spawn_file_actions_addclosefrom_np(&m_actions, STDERR_FILENO + 1);
         posix_spawnattr_init(&m_attributes);
         sigset_t all, none;
         sigfillset(&all);

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QtTest>
 #include <filesystem>
 #include <regex>
@@ -89,11 +90,17 @@ void HelpAboutTest::escapeClosesTheAboutWindowAndNotTheMainOne() {
         QCOMPARE(picture->parentWidget()->size(), QSize(400, 186));
         QCOMPARE(about->findChild<QPushButton*>(QStringLiteral("按钮1"))->geometry(), QRect(316, 150, 73, 26));
         QCOMPARE(about->findChild<QLabel*>(QStringLiteral("标签1"))->geometry(), QRect(12, 154, 290, 20));
+        // Its outer size, 406 × 214, centred on the screen (no frame here: outer is inner).
+        const QSize screen = about->screen()->size();
+        QCOMPARE(about->pos(), QPoint((screen.width() - 406) / 2, (screen.height() - 214) / 2));
         // The name and the version the encoder carried with it reports: one version for both.
         const std::string version = run_program({TVENC_PATH, "--version"}).out;
         QVERIFY2(std::regex_match(version, std::regex("tvenc \\d+\\.\\d+\\.\\d+\n")), version.c_str());
         QCOMPARE(about->findChild<QLabel*>(QStringLiteral("标签1"))->text(),
                  QStringLiteral("Tunvask ") + QString::fromStdString(version.substr(6, version.size() - 7)));
+        // The main window's keys are its own: F4 here picks no bit rate.
+        QTest::keyClick(about, Qt::Key_F4);
+        QCOMPARE(m_session->controls.bit_rate->currentIndex(), 0);
         QTest::keyClick(about, Qt::Key_Escape);
     });
     trigger(*m_session, "关于(&A)");

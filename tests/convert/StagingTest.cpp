@@ -92,6 +92,8 @@ TEST(Staging, BasesOthersCanChangeAreNeverUsed) {
     TempDir theirs;
     if (::getuid() == 0 && ::chown(theirs.path().c_str(), 65534, 65534) == 0) {
         EXPECT_FALSE(primitives::is_safe_base(theirs.path()));
+        ::chmod(theirs.path().c_str(), 01777);
+        EXPECT_FALSE(primitives::is_safe_base(theirs.path())) << "sticky, yet its owner may rename anything in it";
     }
 
     const StagingEnvironment environment(open_to_all.path(), mine.path());
@@ -144,6 +146,9 @@ TEST(Staging, StartUpRemovesOnlyFoldersThatNoRunningProgramHolds) {
     ASSERT_TRUE(lock.acquire(held));
     make_old(held);
     const std::string other = make_folder("other-program-folder", true, true);
+    // Root may meet another user's folders: they are theirs to remove.
+    const std::string foreign = make_folder("tunvask-encoder-other1", false, true);
+    const bool given_away = ::getuid() == 0 && ::chown(foreign.c_str(), 65534, 65534) == 0;
     const std::string pointed = runtime.file("tunvask-encoder-link01");
     ASSERT_EQ(::symlink(other.c_str(), pointed.c_str()), 0);
 
@@ -155,4 +160,5 @@ TEST(Staging, StartUpRemovesOnlyFoldersThatNoRunningProgramHolds) {
     EXPECT_TRUE(primitives::file_exists(held + "/60718243.exe")) << "in use by a running program";
     EXPECT_TRUE(primitives::file_exists(other + "/60718243.exe"));
     EXPECT_TRUE(primitives::file_exists(pointed + "/60718243.exe"));
+    EXPECT_EQ(primitives::file_exists(foreign), given_away);
 }

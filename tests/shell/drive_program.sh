@@ -54,7 +54,8 @@ start_desktop() {
 # Starts the program and waits until its main window has the focus; app and window
 # name them.
 start_program() {
-  env -u QT_QPA_PLATFORM "$program" >/dev/null 2>>"${program_errors:-/dev/null}" &
+  # As from a terminal: a script's background job would start with interrupts ignored.
+  env --default-signal=INT -u QT_QPA_PLATFORM "$program" >/dev/null 2>>"${program_errors:-/dev/null}" &
   app=$!
   within 60 main_window_shown || { echo "the main window was never shown"; exit 1; }
   activate_main || { echo "the main window never got the focus"; exit 1; }

@@ -41,9 +41,10 @@ start_row hangup
 kill -HUP "$app"
 row_finished_and_gone hangup 129
 
-# A second one ends it now: the encoder stops and removes its unfinished output.
+# A second one (an interrupt, then a terminate) ends it now: the encoder stops and removes
+# its unfinished output.
 start_row twice
-kill -TERM "$app"
+kill -INT "$app"
 # Two signals sent at once may arrive as one: the second goes once the first has closed the window.
 within 20 main_window_gone || fail "twice: the window stayed open"
 kill -TERM "$app"

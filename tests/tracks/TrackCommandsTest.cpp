@@ -84,6 +84,7 @@ void TrackCommandsTest::batchAddTakesMp3FilesOfOneFolderOnlyHiddenOnesToo() {
     dir.write("notes.txt", "no");
     std::filesystem::create_directory(dir.file("z.mp3"));
     dir.write("z.mp3/inner.mp3", "no");
+    std::filesystem::create_directory_symlink(dir.file("z.mp3"), dir.file("w.mp3"));
     m_script->folders = {dir.path()};
     trigger(*m_session, "批量添加(&M)");
     layouts::ListView* table = m_session->controls.tracks;
@@ -91,6 +92,7 @@ void TrackCommandsTest::batchAddTakesMp3FilesOfOneFolderOnlyHiddenOnesToo() {
              (QStringList{QString::fromStdString(dir.file(".hidden.mp3")), QString::fromStdString(dir.file("Y.MP3")),
                           QString::fromStdString(dir.file("x.mp3"))}));
     QCOMPARE(m_script->folder_titles, std::vector<std::string>{"请选择来源文件夹"});
+    QVERIFY2(table->updatesEnabled(), "the list is left without repainting after the walk");
     for (int r = 0; r < table->rowCount(); ++r) {
         if (tracks::cell_text(table, r, 0).endsWith(QStringLiteral("x.mp3")))
             QCOMPARE(tracks::cell_text(table, r, 3), QStringLiteral("X"));

@@ -212,7 +212,7 @@ TEST_F(OutputSafety, AFifoAtTheOutputPathIsWrittenNotReplaced) {
             if (::write(to, buffer, static_cast<std::size_t>(n)) != n) ::_exit(1);
         ::_exit(0);
     }
-    EXPECT_EQ(run_tvenc({wav, fifo, "--threads", "1"}, {}), 0);
+    EXPECT_EQ(run_tvenc({wav, fifo, "--threads", "2"}, {}), 0);
     EXPECT_TRUE(fs::is_fifo(fifo)) << "the FIFO was replaced by a file";
     int status = 0;
     for (int i = 0; i < 50 && ::waitpid(reader, &status, WNOHANG) == 0; ++i)
@@ -235,13 +235,15 @@ TEST_F(OutputSafety, AResultKeepsTheOldFilesModeOrTakesTheUmasksAndFollowsASymli
     ASSERT_EQ(::stat(real.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     EXPECT_EQ(decode_mp3(real).frames, 44100 * 3);
-    // A new output is made as any new file is: 0666 less the umask.
-    const mode_t mask = ::umask(027);
-    EXPECT_EQ(run_tvenc({wav, out.file("new.mp3")}, {}), 0);
+    // A new output is made as any new file is: 0666 less the umask. Its name may be as
+    // long as a name can be, though the temporary one beside it is longer.
+    const std::string long_name = std::string(251, 'n') + ".mp3";
+    const mode_t mask = ::umask(002);
+    EXPECT_EQ(run_tvenc({wav, out.file(long_name)}, {}), 0);
     ::umask(mask);
-    ASSERT_EQ(::stat(out.file("new.mp3").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
-    EXPECT_EQ(entries(out.path()), (std::vector<std::string>{"link.mp3", "new.mp3", "real.mp3"}));
+    ASSERT_EQ(::stat(out.file(long_name).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0664u);
+    EXPECT_EQ(entries(out.path()), (std::vector<std::string>{"link.mp3", long_name, "real.mp3"}));
 }
 
 TEST_F(OutputSafety, MessagesNeverLookLikeProgress) {
@@ -283,6 +285,10 @@ TEST(OutOfMemory, IsAFailureLikeAnyOther) {
               3);
     EXPECT_NE(read_whole(log).find("tvenc: out of memory"), std::string::npos) << read_whole(log);
     EXPECT_TRUE(entries(out.path()).empty());
+    // A tag that only claims its size takes no memory for it.
+    const std::string liar = dir.write("liar.mp3", header + read_whole(dir.file("a.mp3")));
+    run_tvenc({liar, out.file("out.mp3"), "-br", "64000"}, {.address_space = rlim_t{150} << 20, .log = log});
+    EXPECT_EQ(read_whole(log).find("out of memory"), std::string::npos) << read_whole(log);
 }
 
 TEST(ThreadsThatCannotStart, LeaveTheFileToOneCore) {

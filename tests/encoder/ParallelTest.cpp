@@ -107,20 +107,26 @@ TEST_P(ParallelEncoding, MatchesTheSingleThreadedOutputAndHidesItsJoins) {
     ASSERT_EQ(run_program(args).status, 0);
     args[2] = parallel;
     args.back() = "4";
-    const auto started = std::chrono::steady_clock::now();
-    const RunResult run = run_program(args);
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    ASSERT_EQ(run.status, 0) << run.err;
+    // Each frame counted once: the last line's speed times the run's own time is the
+    // input's length, not a multiple of it. The run's own time also holds starting the
+    // process, reading the source and joining the parts, which the encoder's clock does
+    // not: above 1, but below the 2 that counting twice gives at the very least. A busy
+    // machine can stretch those parts, so the least of up to three runs counts.
+    RunResult run;
+    double counted_seconds = 0;
+    for (int attempt = 0; attempt < 3 && (attempt == 0 || counted_seconds > 1.8 * kSeconds); ++attempt) {
+        const auto started = std::chrono::steady_clock::now();
+        run = run_program(args);
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        ASSERT_EQ(run.status, 0) << run.err;
+        std::smatch last;
+        ASSERT_TRUE(std::regex_search(run.out, last, std::regex(R"(Completion:100\.0%.*Speed: *([0-9.]+)x)")))
+            << run.out;
+        counted_seconds = std::stod(last[1]) * wall;
+    }
     const std::regex partial(R"(Completion: *([1-9][0-9]?\.[0-9])%)");
     EXPECT_TRUE(std::regex_search(run.err, partial)) << "progress counts the frames of every worker";
-    // Each frame counted once: the last line's speed times the run's own time is the
-    // input's length, not a multiple of it (frames counted twice would double it).
-    std::smatch last;
-    ASSERT_TRUE(std::regex_search(run.out, last, std::regex(R"(Completion:100\.0%.*Speed: *([0-9.]+)x)"))) << run.out;
-    const double counted_seconds = std::stod(last[1]) * wall;
-    // The run's own time includes starting the process and reading the source, which the
-    // encoder's clock does not: above 1, but far from the 2 that counting twice would give.
-    EXPECT_LE(counted_seconds, 1.8 * kSeconds) << run.out << " in " << wall << " s";
+    EXPECT_LE(counted_seconds, 1.8 * kSeconds) << run.out;
     EXPECT_GE(counted_seconds, 0.95 * kSeconds) << "every worker's frames count: " << run.out;
     for (auto it = std::sregex_iterator(run.err.begin(), run.err.end(), partial); it != std::sregex_iterator(); ++it)
         EXPECT_LT(std::stod((*it)[1]), 100.0) << "100% only once the last frame is written";

@@ -33,8 +33,22 @@ bool overridden(const char* entry, const std::vector<Text>& settings) {
     return false;
 }
 
-// The child starts with its three standard descriptors only, every signal at its default
-// and none blocked, whatever this process has set up for itself.
+// Signals ignored when this process was started, as nohup ignores hangups. Read before
+// main, so before anything here changes a disposition.
+sigset_t ignored_at_start() {
+    sigset_t ignored;
+    sigemptyset(&ignored);
+    struct sigaction current {};
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) sigaddset(&ignored, signal);
+    }
+    return ignored;
+}
+const sigset_t g_ignored_at_start = ignored_at_start();
+
+// The child starts with its three standard descriptors only and no signal blocked; every
+// signal is at its default, whatever this process has set up for itself, except those
+// that whoever started this process chose to ignore.
 class SpawnSetup {
 public:
     SpawnSetup(int pipe_read, int pipe_write) {
@@ -47,10 +61,13 @@ public:
         // close-on-exec from whoever started it.
         posix_spawn_file_actions_addclosefrom_np(&m_actions, STDERR_FILENO + 1);
         posix_spawnattr_init(&m_attributes);
-        sigset_t all, none;
-        sigfillset(&all);
+        sigset_t defaults, none;
+        sigfillset(&defaults);
+        for (int signal = 1; signal < NSIG; ++signal) {
+            if (sigismember(&g_ignored_at_start, signal) == 1) sigdelset(&defaults, signal);
+        }
         sigemptyset(&none);
-        posix_spawnattr_setsigdefault(&m_attributes, &all);
+        posix_spawnattr_setsigdefault(&m_attributes, &defaults);
         posix_spawnattr_setsigmask(&m_attributes, &none);
         posix_spawnattr_setflags(&m_attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     }

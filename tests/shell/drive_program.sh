@@ -55,7 +55,8 @@ start_desktop() {
 # name them.
 start_program() {
   # As from a terminal: a script's background job would start with interrupts ignored.
-  env --default-signal=INT -u QT_QPA_PLATFORM "$program" >/dev/null 2>>"${program_errors:-/dev/null}" &
+  # start_with may add env's options, such as --ignore-signal=HUP for nohup.
+  env --default-signal=INT ${start_with:-} -u QT_QPA_PLATFORM "$program" >/dev/null 2>>"${program_errors:-/dev/null}" &
   app=$!
   within 60 main_window_shown || { echo "the main window was never shown"; exit 1; }
   activate_main || { echo "the main window never got the focus"; exit 1; }

@@ -41,6 +41,13 @@ start_row hangup
 kill -HUP "$app"
 row_finished_and_gone hangup 129
 
+# Started under nohup, a hangup that reaches the program and its encoder alike stops neither.
+start_with=--ignore-signal=HUP start_row nohup
+kill -HUP "$app"
+pkill -HUP -f "$staged/60718243.exe"
+xdotool key alt+F4
+row_finished_and_gone nohup 0
+
 # A second one (an interrupt, then a terminate) ends it now: the encoder stops and removes
 # its unfinished output.
 start_row twice
@@ -70,4 +77,4 @@ within 30 eval '[[ ! -e $staged ]]' || fail "killed: the next start left the sta
 # Closed when no run is going, it ends at once.
 xdotool key alt+F4
 within 10 ended || fail "the program did not end when its window was closed"
-echo "closing or a hangup finishes the row; a second signal stops the encoder; a killed program's encoder and staging go"
+echo "closing or a hangup finishes the row, a hangup under nohup stops nothing; a second signal stops the encoder; a killed program's encoder and staging go"

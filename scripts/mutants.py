@@ -200,7 +200,7 @@ FAULTS = [
      "OutputSafety", "an output name of 255 bytes fails"),
     ("src/encoder/main.cpp", 'std::fprintf(stderr, "\\n%s\\n", message.c_str());', 'std::fprintf(stderr, "%s\\n", message.c_str());',
      "BrokenStreams", "a failure message written over the last progress figure"),
-    ("src/primitives/ChildProcess.cpp", "if (sigismember(&g_ignored_at_start, signal) == 1) sigdelset(&defaults, signal);", "",
+    ("src/primitives/ChildProcess.cpp", "current.sa_handler == SIG_IGN) sigdelset(&reset, signal);", "current.sa_handler == SIG_IGN) {}",
      "closing_and_signals_leave_nothing", "under nohup a hangup still ends the encoder"),
 ]
 

@@ -33,18 +33,19 @@ bool overridden(const char* entry, const std::vector<Text>& settings) {
     return false;
 }
 
-// Signals ignored when this process was started, as nohup ignores hangups. Read before
-// main, so before anything here changes a disposition.
-sigset_t ignored_at_start() {
-    sigset_t ignored;
-    sigemptyset(&ignored);
+// The signals a child gets at their default: all but those ignored when this process was
+// started, as nohup ignores hangups. Read before main, so before anything here changes a
+// disposition.
+sigset_t reset_in_child() {
+    sigset_t reset;
+    sigfillset(&reset);
     struct sigaction current {};
     for (int signal = 1; signal < NSIG; ++signal) {
-        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) sigaddset(&ignored, signal);
+        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) sigdelset(&reset, signal);
     }
-    return ignored;
+    return reset;
 }
-const sigset_t g_ignored_at_start = ignored_at_start();
+const sigset_t g_reset_in_child = reset_in_child();
 
 // The child starts with its three standard descriptors only and no signal blocked; every
 // signal is at its default, whatever this process has set up for itself, except those
@@ -61,13 +62,9 @@ public:
         // close-on-exec from whoever started it.
         posix_spawn_file_actions_addclosefrom_np(&m_actions, STDERR_FILENO + 1);
         posix_spawnattr_init(&m_attributes);
-        sigset_t defaults, none;
-        sigfillset(&defaults);
-        for (int signal = 1; signal < NSIG; ++signal) {
-            if (sigismember(&g_ignored_at_start, signal) == 1) sigdelset(&defaults, signal);
-        }
+        sigset_t none;
         sigemptyset(&none);
-        posix_spawnattr_setsigdefault(&m_attributes, &defaults);
+        posix_spawnattr_setsigdefault(&m_attributes, &g_reset_in_child);
         posix_spawnattr_setsigmask(&m_attributes, &none);
         posix_spawnattr_setflags(&m_attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     }

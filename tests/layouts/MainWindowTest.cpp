@@ -318,7 +318,8 @@ void MainWindowTest::progressBarIsDrawnInBlocks() {
         bar->setValue(value);
         const QImage image = bar->grab().toImage();
         int runs = 0, last = -1;
-        for (int x = 0, inside = 0; x < image.width(); ++x) {
+        bool inside = false;
+        for (int x = 0; x < image.width(); ++x) {
             const bool block = image.pixelColor(x, image.height() / 2) == fill;
             runs += block && !inside;
             last = block ? x : last;

@@ -38,9 +38,11 @@ bool FrameJoiner::join() {
         Mp3Frame frame;
         std::int64_t index = 0;
         std::vector<IndexedFrame> tail;
+        // Frames the earlier worker made in LAME's flush are not what a longer encode makes.
+        const std::int64_t clean_end = m_results[k - 1].clean_end_frame;
         while (current.next(frame, index)) {
-            if (index > nominal + kLate) break;
-            if (index < nominal - kEarly) {
+            if (index > nominal + kLate || index >= clean_end) break;
+            if (index < nominal - kEarly - 1) {
                 if (!m_packer.append(frame)) return false;
             } else {
                 tail.push_back({index, frame});

@@ -6,6 +6,16 @@
 
 namespace encoder {
 
+std::optional<std::int64_t> join_lag(ReservoirPacker::State state, std::span<const IndexedFrame> head) {
+    const Mp3Frame& first = head.front().frame;
+    const std::int64_t lag = std::max(state.data_end, state.area_end - first.max_main_data_begin()) -
+                             (state.area_end - first.main_data_begin);
+    bool caught_up = false;
+    for (auto f = head.begin(); !caught_up && f != head.end(); ++f)
+        if (!ReservoirPacker::advance(state, f->frame, &caught_up)) return std::nullopt;
+    return lag;
+}
+
 // Chooses the frame at which the stream switches from tail (the earlier worker) to
 // head (the later one). The window shapes must meet as long halves, and the main
 // data after the join must fit the bit reservoir as the earlier worker left it. A
@@ -25,20 +35,15 @@ std::optional<std::size_t> choose_join(const ReservoirPacker::State& state, cons
         bool fits = true;
         for (auto f = tail.begin(); fits && f <= t; ++f)
             fits = ReservoirPacker::advance(s, f->frame);
-        // How far the first frame's data lands after where its encoder put it.
-        const std::int64_t lag =
-            std::max(s.data_end, s.area_end - h->frame.max_main_data_begin()) - (s.area_end - h->frame.main_data_begin);
-        bool caught_up = false;
-        for (auto f = h; fits && !caught_up && f != head.end(); ++f)
-            fits = ReservoirPacker::advance(s, f->frame, &caught_up);
-        if (!fits) continue;
-        if (lag <= 0) {
+        const auto lag = fits ? join_lag(s, std::span(h, head.end())) : std::nullopt;
+        if (!lag) continue;
+        if (*lag <= 0) {
             tail_used = static_cast<std::size_t>(t - tail.begin()) + 1;
             return static_cast<std::size_t>(h - head.begin());
         }
-        if (!best || lag < best_lag) {
+        if (!best || *lag < best_lag) {
             best = static_cast<std::size_t>(h - head.begin());
-            best_lag = lag;
+            best_lag = *lag;
             tail_used = static_cast<std::size_t>(t - tail.begin()) + 1;
         }
     }

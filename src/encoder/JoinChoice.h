@@ -3,7 +3,9 @@
 #include "encoder/Mp3Frame.h"
 #include "encoder/ReservoirPacker.h"
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace encoder {
@@ -12,6 +14,11 @@ struct IndexedFrame {
     std::int64_t index;
     Mp3Frame frame;
 };
+
+// How far the main data of a join's first frame lands after where its encoder put it,
+// from state as the frames before the join left it; nullopt when the head's frames
+// (from the join on, until they are back in step) do not all fit.
+std::optional<std::int64_t> join_lag(ReservoirPacker::State state, std::span<const IndexedFrame> head);
 
 // Chooses the frame at which the stream switches from tail (the earlier worker) to
 // head (the later one); tail_used learns how many tail frames come before it.

@@ -80,20 +80,14 @@ void write_main_data_begin(std::uint8_t* bytes, bool mpeg1, int value) {
     }
 }
 
-bool Mp3FrameReader::next(Mp3Frame& frame) {
-    std::uint8_t header[4];
-    if (std::fread(header, 1, 4, m_file) != 4) return false;
-    const FrameHeader h = parse_frame_header(header);
-    if (!h.valid) return false;
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(h.length));
-    std::memcpy(bytes.data(), header, 4);
-    if (std::fread(bytes.data() + 4, 1, bytes.size() - 4, m_file) != bytes.size() - 4) return false;
+bool read_frame(const std::uint8_t* bytes, const FrameHeader& h, std::vector<std::uint8_t>& areas, Mp3Frame& frame) {
+    const auto length = static_cast<std::size_t>(h.length);
     const std::size_t head_size = 4 + static_cast<std::size_t>(h.side_info);
-    frame.head.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(head_size));
+    frame.head.assign(bytes, bytes + head_size);
     frame.length = h.length;
     frame.mpeg1 = h.mpeg1;
 
-    BitReader r(bytes.data() + ((header[1] & 1) ? 4 : 6));
+    BitReader r(bytes + ((bytes[1] & 1) ? 4 : 6));
     frame.main_data_begin = static_cast<int>(r.read(h.mpeg1 ? 9 : 8));
     r.skip(h.mpeg1 ? (h.channels == 1 ? 5 : 3) : (h.channels == 1 ? 1 : 2));
     if (h.mpeg1) r.skip(4 * h.channels); // scfsi
@@ -108,15 +102,49 @@ bool Mp3FrameReader::next(Mp3Frame& frame) {
             if (g == granules - 1 && info.block_type != 0 && info.block_type != 3) frame.ends_long = false;
         }
     }
-    const std::size_t area_end = m_areas.size() + bytes.size() - head_size;
-    m_areas.insert(m_areas.end(), bytes.begin() + static_cast<std::ptrdiff_t>(head_size), bytes.end());
-    const std::size_t start = area_end - (bytes.size() - head_size) - static_cast<std::size_t>(frame.main_data_begin);
+    const std::size_t area_end = areas.size() + length - head_size;
+    areas.insert(areas.end(), bytes + head_size, bytes + length);
+    const std::size_t start = area_end - (length - head_size) - static_cast<std::size_t>(frame.main_data_begin);
     const std::size_t size = (bits + 7) / 8;
-    if (start > m_areas.size() || start + size > area_end) return false;
-    frame.main_data.assign(m_areas.begin() + static_cast<std::ptrdiff_t>(start),
-                           m_areas.begin() + static_cast<std::ptrdiff_t>(start + size));
+    if (start > areas.size() || start + size > area_end) return false;
+    frame.main_data.assign(areas.begin() + static_cast<std::ptrdiff_t>(start),
+                           areas.begin() + static_cast<std::ptrdiff_t>(start + size));
     // Only the last few hundred bytes can ever be pointed back to.
-    if (m_areas.size() > 4096) m_areas.erase(m_areas.begin(), m_areas.end() - 1024);
+    if (areas.size() > 4096) areas.erase(areas.begin(), areas.end() - 1024);
+    return true;
+}
+
+void Mp3FrameParser::append(const std::uint8_t* bytes, std::size_t size) {
+    // Bytes already taken are dropped now and then, not at every frame.
+    if (m_offset > 65536) {
+        m_bytes.erase(m_bytes.begin(), m_bytes.begin() + static_cast<std::ptrdiff_t>(m_offset));
+        m_offset = 0;
+    }
+    m_bytes.insert(m_bytes.end(), bytes, bytes + size);
+}
+
+bool Mp3FrameParser::next(Mp3Frame& frame) {
+    if (m_bad || m_bytes.size() - m_offset < 4) return false;
+    const std::uint8_t* at = m_bytes.data() + m_offset;
+    const FrameHeader h = parse_frame_header(at);
+    if (!h.valid) {
+        m_bad = true;
+        return false;
+    }
+    if (m_bytes.size() - m_offset < static_cast<std::size_t>(h.length)) return false;
+    m_offset += static_cast<std::size_t>(h.length);
+    if (!read_frame(at, h, m_areas, frame)) m_bad = true;
+    return !m_bad;
+}
+
+bool Mp3FrameReader::next(Mp3Frame& frame) {
+    std::uint8_t buffer[4096];
+    while (!m_parser.next(frame)) {
+        if (m_parser.bad()) return false;
+        const std::size_t n = std::fread(buffer, 1, sizeof buffer, m_file);
+        if (n == 0) return false;
+        m_parser.append(buffer, n);
+    }
     return true;
 }
 

@@ -35,6 +35,26 @@ struct FrameHeader {
 };
 FrameHeader parse_frame_header(const std::uint8_t* bytes);
 
+// Takes frame bytes at bytes (its header parsed as h) apart; areas holds the most recent
+// main data areas, to which the frame's own is added. False when its main data lies
+// outside them.
+bool read_frame(const std::uint8_t* bytes, const FrameHeader& h, std::vector<std::uint8_t>& areas, Mp3Frame& frame);
+
+// The frames of a LAME stream that arrives piece by piece, each with its main data.
+class Mp3FrameParser {
+public:
+    void append(const std::uint8_t* bytes, std::size_t size);
+    // False until the next whole frame has arrived, or for good once bad().
+    bool next(Mp3Frame& frame);
+    bool bad() const { return m_bad; }
+
+private:
+    std::vector<std::uint8_t> m_bytes;
+    std::size_t m_offset = 0;
+    std::vector<std::uint8_t> m_areas; // the most recent main data areas
+    bool m_bad = false;
+};
+
 // Reads the frames of a LAME stream in order and gives each its main data.
 class Mp3FrameReader {
 public:
@@ -44,7 +64,7 @@ public:
 
 private:
     std::FILE* m_file;
-    std::vector<std::uint8_t> m_areas; // the most recent main data areas
+    Mp3FrameParser m_parser;
 };
 
 } // namespace encoder

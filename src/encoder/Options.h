@@ -11,6 +11,7 @@ struct Options {
     bool downmix = false;
     int threads = 0; // 0: every online core
     bool report_joins = false;
+    bool report_cpu = false; // for benchmarks: the CPU time of each thread of a parallel encode
     bool help = false;
     bool version = false;
 };

@@ -21,12 +21,28 @@ void write_all(std::FILE* out, const std::string& path, const std::vector<std::u
         fail(kFailOutput, path, std::strerror(errno));
 }
 
-// Where each join lands in the decoded audio (a decoder drops delay + 529 samples).
-void report_joins(const std::vector<std::int64_t>& frames, std::int64_t frame_size, int delay) {
+// Where each join lands in the decoded audio (a decoder drops delay + 529 samples), how
+// far from its planned frame, and how many frames both workers at it encoded.
+void report_joins(const std::vector<std::int64_t>& frames, const Grid& grid, const Plan& plan,
+                  const std::vector<WorkerResult>& results, int delay) {
     constexpr int kDecoderDelay = 529;
-    for (std::int64_t frame : frames)
-        std::fprintf(stderr, "tvenc: joined at sample %lld\n",
-                     static_cast<long long>(frame * frame_size - delay - kDecoderDelay));
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        const std::int64_t tail_end =
+            (plan.segments[k].first_frame * grid.frame + results[k].fed + grid.frame - 1) / grid.frame;
+        std::fprintf(stderr, "tvenc: joined at sample %lld, %+lld frames off plan, %lld frames encoded twice\n",
+                     static_cast<long long>(frames[k] * grid.frame - delay - kDecoderDelay),
+                     static_cast<long long>(frames[k] - plan.joins[k]),
+                     static_cast<long long>(tail_end - plan.segments[k + 1].first_frame));
+    }
+}
+
+// The serial part (this thread: opening, joining; the progress reporter) and each worker
+// thread, for a benchmark to project the time on as many cores as there are workers.
+void report_cpu(const ThreadTimes& times) {
+    std::fprintf(stderr, "tvenc: cpu seconds serial %.4f workers", thread_cpu_seconds() + times.reporter);
+    for (double seconds : times.workers)
+        std::fprintf(stderr, " %.4f", seconds);
+    std::fputc('\n', stderr);
 }
 
 // Our own Info frame, where LAME's did not fit, in the format of the first frame.
@@ -56,7 +72,7 @@ bool write_joined(const ParallelJob& job, const Grid& grid, const Plan& plan, st
     const auto& sizes = packer.frame_sizes();
     const std::uint64_t audio_bytes = std::accumulate(sizes.begin(), sizes.end(), std::uint64_t{0});
     complete_info_frame(info, {packer.frames(), &sizes, audio_bytes, delay, std::max(0, padding), packer.crc()});
-    if (job.options.report_joins) report_joins(joiner.chosen, grid.frame, delay);
+    if (job.options.report_joins) report_joins(joiner.chosen, grid, plan, results, delay);
     if (std::fseek(out, static_cast<long>(job.tags.leading.size()), SEEK_SET) != 0)
         fail(kFailOutput, path, std::strerror(errno));
     write_all(out, path, info);
@@ -67,12 +83,12 @@ bool write_joined(const ParallelJob& job, const Grid& grid, const Plan& plan, st
 
 bool encode_in_parallel(const ParallelJob& job) {
     const Grid grid = make_grid(job.in_rate, job.format.rate);
-    const double seconds = static_cast<double>(job.facts.frames) / static_cast<double>(job.in_rate);
-    const int count = segment_count(seconds, job.threads);
-    if (count < 2) return false;
     const std::int64_t total_frames = job.facts.frames * job.format.rate / job.in_rate / grid.frame;
+    const int count = segment_count(total_frames, job.threads);
+    if (count < 2) return false;
     Plan plan = plan_segments(total_frames, count, grid);
-    std::vector<WorkerResult> results = run_workers(job, grid, plan, total_frames, job.progress);
+    ThreadTimes times;
+    std::vector<WorkerResult> results = run_workers(job, grid, plan, total_frames, job.progress, times);
     for (WorkerResult& r : results) {
         if (r.error) std::rethrow_exception(r.error);
         if (r.format_changed || r.not_started) return false;
@@ -82,6 +98,7 @@ bool encode_in_parallel(const ParallelJob& job) {
     if (!write_joined(job, grid, plan, results, job.output.stream())) return false;
     if (std::fflush(job.output.stream()) != 0) fail(kFailOutput, job.output.path(), std::strerror(errno));
     job.progress.done();
+    if (job.options.report_cpu) report_cpu(times);
     return true;
 }
 

@@ -29,7 +29,7 @@ struct ParallelJob {
 
 bool encode_in_parallel(const ParallelJob& job);
 
-// How many segments a file of this many seconds is cut into.
-int segment_count(double seconds, int threads);
+// How many segments a file of this many output frames is cut into.
+int segment_count(std::int64_t total_frames, int threads);
 
 } // namespace encoder

@@ -13,17 +13,18 @@ Grid make_grid(long in_rate, long out_rate) {
     return {in_rate, out_rate, frame, b / std::gcd(b, frame)};
 }
 
-int segment_count(double seconds, int threads) {
-    return std::max(1, std::min(threads, static_cast<int>(seconds / kMinSegmentSeconds)));
+int segment_count(std::int64_t total_frames, int threads) {
+    return static_cast<int>(std::clamp<std::int64_t>(total_frames / kMinSegmentFrames, 1, std::max(threads, 1)));
 }
 
 Plan plan_segments(std::int64_t total_frames, int count, const Grid& grid) {
     Plan plan;
     const std::int64_t pre_roll = grid.pre_roll();
     for (int k = 0; k < count; ++k) {
-        // Each worker but the last encodes kLate frames past its share: start the next
-        // one earlier by half of that, so that both finish together.
-        const std::int64_t nominal = k == 0 ? 0 : grid.boundary(total_frames * k / count - kLate / 2);
+        // Every worker but the first warms up before its share: give the first one as
+        // many frames more, so that all finish together.
+        const std::int64_t nominal =
+            k == 0 ? 0 : grid.boundary(total_frames * k / count + pre_roll * (count - k) / count);
         if (k) plan.joins.push_back(nominal);
         plan.segments.push_back({k == 0 ? 0 : nominal - pre_roll, -1, k == 0});
     }

@@ -1,12 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 namespace encoder {
 
 // How one file is cut for several cores, in output frames.
-inline constexpr double kMinSegmentSeconds = 20.0; // each core gets at least this much audio
 // Join candidates run from kEarly frames before the nominal frame to kLate after it: the
 // two encoders' reservoirs drift apart and together, and a join is cleanest where the
 // later one takes no more from the reservoir than the earlier one left free.
@@ -15,9 +15,19 @@ inline constexpr std::int64_t kLate = 120;
 inline constexpr std::int64_t kWarmUp = 12;   // frames a worker encodes before its first candidate
 inline constexpr std::int64_t kPostRoll = 10; // frames a worker encodes past its last candidate
 inline constexpr std::int64_t kCatchUp = 64;  // frames within which the reservoir must be back in step
-// Frames the worker before a join encodes past the nominal join: its last candidates and
-// the post-roll.
+// Frames the worker before a join encodes past the nominal join when no candidate is in
+// step at once (or the later worker's head is not there yet): its last candidates and the
+// post-roll. The joiner then picks the best of them.
 inline constexpr std::int64_t kPastJoin = kLate + kPostRoll;
+// Frames the worker before a join encodes past a candidate before LAME hands out the
+// frame before it, whole: the encoder's delay and look-ahead, and the reservoir.
+inline constexpr std::int64_t kHandOut = 4;
+// Frames encoded twice at a join whose first candidates are in step: the later
+// worker's warm-up and the earlier one's hand-out.
+inline constexpr std::int64_t kJoinCost = kEarly + kWarmUp + kHandOut;
+// A join may cost at most a tenth of the frames of a segment; and no segment is
+// so short that the candidates of two joins overlap.
+inline constexpr std::int64_t kMinSegmentFrames = std::max(10 * kJoinCost, kEarly + kLate + kCatchUp + 1);
 
 struct Segment {
     std::int64_t first_frame; // global index of the worker's first LAME frame

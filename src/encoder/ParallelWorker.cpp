@@ -1,6 +1,7 @@
 #include "encoder/ParallelWorker.h"
 
 #include "encoder/FormatConverter.h"
+#include "encoder/JoinWatch.h"
 #include "encoder/Mp3Writer.h"
 #include "encoder/MpegSource.h"
 #include "encoder/Progress.h"
@@ -13,8 +14,10 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <sys/resource.h>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace encoder {
 
@@ -34,7 +37,8 @@ public:
     Worker(const ParallelJob& job, const Grid& grid, WorkShares::Share& share, WorkShares& shares,
            std::atomic<std::int64_t>& progress)
         : m_job(job), m_grid(grid), m_share(share), m_shares(shares), m_first_frame(share.segment.first_frame),
-          m_info_frame(share.segment.info_frame), m_nominal_start(share.nominal_start), m_progress(progress) {}
+          m_info_frame(share.segment.info_frame), m_nominal_start(share.nominal_start), m_progress(progress),
+          m_skip_info(share.segment.info_frame), m_next_index(share.segment.first_frame) {}
 
     void run(WorkerResult& result) {
         try {
@@ -46,6 +50,8 @@ public:
             result.error = std::current_exception();
         }
         if (result.stream) std::rewind(result.stream.get());
+        // A share that ended before its head was whole still gives what it has.
+        if (!m_head_published) m_shares.publish_head(m_share, std::move(m_head));
     }
 
 private:
@@ -62,18 +68,19 @@ private:
         const LameHandle handle =
             make_lame(m_job.format.rate, m_job.format.channels, m_job.options.bit_rate, m_info_frame);
         lame_t lame = handle.get();
+        m_lame = lame;
         if (!lame) fail(kFailOutput, m_job.output.path(), "LAME rejected the settings");
         FormatConverter converter(m_job.format.rate, m_job.format.channels);
         AudioBlock block;
-        std::span<const float> pcm;
-        std::vector<unsigned char> bytes;
         const int channels = m_job.format.channels;
         bool more = true;
-        for (;;) {
+        while (!m_join) {
             // Another worker may have taken over the end of this share since the last block.
             const WorkShares::Limits limits = m_shares.report(m_share, start + r.fed);
+            m_nominal_end = limits.nominal_end;
             if (!more || (limits.end_sample >= 0 && r.fed >= limits.end_sample - start)) break;
             more = source->read(block);
+            std::span<const float> pcm;
             if (more) {
                 if (block.rate != m_job.in_rate || block.channels != m_job.in_channels) {
                     r.format_changed = true;
@@ -85,13 +92,13 @@ private:
             }
             auto frames = static_cast<std::int64_t>(pcm.size()) / channels;
             if (limits.end_sample >= 0) frames = std::min(frames, limits.end_sample - start - r.fed);
-            count_progress(start + r.fed, frames, limits.nominal_end);
-            const int made = encode_pcm(lame, channels, pcm.data(), static_cast<std::size_t>(frames), bytes);
-            write(r, bytes, made);
-            r.fed += frames;
+            feed(r, lame, pcm.data(), frames, start);
         }
-        bytes.resize(kFlushBytes);
-        write(r, bytes, lame_encode_flush(lame, bytes.data(), static_cast<int>(bytes.size())));
+        // The frames up to the nominal join that this worker leaves to the next one
+        // count here: the next one counts only from the join on.
+        if (m_join) count_progress(start + r.fed, m_nominal_end - start - r.fed, m_nominal_end);
+        m_bytes.resize(kFlushBytes);
+        write(r, lame_encode_flush(lame, m_bytes.data(), static_cast<int>(m_bytes.size())), false);
         r.delay = lame_get_encoder_delay(lame);
         if (m_info_frame) {
             r.info.resize(kLameTagBytes);
@@ -99,11 +106,71 @@ private:
         }
     }
 
-    void write(WorkerResult& r, const std::vector<unsigned char>& bytes, int made) {
+    // Near the join after this share, one frame's samples at a time, so that the worker
+    // stops soon after the first join that fits.
+    void feed(WorkerResult& r, lame_t lame, const float* pcm, std::int64_t frames, std::int64_t start) {
+        const int channels = m_job.format.channels;
+        for (std::int64_t done = 0; done < frames && !m_join;) {
+            const bool near_join =
+                m_nominal_end >= 0 && start + r.fed >= m_nominal_end - (kEarly + kWarmUp) * m_grid.frame;
+            const std::int64_t n = near_join ? std::min(frames - done, m_grid.frame) : frames - done;
+            count_progress(start + r.fed, n, m_nominal_end);
+            write(r, encode_pcm(lame, channels, pcm + done * channels, static_cast<std::size_t>(n), m_bytes), true);
+            r.fed += n;
+            done += n;
+            try_join();
+        }
+    }
+
+    void write(WorkerResult& r, int made, bool streaming) {
         if (made < 0) fail(kFailOutput, m_job.output.path(), "LAME failed to encode");
-        if (made > 0 && std::fwrite(bytes.data(), 1, static_cast<std::size_t>(made), r.stream.get()) !=
+        if (made > 0 && std::fwrite(m_bytes.data(), 1, static_cast<std::size_t>(made), r.stream.get()) !=
                             static_cast<std::size_t>(made))
             throw NoRoom{};
+        // What the flush adds is no longer the stream a longer encode makes.
+        if (streaming && made > 0) take_frames(r, made);
+    }
+
+    void take_frames(WorkerResult& r, int made) {
+        m_parser.append(m_bytes.data(), static_cast<std::size_t>(made));
+        Mp3Frame frame;
+        while (m_parser.next(frame)) {
+            if (std::exchange(m_skip_info, false) && keeps_info_frame()) continue;
+            IndexedFrame indexed{m_next_index++, std::move(frame)};
+            r.clean_end_frame = m_next_index;
+            watch_for_join(indexed);
+            collect_head(std::move(indexed));
+        }
+    }
+
+    // Where a frame is too small to hold it, LAME keeps no place for the Info frame. Its
+    // place is in the stream from the start, out before any frame is encoded; once one
+    // is, LAME tells the size of the tag it will write.
+    bool keeps_info_frame() const {
+        return lame_get_frameNum(m_lame) == 0 || lame_get_lametag_frame(m_lame, nullptr, 0) > 0;
+    }
+
+    void watch_for_join(const IndexedFrame& frame) {
+        if (!m_watch && m_nominal_end >= 0 && frame.index + 1 >= m_nominal_end / m_grid.frame - kEarly)
+            m_watch.emplace(m_nominal_end / m_grid.frame);
+        if (m_watch) m_watch->add(frame);
+    }
+
+    // The first share has no join before it, so no head to give.
+    void collect_head(IndexedFrame&& frame) {
+        const std::int64_t join = m_nominal_start / m_grid.frame;
+        if (m_nominal_start == 0 || m_head_published || frame.index < join - kEarly) return;
+        m_head.push_back(std::move(frame));
+        if (m_head.back().index + 1 >= join + kLate + kCatchUp) {
+            m_shares.publish_head(m_share, std::move(m_head));
+            m_head_published = true;
+        }
+    }
+
+    void try_join() {
+        if (!m_watch) return;
+        const std::span<const IndexedFrame> head = m_shares.head_after(m_share);
+        if (!head.empty()) m_join = m_watch->check(head);
     }
 
     // Only the part of the segment that no other worker covers counts.
@@ -121,29 +188,48 @@ private:
     bool m_info_frame;
     std::int64_t m_nominal_start;
     std::atomic<std::int64_t>& m_progress;
+    std::vector<unsigned char> m_bytes;
+    lame_t m_lame = nullptr;
+    Mp3FrameParser m_parser;
+    bool m_skip_info;
+    std::int64_t m_next_index;
+    std::int64_t m_nominal_end = -1;
+    std::optional<JoinWatch> m_watch;
+    std::optional<std::int64_t> m_join; // the join found in step while encoding
+    std::vector<IndexedFrame> m_head;
+    bool m_head_published = false;
 };
 
 // One thread's work: its planned share, then whatever it can take over from the others.
 void work(const ParallelJob& job, const Grid& grid, WorkShares::Share* share, WorkShares& shares,
-          std::atomic<std::int64_t>& progress) {
+          std::atomic<std::int64_t>& progress, double& cpu_seconds) {
     while (share) {
         Worker(job, grid, *share, shares, progress).run(share->result);
         const WorkerResult& r = share->result;
         share = shares.finish(*share, !r.error && !r.format_changed && !r.not_started);
     }
+    cpu_seconds = thread_cpu_seconds();
 }
 
 } // namespace
 
+double thread_cpu_seconds() {
+    rusage usage{};
+    if (::getrusage(RUSAGE_THREAD, &usage) != 0) return 0;
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, Plan& plan, std::int64_t total_frames,
-                                      Progress& progress) {
+                                      Progress& progress, ThreadTimes& times) {
     std::atomic<std::int64_t> progress_frames{0};
     WorkShares shares(plan, grid, total_frames);
     std::vector<std::thread> threads;
+    times.workers.assign(plan.segments.size(), 0.0);
     for (std::size_t i = 0; i < plan.segments.size(); ++i) {
         WorkShares::Share* share = &shares.planned(i);
         try {
-            threads.emplace_back([&, share] { work(job, grid, share, shares, progress_frames); });
+            threads.emplace_back([&, share, i] { work(job, grid, share, shares, progress_frames, times.workers[i]); });
         } catch (const std::system_error&) {
             // Out of threads or memory for a stack: the file goes to one core instead.
             share->result.not_started = true;
@@ -163,6 +249,7 @@ std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, 
             // Woken at once when the workers are done: the join never waits for a tick.
             while (!finished.wait_for(lock, std::chrono::milliseconds(20), [&] { return done; }))
                 progress.set(progress_frames);
+            times.reporter = thread_cpu_seconds();
         });
     } catch (const std::system_error&) {
         // Without its reporter the parallel encode only shows no figures until done.

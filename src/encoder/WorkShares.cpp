@@ -20,8 +20,23 @@ WorkShares::WorkShares(const Plan& plan, const Grid& grid, std::int64_t total_fr
     for (std::size_t k = 0; k < plan.segments.size(); ++k) {
         const std::int64_t start = k == 0 ? 0 : plan.joins[k - 1] * grid.frame;
         const std::int64_t end = k + 1 < plan.segments.size() ? plan.joins[k] * grid.frame : -1;
-        m_shares.push_back({plan.segments[k], start, end, plan.segments[k].first_frame * grid.frame, true, {}});
+        m_shares.push_back(
+            {plan.segments[k], start, end, plan.segments[k].first_frame * grid.frame, true, {}, nullptr, {}, false});
     }
+    for (std::size_t k = 0; k + 1 < m_shares.size(); ++k)
+        m_shares[k].next = &m_shares[k + 1];
+}
+
+void WorkShares::publish_head(Share& share, std::vector<IndexedFrame> head) {
+    const std::lock_guard lock(m_mutex);
+    share.head = std::move(head);
+    share.head_ready = true;
+}
+
+std::span<const IndexedFrame> WorkShares::head_after(const Share& share) {
+    const std::lock_guard lock(m_mutex);
+    if (!share.next || !share.next->head_ready) return {};
+    return share.next->head;
 }
 
 WorkShares::Share& WorkShares::planned(std::size_t index) {
@@ -54,20 +69,23 @@ WorkShares::Share* WorkShares::take_from(Share& owner) {
     const std::int64_t pre_roll = m_grid.pre_roll();
     const std::int64_t at = owner.position / m_grid.frame;
     const std::int64_t end = end_frame(owner);
-    // The owner encodes past the new join, the taker warms up before it and goes on to
-    // the owner's own end: split what is left so that both have the same to do.
-    const std::int64_t last = owner.segment.end_sample < 0 ? end : owner.segment.end_sample / m_grid.frame;
-    const std::int64_t balanced = (at + last + pre_roll - kPastJoin) / 2;
+    // The owner stops soon after the new join, the taker warms up before it and goes on
+    // to the owner's own end: split what is left so that both have the same to do.
+    const std::int64_t balanced = (at + end + pre_roll - kHandOut) / 2;
     const std::int64_t lowest = std::max(at + kReportSlack, owner.nominal_start / m_grid.frame + kJoinSpacing);
     const std::int64_t join = m_grid.boundary(std::max(balanced, lowest));
     // Too little left for two joins' room, or for the extra frames to pay off.
-    if (join + kJoinSpacing > end || end - at < 2 * (kPastJoin + pre_roll)) return nullptr;
+    if (join + kJoinSpacing > end || end - at < 4 * kJoinCost) return nullptr;
     m_shares.push_back({{join - pre_roll, owner.segment.end_sample, false},
                         join * m_grid.frame,
                         owner.nominal_end,
                         (join - pre_roll) * m_grid.frame,
                         true,
-                        {}});
+                        {},
+                        owner.next,
+                        {},
+                        false});
+    owner.next = &m_shares.back();
     owner.segment.end_sample = (join + kPastJoin) * m_grid.frame;
     owner.nominal_end = join * m_grid.frame;
     return &m_shares.back();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <span>
 #include <vector>
 
 namespace encoder {
@@ -23,6 +24,11 @@ public:
         std::int64_t position = 0;  // output samples of the file given to LAME so far
         bool running = true;
         WorkerResult result;
+        Share* next = nullptr; // the share after this one in the file
+        // Its first frames from the first join candidate on, for the worker before it to
+        // try joins against while it encodes; set once, then only read.
+        std::vector<IndexedFrame> head;
+        bool head_ready = false;
     };
     // What the owner of a share may do now: feed LAME up to end_sample (-1: to the end)
     // and count as its own progress only what lies before nominal_end.
@@ -36,6 +42,10 @@ public:
     Share& planned(std::size_t index);
     // Called before each block the owner encodes, from position on.
     Limits report(Share& share, std::int64_t position);
+    // The share's frames from the first candidate of its join on, as far as the joiner looks.
+    void publish_head(Share& share, std::vector<IndexedFrame> head);
+    // The head of the share after this one, once it has been published; empty until then.
+    std::span<const IndexedFrame> head_after(const Share& share);
     // The share is done (or will never start); with take_another, a new share taken
     // from the largest remainder, if any is worth it.
     Share* finish(Share& share, bool take_another);

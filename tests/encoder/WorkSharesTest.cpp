@@ -25,8 +25,9 @@ TEST(WorkShares, AFinishedWorkerTakesOverHalfOfTheLargestRemainder) {
     const WorkShares::Limits owner = shares.report(second, 6001 * grid.frame);
     EXPECT_EQ(owner.nominal_end, taken->nominal_start);
     EXPECT_EQ(owner.end_sample, (join + 130) * grid.frame) << "the owner encodes past the join for the joiner";
-    // Both have the same left to do: the owner up to its end, the taker from its warm-up.
-    EXPECT_NEAR(static_cast<double>(join + 130 - 6000), static_cast<double>(10000 - (join - 18)), 2.0);
+    // Both have the same left to do: the owner up to the join and the few frames past it
+    // that it needs to find one in step, the taker from its warm-up.
+    EXPECT_NEAR(static_cast<double>(join + kHandOut - 6000), static_cast<double>(10000 - (join - 18)), 2.0);
 
     // Near the end nothing is worth taking, and a share that has ended is never taken from.
     shares.report(*taken, 9800 * grid.frame);

@@ -155,9 +155,12 @@ void ConversionRun::show_pending_progress() {
 void ConversionRun::child_finished(int exit_code, bool crashed) {
     if (const auto update = m_lines.finish()) m_pending_progress.emplace(update->bar, to_qstring(update->label));
     Text failure;
-    if (crashed)
+    if (crashed) {
         failure = kCrashed;
-    else if (exit_code != 0)
+        // Killed where it could not clean up (the out-of-memory killer): its work file,
+        // where the output's file system has no nameless files, is removed by its name.
+        if (m_child) delete_work_file(m_output, m_child->started_pid());
+    } else if (exit_code != 0)
         failure = m_lines.failure_line().empty() ? "tvenc: exit status " + to_text(exit_code) : m_lines.failure_line();
     // Success means a result exists, not only that the encoder said so.
     else if (file_size(m_output) <= 0)

@@ -2,6 +2,7 @@
 
 #include "primitives/Files.h"
 #include "primitives/Staging.h"
+#include "primitives/TrialRun.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -20,15 +21,19 @@ constexpr const char* kEncoderName = "/60718243.exe";
 constexpr const char* kFolderPrefix = "tunvask-encoder-";
 constexpr int kExecutableMode = 0755;
 
-// A full or read-only base gives way to the next one.
+// A full or read-only base gives way to the next one, and so does one where the staged
+// encoder does not start (a file system mounted to start no programs, a security policy).
 Text stage_in(const Text& base, FolderLock& lock) {
     const Text folder = make_private_folder(base, kFolderPrefix);
     if (folder.empty()) return {};
     const Text path = folder + kEncoderName;
     const auto image = encoder_image();
-    if (lock.acquire(folder) && write_new_file(path, Bytes(image.begin(), image.end()), kExecutableMode)) return path;
+    if (lock.acquire(folder) && write_new_file(path, Bytes(image.begin(), image.end()), kExecutableMode) &&
+        runs_cleanly({path, "--version"}))
+        return path;
     const int error = errno;
     lock.release();
+    delete_file(path);
     remove_folder(folder);
     errno = error;
     return {};

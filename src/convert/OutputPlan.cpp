@@ -17,7 +17,7 @@ OutputPlan::OutputPlan(std::vector<Text> sources) : m_source_paths(std::move(sou
 OutputPlan::Use OutputPlan::use_of(const Text& path) const {
     const auto id = file_id(path);
     if (!id) return Use::Free;
-    if (m_written.contains(*id)) return Use::Written;
+    if (!id->regular || m_written.contains(*id)) return Use::Taken;
     if (!m_sources) {
         m_sources.emplace();
         for (const Text& source : m_source_paths) {

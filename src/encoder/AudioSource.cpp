@@ -6,32 +6,41 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace encoder {
 
-std::unique_ptr<AudioSource> open_source(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) fail(kFailInput, path, std::strerror(errno));
-    char byte = 0;
-    const ssize_t got = ::read(fd, &byte, 1);
-    const int read_error = errno;
-    ::close(fd);
-    if (got < 0) fail(kFailInput, path, std::strerror(read_error));
-    if (got == 0) fail(kFailInput, path, "the file is empty");
-    if (auto pcm = SndfileSource::open(path)) return pcm;
-    if (auto mpeg = MpegSource::open(path)) return mpeg;
-    fail(kFailInput, path, "not a recognised audio file (MPEG audio, WAV or another PCM format)");
+namespace {
+
+// An ID3v2 tag or an MPEG frame header first. Such a file goes to libmpg123 before
+// libsndfile, which would hand it to a libmpg123 of its own that prints notes on stderr.
+bool starts_like_mpeg(const unsigned char* bytes, ssize_t size) {
+    if (size >= 3 && std::memcmp(bytes, "ID3", 3) == 0) return true;
+    return size >= 2 && bytes[0] == 0xFF && (bytes[1] & 0xE0) == 0xE0;
+}
+
+} // namespace
+
+std::unique_ptr<AudioSource> open_source(const SourceFile& file) {
+    unsigned char start[3] = {};
+    const ssize_t got = file.read_at(start, sizeof start, 0);
+    if (got < 0) fail(kFailInput, file.path(), std::strerror(errno));
+    if (got == 0) fail(kFailInput, file.path(), "the file is empty");
+    const bool mpeg_first = starts_like_mpeg(start, got);
+    if (mpeg_first) {
+        if (auto mpeg = MpegSource::open(file)) return mpeg;
+    }
+    if (auto pcm = SndfileSource::open(file)) return pcm;
+    if (auto mpeg = mpeg_first ? nullptr : MpegSource::open(file)) return mpeg;
+    fail(kFailInput, file.path(), "not a recognised audio file (MPEG audio, WAV or another PCM format)");
 }
 
 } // namespace encoder
 
 namespace encoder {
 
-std::unique_ptr<AudioSource> open_mono_source(const std::string& path) {
-    if (auto mpeg = MpegSource::open(path, true)) return mpeg;
-    return open_source(path);
+std::unique_ptr<AudioSource> open_mono_source(const SourceFile& file) {
+    if (auto mpeg = MpegSource::open(file, true)) return mpeg;
+    return open_source(file);
 }
 
 } // namespace encoder

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "encoder/SourceFile.h"
+
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -46,8 +48,8 @@ public:
 
 // Recognises the input by its content: PCM formats through libsndfile, MPEG audio
 // layers I to III through libmpg123. Throws a Failure for anything else.
-std::unique_ptr<AudioSource> open_source(const std::string& path);
+std::unique_ptr<AudioSource> open_source(const SourceFile& file);
 // The same source decoded straight to mono, for a down-mix.
-std::unique_ptr<AudioSource> open_mono_source(const std::string& path);
+std::unique_ptr<AudioSource> open_mono_source(const SourceFile& file);
 
 } // namespace encoder

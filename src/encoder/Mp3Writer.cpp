@@ -15,9 +15,10 @@ namespace {
 
 constexpr int kQuality = 3; // LAME's default trade of speed against quality
 
+// Null when there is no memory for it.
 lame_t new_lame(long in_rate, int channels, int bit_rate) {
     lame_t lame = lame_init();
-    if (!lame) fail(kFailOutput, "encoder", "LAME could not be initialised");
+    if (!lame) return nullptr;
     lame_set_in_samplerate(lame, static_cast<int>(in_rate));
     lame_set_num_channels(lame, channels);
     lame_set_mode(lame, channels == 1 ? MONO : JOINT_STEREO);
@@ -33,6 +34,7 @@ lame_t new_lame(long in_rate, int channels, int bit_rate) {
 
 LameHandle make_lame(long rate, int channels, int bit_rate, bool info_frame) {
     LameHandle lame(new_lame(rate, channels, bit_rate));
+    if (!lame) return nullptr;
     lame_set_out_samplerate(lame.get(), static_cast<int>(rate));
     lame_set_bWriteVbrTag(lame.get(), info_frame ? 1 : 0);
     if (lame_init_params(lame.get()) < 0) return nullptr;
@@ -47,12 +49,17 @@ int encode_pcm(lame_t lame, int channels, const float* samples, std::size_t fram
                          : lame_encode_buffer_interleaved_ieee_float(lame, samples, n, out.data(), size);
 }
 
-OutputFormat choose_output_format(const EncoderSettings& settings) {
+OutputFormat choose_output_format(const EncoderSettings& settings, const std::string& output_path) {
     const int channels = settings.downmix || settings.in_channels == 1 ? 1 : 2;
     const LameHandle probe(new_lame(settings.in_rate, channels, settings.bit_rate));
+    if (!probe) fail(kFailOutput, output_path, "out of memory: the MP3 encoder could not be set up");
     const int ready = lame_init_params(probe.get());
     const long rate = lame_get_out_samplerate(probe.get());
-    if (ready < 0 || rate <= 0) fail(kFailOutput, "encoder", "no MP3 format fits this bit rate and sample rate");
+    if (ready < 0 || rate <= 0) fail(kFailOutput, output_path, "no MP3 format fits this bit rate and sample rate");
+    // Set up once more as the encode will be, before any file is made: where memory runs
+    // short, nothing is left behind.
+    if (!make_lame(rate, channels, settings.bit_rate, true))
+        fail(kFailOutput, output_path, "out of memory: the MP3 encoder could not be set up");
     return {rate, channels};
 }
 

@@ -28,7 +28,8 @@ struct OutputFormat {
     long rate;
     int channels;
 };
-OutputFormat choose_output_format(const EncoderSettings& settings);
+// A failure names output_path: LAME is set up for it.
+OutputFormat choose_output_format(const EncoderSettings& settings, const std::string& output_path);
 
 struct LameCloser {
     void operator()(lame_global_flags* lame) const { lame_close(lame); }

@@ -2,12 +2,10 @@
 
 #include "encoder/Failure.h"
 #include "encoder/Mp3Frame.h"
-#include "encoder/StdioFile.h"
 #include "encoder/Tags.h"
 
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace encoder {
 
@@ -17,15 +15,26 @@ struct Library {
     Library() { mpg123_init(); }
 };
 
+mpg123_ssize_t read_source(void* cursor, void* buffer, std::size_t size) {
+    return static_cast<SourceCursor*>(cursor)->read(buffer, size);
+}
+
+off_t seek_source(void* cursor, off_t offset, int whence) {
+    return static_cast<off_t>(static_cast<SourceCursor*>(cursor)->seek(offset, whence));
+}
+
 } // namespace
 
-std::unique_ptr<MpegSource> MpegSource::open(const std::string& path, bool mono, bool scan) {
+std::unique_ptr<MpegSource> MpegSource::open(const SourceFile& file, bool mono, bool scan) {
     static Library library;
     int error = MPG123_OK;
     mpg123_handle* handle = mpg123_new(nullptr, &error);
     if (!handle) return nullptr;
     mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0);
     mpg123_param(handle, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0);
+    // Junk inside a stream (a run of zeros, a damaged stretch) is skipped, however long,
+    // as the common decoders do.
+    mpg123_param(handle, MPG123_RESYNC_LIMIT, -1, 0);
     if (mono) mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_MONO_MIX, 0);
     mpg123_format_none(handle);
     const long* rates = nullptr;
@@ -33,8 +42,10 @@ std::unique_ptr<MpegSource> MpegSource::open(const std::string& path, bool mono,
     mpg123_rates(&rates, &count);
     for (std::size_t i = 0; i < count; ++i)
         mpg123_format(handle, rates[i], mono ? MPG123_MONO : MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
-    std::unique_ptr<MpegSource> source(new MpegSource(handle, path));
-    if (mpg123_open(handle, path.c_str()) != MPG123_OK || !source->probe(scan)) return nullptr;
+    std::unique_ptr<MpegSource> source(new MpegSource(handle, file));
+    if (mpg123_replace_reader_handle(handle, read_source, seek_source, nullptr) != MPG123_OK ||
+        mpg123_open_handle(handle, &source->m_cursor) != MPG123_OK || !source->probe(scan))
+        return nullptr;
     return source;
 }
 
@@ -59,12 +70,9 @@ bool MpegSource::probe(bool scan) {
 namespace {
 
 // Bytes of the Xing or Info frame that an encoder puts before the audio, 0 when none.
-long info_frame_bytes(const std::string& path, std::size_t at) {
-    const StdioFile file(std::fopen(path.c_str(), "rbe"));
-    if (!file) return 0;
+long info_frame_bytes(const SourceFile& file, std::size_t at) {
     std::uint8_t bytes[64] = {};
-    const bool read = std::fseek(file.get(), static_cast<long>(at), SEEK_SET) == 0 &&
-                      std::fread(bytes, 1, sizeof bytes, file.get()) == sizeof bytes;
+    const bool read = file.read_at(bytes, sizeof bytes, static_cast<std::int64_t>(at)) == sizeof bytes;
     const FrameHeader h = parse_frame_header(bytes);
     if (!read || !h.valid || 4 + h.side_info + 4 > static_cast<int>(sizeof bytes)) return 0;
     const char* marker = reinterpret_cast<const char*>(bytes + 4 + h.side_info);
@@ -82,14 +90,13 @@ void MpegSource::scan_average_bit_rate() {
     const off_t frames = mpg123_length(m_handle);
     m_facts.frames = frames > 0 ? frames : 0;
     m_facts.mono_throughout = m_channels == 1;
-    struct stat info {};
     const off_t mpeg_frames = mpg123_framelength(m_handle);
     const int samples_per_frame = mpg123_spf(m_handle);
-    if (::stat(m_path.c_str(), &info) != 0 || mpeg_frames <= 0 || samples_per_frame <= 0) return;
-    const SourceTags tags = read_tags(m_path);
-    const double audio_bytes = static_cast<double>(info.st_size) - static_cast<double>(tags.leading.size()) -
+    if (mpeg_frames <= 0 || samples_per_frame <= 0) return;
+    const SourceTags tags = read_tags(m_file);
+    const double audio_bytes = static_cast<double>(m_file.size()) - static_cast<double>(tags.leading.size()) -
                                static_cast<double>(tags.trailing.size()) -
-                               static_cast<double>(info_frame_bytes(m_path, tags.leading.size()));
+                               static_cast<double>(info_frame_bytes(m_file, tags.leading.size()));
     const double seconds = static_cast<double>(mpeg_frames) * samples_per_frame / m_rate;
     m_facts.average_bit_rate = audio_bytes * 8.0 / seconds;
 }
@@ -112,7 +119,7 @@ bool MpegSource::read(AudioBlock& block) {
         } else if (rc == MPG123_DONE) {
             m_done = true;
         } else if (rc != MPG123_OK) {
-            fail(kFailInput, m_path, std::string("decoding stopped: ") + mpg123_plain_strerror(rc));
+            fail(kFailInput, m_file.path(), std::string("decoding stopped: ") + mpg123_plain_strerror(rc));
         }
         if (bytes == 0) continue;
         block.samples = {reinterpret_cast<const float*>(audio), bytes / sizeof(float)};

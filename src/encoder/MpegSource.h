@@ -1,6 +1,7 @@
 #pragma once
 
 #include "encoder/AudioSource.h"
+#include "encoder/SourceFile.h"
 
 #include <mpg123.h>
 
@@ -14,7 +15,7 @@ public:
     // mixes the channels before its synthesis filter, which halves that work.
     // Without scan, the length and average bit rate stay unknown (a worker that only
     // seeks and decodes needs neither).
-    static std::unique_ptr<MpegSource> open(const std::string& path, bool mono = false, bool scan = true);
+    static std::unique_ptr<MpegSource> open(const SourceFile& file, bool mono = false, bool scan = true);
     ~MpegSource() override;
 
     const StreamFacts& facts() const override { return m_facts; }
@@ -22,12 +23,13 @@ public:
     bool seek(std::int64_t frame) override;
 
 private:
-    explicit MpegSource(mpg123_handle* handle, std::string path) : m_handle(handle), m_path(std::move(path)) {}
+    MpegSource(mpg123_handle* handle, const SourceFile& file) : m_handle(handle), m_file(file), m_cursor{&file} {}
     bool probe(bool scan);
     void scan_average_bit_rate();
 
     mpg123_handle* m_handle;
-    std::string m_path;
+    const SourceFile& m_file;
+    SourceCursor m_cursor; // where libmpg123 reads next
     StreamFacts m_facts;
     long m_rate = 0;
     int m_channels = 0;

@@ -13,6 +13,7 @@ const char* const kUsage = "usage:  tvenc <.wav or .mp3 input file> <.mp3 file> 
                            "  --threads <count>      cores to use for one file (default: all)\n"
                            "  --report-joins         tell where the parts encoded on different cores meet\n"
                            "  --report-cpu           tell the CPU time of each thread of a parallel encode\n"
+                           "  --workers-in-turn      run those threads one after another (for benchmarks)\n"
                            "  --help                 print this text\n"
                            "  --version              print the name and version\n";
 const char* const kVersion = "tvenc " TUNVASK_VERSION "\n";
@@ -51,6 +52,7 @@ bool parse_switches(int argc, char** argv, int first, Options& options) {
             options.downmix = options.downmix || is(argv[i], "-dm");
             options.report_joins = options.report_joins || is(argv[i], "--report-joins");
             options.report_cpu = options.report_cpu || is(argv[i], "--report-cpu");
+            options.workers_in_turn = options.workers_in_turn || is(argv[i], "--workers-in-turn");
             options.help = options.help || is(argv[i], "--help");
             options.version = options.version || is(argv[i], "--version");
         }

@@ -11,7 +11,10 @@ struct Options {
     bool downmix = false;
     int threads = 0; // 0: every online core
     bool report_joins = false;
-    bool report_cpu = false; // for benchmarks: the CPU time of each thread of a parallel encode
+    // For benchmarks: the CPU time of each thread of a parallel encode, and the workers
+    // run one after another, each as on a core of its own.
+    bool report_cpu = false;
+    bool workers_in_turn = false;
     bool help = false;
     bool version = false;
 };

@@ -15,9 +15,6 @@ namespace encoder {
 
 namespace {
 
-// A file name has at most 255 bytes; the temporary name adds a dot and a suffix.
-constexpr std::size_t kNameBytesKept = 200;
-
 int default_mode() {
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -26,29 +23,35 @@ int default_mode() {
 
 } // namespace
 
-OutputFile::OutputFile(const std::string& path) : m_path(path), m_final(path), m_work(path) {
+OutputFile::OutputFile(const std::string& path) : m_path(path), m_final(shared::destination_of(path)) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         if (errno != ENOENT) fail(kFailOutput, path, std::strerror(errno));
-        m_final = shared::destination_of(path);
-        stage_beside(m_final, default_mode());
+        stage_beside(default_mode());
         return;
     }
     if (S_ISDIR(info.st_mode)) fail(kFailOutput, path, "this is a folder, not a file");
-    // A device or a FIFO cannot be replaced, only written to.
-    if (!S_ISREG(info.st_mode)) return;
+    // A FIFO would hold the encoder until someone reads it, a device never ends.
+    if (!S_ISREG(info.st_mode)) fail(kFailOutput, path, "not a regular file");
     if (::access(path.c_str(), W_OK) != 0) fail(kFailOutput, path, std::strerror(errno));
-    m_final = shared::destination_of(path);
-    stage_beside(m_final, static_cast<int>(info.st_mode & 07777));
+    stage_beside(static_cast<int>(info.st_mode & 07777));
 }
 
-void OutputFile::stage_beside(const std::string& final_path, int mode) {
-    std::string pattern =
-        shared::folder_of(final_path) + "/." + shared::name_of(final_path).substr(0, kNameBytesKept) + ".tvenc-XXXXXX";
-    const int fd = SignalCleanup::create_listed(pattern, m_slot);
-    if (fd < 0) fail(kFailOutput, m_path, std::strerror(errno));
-    m_work = pattern;
-    m_temporary = true;
+void OutputFile::stage_beside(int mode) {
+    int fd = ::open(shared::folder_of(m_final).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        m_work = shared::work_file_of(m_final, ::getpid());
+        fd = SignalCleanup::create_listed_as(m_work, m_slot);
+        if (fd < 0 && errno == EEXIST) {
+            // Left by a killed encoder whose process number this one has now.
+            m_work += "-XXXXXX";
+            fd = SignalCleanup::create_listed(m_work, m_slot);
+        }
+        if (fd < 0) {
+            m_work.clear();
+            fail(kFailOutput, m_path, std::strerror(errno));
+        }
+    }
     ::fchmod(fd, static_cast<mode_t>(mode));
     m_stream.reset(::fdopen(fd, "wb"));
     if (!m_stream) {
@@ -59,16 +62,8 @@ void OutputFile::stage_beside(const std::string& final_path, int mode) {
 
 OutputFile::~OutputFile() {
     m_stream.reset();
-    if (m_temporary) ::unlink(m_work.c_str());
+    if (!m_work.empty()) ::unlink(m_work.c_str());
     SignalCleanup::drop(m_slot);
-}
-
-std::FILE* OutputFile::stream() {
-    if (!m_stream) {
-        m_stream.reset(std::fopen(m_work.c_str(), "wbe"));
-        if (!m_stream) fail(kFailOutput, m_path, std::strerror(errno));
-    }
-    return m_stream.get();
 }
 
 void OutputFile::start_over() {
@@ -78,7 +73,6 @@ void OutputFile::start_over() {
 }
 
 StdioFile OutputFile::scratch() const {
-    if (!m_temporary) return nullptr;
     const std::string folder = shared::folder_of(m_final);
     int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd < 0) {
@@ -95,11 +89,35 @@ StdioFile OutputFile::scratch() const {
     return file;
 }
 
+// A nameless result gets a hidden name first: a name can only be given to a file where
+// none is, and the output may already be there.
+void OutputFile::name_the_result() {
+    const int fd = ::fileno(m_stream.get());
+    std::string hidden = shared::work_file_of(m_final, ::getpid()) + "-XXXXXX";
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        for (std::size_t i = hidden.size() - 6; i < hidden.size(); ++i)
+            hidden[i] = kLetters[static_cast<std::size_t>(std::rand()) % (sizeof kLetters - 1)];
+        m_slot = SignalCleanup::list(hidden);
+        const std::string by_descriptor = "/proc/self/fd/" + std::to_string(fd);
+        if (::linkat(AT_FDCWD, by_descriptor.c_str(), AT_FDCWD, hidden.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            m_work = hidden;
+            return;
+        }
+        const int error = errno;
+        SignalCleanup::drop(m_slot);
+        m_slot = -1;
+        if (error != EEXIST) fail(kFailOutput, m_path, std::strerror(error));
+    }
+    fail(kFailOutput, m_path, std::strerror(EEXIST));
+}
+
 void OutputFile::commit() {
-    if (m_stream && !close_stdio(m_stream)) fail(kFailOutput, m_path, std::strerror(errno));
-    if (!m_temporary) return;
+    if (std::fflush(m_stream.get()) != 0) fail(kFailOutput, m_path, std::strerror(errno));
+    if (m_work.empty()) name_the_result();
+    if (!close_stdio(m_stream)) fail(kFailOutput, m_path, std::strerror(errno));
     if (::rename(m_work.c_str(), m_final.c_str()) != 0) fail(kFailOutput, m_path, std::strerror(errno));
-    m_temporary = false;
+    m_work.clear();
     SignalCleanup::drop(m_slot);
     m_slot = -1;
 }

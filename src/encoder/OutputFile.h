@@ -6,11 +6,13 @@
 
 namespace encoder {
 
-// Where tvenc writes its result. A regular output appears only when complete: the
-// encode goes to a hidden temporary file beside it, which commit() renames onto the
-// output path; until then, and after any failure or ending signal, whatever sat at
-// the output path is untouched. A device or FIFO at the output path is written
-// directly and never removed. Only the temporary file is ever deleted.
+// Where tvenc writes its result. The output appears only when complete: the encode
+// goes to a nameless file on the output's file system, which commit() names and
+// renames onto the output path; until then, and after any failure or signal (a kill
+// included), whatever sat at the output path is untouched and nothing else is there.
+// Where the file system has no nameless files, a hidden file beside the output takes
+// its place (shared::work_file_of). Only a regular file, or a new name, is an output:
+// a FIFO, device or socket there is refused at once, without waiting on it.
 class OutputFile {
 public:
     explicit OutputFile(const std::string& path);
@@ -20,10 +22,7 @@ public:
 
     // The output as the user named it: every message uses this name.
     const std::string& path() const { return m_path; }
-    // The stream to write the result to, opened on first use (a FIFO waits for its reader).
-    std::FILE* stream();
-    // A staged file can be emptied and written again, and has room beside it for parts.
-    bool staged() const { return m_temporary; }
+    std::FILE* stream() { return m_stream.get(); }
     // Empties what was written so far, for a second attempt.
     void start_over();
     // A nameless file on the output's file system for one part of a parallel encode,
@@ -33,14 +32,14 @@ public:
     void commit();
 
 private:
-    void stage_beside(const std::string& final_path, int mode);
+    void stage_beside(int mode);
+    void name_the_result();
 
     std::string m_path;  // as the user gave it
     std::string m_final; // where the result goes (a symlink's target)
-    std::string m_work;  // the temporary file, or the device itself
+    std::string m_work;  // the hidden file, while there is one
     StdioFile m_stream;
-    bool m_temporary = false;
-    int m_slot = -1; // the temporary file's place on the list removed by ending signals
+    int m_slot = -1; // the hidden file's place on the list removed by ending signals
 };
 
 } // namespace encoder

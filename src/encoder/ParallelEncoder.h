@@ -17,6 +17,7 @@ namespace encoder {
 // then it is encoded serially.
 struct ParallelJob {
     const Options& options;
+    const SourceFile& source;
     OutputFile& output;
     const StreamFacts& facts; // of the source as first opened
     long in_rate;             // rate and channels of the decoded audio

@@ -27,9 +27,11 @@ namespace {
 // room for the output alone.
 struct NoRoom {};
 
-std::unique_ptr<AudioSource> open_for_worker(const ParallelJob& job) {
-    if (job.facts.mpeg) return MpegSource::open(job.options.input, job.options.downmix, false);
-    return SndfileSource::open(job.options.input);
+// The worker that decodes to the end counts the frames as the first look did: where a
+// Xing header claims more than a cut file holds, libmpg123 then ends the audio alike.
+std::unique_ptr<AudioSource> open_for_worker(const ParallelJob& job, bool to_the_end) {
+    if (job.facts.mpeg) return MpegSource::open(job.source, job.options.downmix, to_the_end);
+    return SndfileSource::open(job.source);
 }
 
 class Worker {
@@ -62,8 +64,8 @@ private:
             r.not_started = true;
             return;
         }
-        auto source = open_for_worker(m_job);
         const std::int64_t start = m_first_frame * m_grid.frame;
+        auto source = open_for_worker(m_job, m_shares.report(m_share, start).end_sample < 0);
         if (!source || !source->seek(m_grid.to_input(start))) fail(kFailInput, m_job.options.input, "cannot seek");
         const LameHandle handle =
             make_lame(m_job.format.rate, m_job.format.channels, m_job.options.bit_rate, m_info_frame);
@@ -206,7 +208,8 @@ void work(const ParallelJob& job, const Grid& grid, WorkShares::Share* share, Wo
     while (share) {
         Worker(job, grid, *share, shares, progress).run(share->result);
         const WorkerResult& r = share->result;
-        share = shares.finish(*share, !r.error && !r.format_changed && !r.not_started);
+        const bool more = !r.error && !r.format_changed && !r.not_started && !job.options.workers_in_turn;
+        share = shares.finish(*share, more);
     }
     cpu_seconds = thread_cpu_seconds();
 }
@@ -225,17 +228,24 @@ std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, 
     std::atomic<std::int64_t> progress_frames{0};
     WorkShares shares(plan, grid, total_frames);
     std::vector<std::thread> threads;
-    times.workers.assign(plan.segments.size(), 0.0);
-    for (std::size_t i = 0; i < plan.segments.size(); ++i) {
+    const std::size_t count = plan.segments.size();
+    times.workers.assign(count, 0.0);
+    // For a benchmark, the workers can run one after another, the last first, each as it
+    // would on a core of its own: the head after its share is always there by its end.
+    const bool in_turn = job.options.workers_in_turn;
+    const auto index = [&](std::size_t n) { return in_turn ? count - 1 - n : n; };
+    for (std::size_t n = 0; n < count; ++n) {
+        const std::size_t i = index(n);
         WorkShares::Share* share = &shares.planned(i);
         try {
             threads.emplace_back([&, share, i] { work(job, grid, share, shares, progress_frames, times.workers[i]); });
+            if (in_turn) threads.back().join();
         } catch (const std::system_error&) {
             // Out of threads or memory for a stack: the file goes to one core instead.
             share->result.not_started = true;
             shares.finish(*share, false);
-            for (std::size_t j = i + 1; j < plan.segments.size(); ++j)
-                shares.finish(shares.planned(j), false);
+            for (std::size_t later = n + 1; later < count; ++later)
+                shares.finish(shares.planned(index(later)), false);
             break;
         }
     }
@@ -255,7 +265,7 @@ std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, 
         // Without its reporter the parallel encode only shows no figures until done.
     }
     for (std::thread& t : threads)
-        t.join();
+        if (t.joinable()) t.join();
     {
         const std::lock_guard lock(mutex);
         done = true;

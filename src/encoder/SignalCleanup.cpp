@@ -59,19 +59,22 @@ int SignalCleanup::create_listed(std::string& pattern, int& slot) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         for (std::size_t i = pattern.size() - 6; i < pattern.size(); ++i)
             pattern[i] = kLetters[random() % (sizeof kLetters - 1)];
-        slot = add(pattern);
-        if (slot < 0) return -1;
-        const int fd = ::open(pattern.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) return fd;
-        const int error = errno;
-        drop(slot);
-        slot = -1;
-        if (error != EEXIST) {
-            errno = error;
-            return -1;
-        }
+        const int fd = create_listed_as(pattern, slot);
+        if (fd >= 0 || errno != EEXIST) return fd;
     }
     errno = EEXIST;
+    return -1;
+}
+
+int SignalCleanup::create_listed_as(const std::string& path, int& slot) {
+    slot = add(path);
+    if (slot < 0) return -1;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
+    const int error = errno;
+    drop(slot);
+    slot = -1;
+    errno = error;
     return -1;
 }
 

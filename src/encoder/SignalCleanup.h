@@ -17,6 +17,10 @@ public:
     // lists it before it exists, so no signal can come between its making and its
     // listing. Returns the open descriptor and sets slot, or -1 (errno says why).
     static int create_listed(std::string& pattern, int& slot);
+    // The same under the name path itself; -1 with EEXIST when it is taken.
+    static int create_listed_as(const std::string& path, int& slot);
+    // Lists a path that is about to be made some other way; the slot, or -1.
+    static int list(const std::string& path) { return add(path); }
     // Takes the file off the list (it was renamed or removed).
     static void drop(int slot);
 

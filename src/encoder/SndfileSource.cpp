@@ -13,11 +13,27 @@ constexpr int kLowestRate = 1000;
 constexpr int kHighestRate = 768000;
 constexpr int kMostChannels = 8;
 
+SourceCursor& cursor(void* data) {
+    return *static_cast<SourceCursor*>(data);
+}
+
+SF_VIRTUAL_IO g_reader{
+    [](void* data) -> sf_count_t { return cursor(data).file->size(); },
+    [](sf_count_t offset, int whence, void* data) -> sf_count_t { return cursor(data).seek(offset, whence); },
+    [](void* to, sf_count_t count, void* data) -> sf_count_t {
+        const ssize_t got = cursor(data).read(to, static_cast<std::size_t>(count));
+        return got < 0 ? 0 : got;
+    },
+    nullptr,
+    [](void* data) -> sf_count_t { return cursor(data).position; },
+};
+
 } // namespace
 
-std::unique_ptr<SndfileSource> SndfileSource::open(const std::string& path) {
+std::unique_ptr<SndfileSource> SndfileSource::open(const SourceFile& source) {
     SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    auto reader = std::make_unique<SourceCursor>(&source);
+    SNDFILE* file = sf_open_virtual(&g_reader, SFM_READ, &info, reader.get());
     if (!file) return nullptr;
     const int major = info.format & SF_FORMAT_TYPEMASK;
     if (major == SF_FORMAT_MPEG) {
@@ -27,15 +43,15 @@ std::unique_ptr<SndfileSource> SndfileSource::open(const std::string& path) {
     if (info.samplerate < kLowestRate || info.samplerate > kHighestRate || info.channels < 1 ||
         info.channels > kMostChannels) {
         sf_close(file);
-        fail(kFailInput, path,
+        fail(kFailInput, source.path(),
              std::to_string(info.samplerate) + " Hz with " + std::to_string(info.channels) +
                  " channels is not supported (1000 to 768000 Hz, 1 to 8 channels)");
     }
-    return std::unique_ptr<SndfileSource>(new SndfileSource(file, info, path));
+    return std::unique_ptr<SndfileSource>(new SndfileSource(std::move(reader), file, info));
 }
 
-SndfileSource::SndfileSource(SNDFILE* file, const SF_INFO& info, std::string path)
-    : m_file(file), m_path(std::move(path)) {
+SndfileSource::SndfileSource(std::unique_ptr<SourceCursor> cursor, SNDFILE* file, const SF_INFO& info)
+    : m_cursor(std::move(cursor)), m_file(file) {
     m_facts.rate = info.samplerate;
     m_facts.channels = info.channels;
     m_facts.frames = info.frames;
@@ -55,7 +71,7 @@ bool SndfileSource::read(AudioBlock& block) {
     const sf_count_t got = sf_readf_float(m_file, m_buffer.data(), kBlockFrames);
     if (got <= 0) {
         if (sf_error(m_file) != SF_ERR_NO_ERROR || m_read < m_facts.frames)
-            fail(kFailInput, m_path, std::string("decoding stopped: ") + sf_strerror(m_file));
+            fail(kFailInput, m_cursor->file->path(), std::string("decoding stopped: ") + sf_strerror(m_file));
         return false;
     }
     m_read += got;

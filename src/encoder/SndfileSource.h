@@ -1,6 +1,7 @@
 #pragma once
 
 #include "encoder/AudioSource.h"
+#include "encoder/SourceFile.h"
 
 #include <sndfile.h>
 
@@ -12,7 +13,7 @@ public:
     // Null when libsndfile does not recognise the file, or when it is MPEG audio,
     // which goes through libmpg123 for gapless decoding. Throws a Failure for a rate
     // or channel count that no encoder can take.
-    static std::unique_ptr<SndfileSource> open(const std::string& path);
+    static std::unique_ptr<SndfileSource> open(const SourceFile& file);
     ~SndfileSource() override;
 
     const StreamFacts& facts() const override { return m_facts; }
@@ -20,10 +21,10 @@ public:
     bool seek(std::int64_t frame) override;
 
 private:
-    SndfileSource(SNDFILE* file, const SF_INFO& info, std::string path);
+    SndfileSource(std::unique_ptr<SourceCursor> cursor, SNDFILE* file, const SF_INFO& info);
 
+    std::unique_ptr<SourceCursor> m_cursor; // where libsndfile reads next
     SNDFILE* m_file;
-    std::string m_path;
     StreamFacts m_facts;
     std::int64_t m_read = 0;
     std::vector<float> m_buffer;

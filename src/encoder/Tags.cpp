@@ -1,7 +1,5 @@
 #include "encoder/Tags.h"
 
-#include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 namespace encoder {
@@ -23,45 +21,30 @@ std::uint64_t id3v2_size(const std::uint8_t* h) {
     return kHeaderBytes + size + (footer ? kHeaderBytes : 0);
 }
 
-struct File {
-    explicit File(const std::string& path) : f(std::fopen(path.c_str(), "rb")) {}
-    ~File() {
-        if (f) std::fclose(f);
-    }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    std::FILE* f;
-};
-
 } // namespace
 
-SourceTags read_tags(const std::string& path) {
+SourceTags read_tags(const SourceFile& file) {
     SourceTags tags;
-    File file(path);
-    if (!file.f) return tags;
     std::uint8_t header[kHeaderBytes];
-    std::fseek(file.f, 0, SEEK_END);
-    const auto file_size = static_cast<std::uint64_t>(std::max(0L, std::ftell(file.f)));
+    const auto file_size = static_cast<std::uint64_t>(file.size());
+    const auto read_at = [&](std::uint8_t* to, std::uint64_t size, std::uint64_t at) {
+        return file.read_at(to, size, static_cast<std::int64_t>(at)) == static_cast<ssize_t>(size);
+    };
     // Some writers leave several tags in a row; all of them belong to the start.
     for (std::uint64_t at = 0;;) {
-        if (std::fseek(file.f, static_cast<long>(at), SEEK_SET) != 0) break;
-        if (std::fread(header, 1, kHeaderBytes, file.f) != kHeaderBytes) break;
+        if (!read_at(header, kHeaderBytes, at)) break;
         const std::uint64_t size = id3v2_size(header);
         // A header may claim up to 256 MB: nothing is taken that the file does not hold.
         if (size == 0 || size > file_size - at) break;
         std::vector<std::uint8_t> tag(size);
-        std::memcpy(tag.data(), header, kHeaderBytes);
-        if (std::fread(tag.data() + kHeaderBytes, 1, size - kHeaderBytes, file.f) != size - kHeaderBytes) break;
+        if (!read_at(tag.data(), size, at)) break;
         tags.leading.insert(tags.leading.end(), tag.begin(), tag.end());
         at += size;
     }
-    if (std::fseek(file.f, -static_cast<long>(kTrailerBytes), SEEK_END) == 0) {
-        std::vector<std::uint8_t> trailer(kTrailerBytes);
-        if (std::fread(trailer.data(), 1, kTrailerBytes, file.f) == kTrailerBytes &&
-            std::memcmp(trailer.data(), "TAG", 3) == 0 &&
-            std::ftell(file.f) > static_cast<long>(tags.leading.size() + kTrailerBytes - 1))
-            tags.trailing = std::move(trailer);
-    }
+    std::vector<std::uint8_t> trailer(kTrailerBytes);
+    if (file_size >= tags.leading.size() + kTrailerBytes &&
+        read_at(trailer.data(), kTrailerBytes, file_size - kTrailerBytes) && std::memcmp(trailer.data(), "TAG", 3) == 0)
+        tags.trailing = std::move(trailer);
     return tags;
 }
 

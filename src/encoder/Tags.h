@@ -1,5 +1,7 @@
 #pragma once
 
+#include "encoder/SourceFile.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,6 +15,6 @@ struct SourceTags {
     std::vector<std::uint8_t> trailing; // ID3v1, empty or 128 bytes
 };
 
-SourceTags read_tags(const std::string& path);
+SourceTags read_tags(const SourceFile& file);
 
 } // namespace encoder

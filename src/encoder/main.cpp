@@ -7,6 +7,7 @@
 #include "encoder/ParallelEncoder.h"
 #include "encoder/Progress.h"
 #include "encoder/SignalCleanup.h"
+#include "encoder/SourceFile.h"
 #include "encoder/StdioFile.h"
 #include "encoder/Tags.h"
 #include "shared/FileIdentity.h"
@@ -36,17 +37,19 @@ bool worth_copying(const StreamFacts& facts, const Options& options) {
     return facts.average_bit_rate <= options.bit_rate * 1.01;
 }
 
-void copy_file(const Options& options, const StreamFacts& facts, OutputFile& output) {
+void copy_file(const SourceFile& source, const StreamFacts& facts, OutputFile& output) {
     Progress progress(facts.frames, facts.rate);
-    const StdioFile in(std::fopen(options.input.c_str(), "rbe"));
-    if (!in) fail(kFailInput, options.input, std::strerror(errno));
     std::FILE* out = output.stream();
     char buffer[1 << 16];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in.get())) > 0;) {
-        if (std::fwrite(buffer, 1, n, out) != n) fail(kFailOutput, output.path(), std::strerror(errno));
+    std::int64_t at = 0;
+    ssize_t n = 0;
+    while ((n = source.read_at(buffer, sizeof buffer, at)) > 0) {
+        if (std::fwrite(buffer, 1, static_cast<std::size_t>(n), out) != static_cast<std::size_t>(n))
+            fail(kFailOutput, output.path(), std::strerror(errno));
+        at += n;
     }
     // A partial copy is never a result: the staged output goes with the failure.
-    if (std::ferror(in.get())) fail(kFailInput, options.input, "read error");
+    if (n < 0) fail(kFailInput, source.path(), std::strerror(errno));
     if (std::fflush(out) != 0) fail(kFailOutput, output.path(), std::strerror(errno));
     progress.advance(facts.frames);
     progress.done();
@@ -57,15 +60,13 @@ int online_cores() {
     return cores > 0 ? static_cast<int>(cores) : 1;
 }
 
-void encode_file(const Options& options, AudioSource& source, OutputFile& output) {
-    AudioBlock block;
-    if (!source.read(block)) fail(kFailInput, options.input, "contains no audio");
-    const OutputFormat format = choose_output_format({block.rate, block.channels, options.bit_rate, options.downmix});
-    const SourceTags tags = read_tags(options.input);
-    // Parts joined in a file can be abandoned and written again; not so in a FIFO or device.
-    const int threads = !output.staged() ? 1 : options.threads > 0 ? options.threads : online_cores();
+void encode_file(const Options& options, const SourceFile& file, AudioSource& source, AudioBlock& block,
+                 const OutputFormat& format, OutputFile& output) {
+    const SourceTags tags = read_tags(file);
+    const int threads = options.threads > 0 ? options.threads : online_cores();
     Progress progress(source.facts().frames, source.facts().rate);
-    const ParallelJob job{options, output, source.facts(), block.rate, block.channels, format, tags, threads, progress};
+    const ParallelJob job{options,        file,   output, source.facts(), block.rate,
+                          block.channels, format, tags,   threads,        progress};
     if (threads > 1) {
         if (encode_in_parallel(job)) return;
         output.start_over();
@@ -86,29 +87,26 @@ void encode_file(const Options& options, AudioSource& source, OutputFile& output
     progress.done();
 }
 
-// Only a regular file is read: a FIFO would block the encoder (and the run) for
-// ever, a device would never end. The open itself must not wait for a writer.
-void check_regular_input(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) fail(kFailInput, path, std::strerror(errno));
-    struct stat info {};
-    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    ::close(fd);
-    if (!regular) fail(kFailInput, path, "not a regular file");
-}
-
 int run(const Options& options) {
-    check_regular_input(options.input);
+    // Only a regular file is read: a FIFO would block the encoder (and the run) for ever,
+    // a device would never end. It is opened once, and only that file is read.
+    const SourceFile file(options.input);
     if (shared::same_file(options.input, options.output))
         fail(kFailOutput, options.output, "the output is the input file itself");
-    OutputFile output(options.output);
-    auto source = open_source(options.input);
+    auto source = open_source(file);
     if (worth_copying(source->facts(), options)) {
-        copy_file(options, source->facts(), output);
-    } else {
-        if (options.downmix && source->facts().mpeg) source = open_mono_source(options.input);
-        encode_file(options, *source, output);
+        OutputFile output(options.output);
+        copy_file(file, source->facts(), output);
+        output.commit();
+        return kSuccess;
     }
+    if (options.downmix && source->facts().mpeg) source = open_mono_source(file);
+    AudioBlock block;
+    if (!source->read(block)) fail(kFailInput, options.input, "contains no audio");
+    const OutputFormat format =
+        choose_output_format({block.rate, block.channels, options.bit_rate, options.downmix}, options.output);
+    OutputFile output(options.output);
+    encode_file(options, file, *source, block, format, output);
     output.commit();
     return kSuccess;
 }

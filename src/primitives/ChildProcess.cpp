@@ -47,9 +47,9 @@ sigset_t reset_in_child() {
 }
 const sigset_t g_reset_in_child = reset_in_child();
 
-// The child starts with its three standard descriptors only and no signal blocked; every
-// signal is at its default, whatever this process has set up for itself, except those
-// that whoever started this process chose to ignore.
+// The child starts in a process group of its own, with its three standard descriptors
+// only and no signal blocked; every signal is at its default, whatever this process has
+// set up for itself, except those that whoever started this process chose to ignore.
 class SpawnSetup {
 public:
     SpawnSetup(int pipe_read, int pipe_write) {
@@ -66,7 +66,11 @@ public:
         sigemptyset(&none);
         posix_spawnattr_setsigdefault(&m_attributes, &g_reset_in_child);
         posix_spawnattr_setsigmask(&m_attributes, &none);
-        posix_spawnattr_setflags(&m_attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+        // A process group of its own: Ctrl+C in the terminal, a hangup to the foreground
+        // group or a signal to this program's group reaches this program alone, which
+        // lets the row finish. The encoder still ends when this program dies.
+        posix_spawnattr_setpgroup(&m_attributes, 0);
+        posix_spawnattr_setflags(&m_attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
     }
     ~SpawnSetup() {
         posix_spawn_file_actions_destroy(&m_actions);
@@ -121,6 +125,7 @@ bool ChildProcess::start(const std::vector<Text>& argv, const std::vector<Text>&
         m_pid = -1;
         return false;
     }
+    m_started_pid = m_pid;
     m_pipe = ends[0];
     ::fcntl(m_pipe, F_SETFL, ::fcntl(m_pipe, F_GETFL) | O_NONBLOCK);
     m_notifier = new QSocketNotifier(m_pipe, QSocketNotifier::Read, this);

@@ -27,6 +27,8 @@ public:
     // environment it inherits, replacing any of the same name. False when it could
     // not be started.
     bool start(const std::vector<Text>& argv, const std::vector<Text>& settings = {});
+    // The process number the child had, also once it has ended; -1 before a start.
+    pid_t started_pid() const { return m_started_pid; }
     // Asks the child to end (SIGTERM), so it can clean up after itself.
     void terminate();
     // At most max bytes of what the child wrote; empty when nothing is waiting.
@@ -46,6 +48,7 @@ private:
     void reap();
 
     pid_t m_pid = -1;
+    pid_t m_started_pid = -1;
     int m_pipe = -1;
     bool m_pipe_ended = false;
     std::size_t m_reads = 0;

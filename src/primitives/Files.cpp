@@ -1,5 +1,7 @@
 #include "primitives/Files.h"
 
+#include "shared/PathParts.h"
+
 #include "shared/FileIdentity.h"
 
 #include <cerrno>
@@ -153,7 +155,15 @@ namespace primitives {
 std::optional<FileId> file_id(const Text& path) {
     struct stat info {};
     if (path.empty() || ::stat(path.c_str(), &info) != 0) return std::nullopt;
-    return FileId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    return FileId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+                  S_ISREG(info.st_mode)};
+}
+
+bool delete_work_file(const Text& output, long pid) {
+    const Text path = shared::work_file_of(shared::destination_of(output), pid);
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid()) return false;
+    return ::unlink(path.c_str()) == 0;
 }
 
 bool remove_folder(const Text& path) {

@@ -78,6 +78,7 @@ bool same_file(const Text& a, const Text& b);
 struct FileId {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    bool regular = true; // not a folder, FIFO, device or socket
     bool operator==(const FileId&) const = default;
 };
 struct FileIdHash {
@@ -87,6 +88,9 @@ struct FileIdHash {
 std::optional<FileId> file_id(const Text& path);
 
 bool remove_folder(const Text& path);
+// Removes the file an encoder started as process pid writes its result to while it
+// works (beside output, hidden), if that is a regular file of this user's.
+bool delete_work_file(const Text& output, long pid);
 // Creates path, which must not exist yet (nor be a symlink), with the mode given
 // and writes block into it; false on any failure, and then nothing is left.
 bool write_new_file(const Text& path, const Bytes& block, int mode);

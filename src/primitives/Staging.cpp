@@ -3,12 +3,15 @@
 #include "primitives/Files.h"
 #include "primitives/FolderLock.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace primitives {
@@ -57,6 +60,27 @@ bool stale(const Text& folder) {
     return settled(info) && !FolderLock::in_use(folder);
 }
 
+// As OpenSSH checks the path of a key file: whoever may rename a folder on the way may
+// put a folder of their own in its place.
+bool safe_ancestors(const Text& folder) {
+    char real[PATH_MAX];
+    if (!::realpath(folder.c_str(), real)) return false;
+    for (Text at = real; at.size() > 1;) {
+        at = at.substr(0, std::max<std::size_t>(at.rfind('/'), 1));
+        struct stat info {};
+        if (::stat(at.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+        const bool sticky = (info.st_mode & S_ISVTX) != 0;
+        if (info.st_uid != ::getuid() && info.st_uid != 0) return false;
+        if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0 && !sticky) return false;
+    }
+    return true;
+}
+
+bool allows_programs(const Text& folder) {
+    struct statvfs info {};
+    return ::statvfs(folder.c_str(), &info) == 0 && (info.f_flag & ST_NOEXEC) == 0;
+}
+
 } // namespace
 
 bool is_safe_base(const Text& folder) {
@@ -65,7 +89,7 @@ bool is_safe_base(const Text& folder) {
     const bool sticky = (info.st_mode & S_ISVTX) != 0;
     if (info.st_uid != ::getuid() && !(info.st_uid == 0 && sticky)) return false;
     if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0 && !sticky) return false;
-    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+    return ::access(folder.c_str(), W_OK | X_OK) == 0 && allows_programs(folder) && safe_ancestors(folder);
 }
 
 std::vector<Text> staging_bases(bool create_cache) {

@@ -12,8 +12,10 @@ namespace primitives {
 std::vector<Text> staging_bases(bool create_cache);
 
 // A real folder (no symlink) owned by this user, or by root with the sticky bit,
-// writable by this user, and writable by nobody else unless sticky: nobody else can
-// rename or replace what this user makes there.
+// writable by this user, and writable by nobody else unless sticky, on a file system
+// that lets programs start; and every folder above it owned by this user or root and
+// writable by nobody else unless sticky: nobody else can rename or replace what this
+// user makes there, nor the folder itself.
 bool is_safe_base(const Text& folder);
 
 // A new folder only this user can enter, in base, its name starting with prefix;

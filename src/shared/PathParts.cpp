@@ -31,4 +31,11 @@ std::string destination_of(const std::string& path) {
     return at;
 }
 
+std::string work_file_of(const std::string& final_path, long pid) {
+    // A name has at most 255 bytes: the hidden name adds a dot and a suffix.
+    constexpr std::size_t kNameBytesKept = 200;
+    return folder_of(final_path) + "/." + name_of(final_path).substr(0, kNameBytesKept) + ".tvenc-" +
+           std::to_string(pid);
+}
+
 } // namespace shared

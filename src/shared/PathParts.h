@@ -17,4 +17,9 @@ std::string name_of(const std::string& path);
 // path itself.
 std::string destination_of(const std::string& path);
 
+// The hidden name beside final_path under which the encoder started as process pid
+// writes its result where the file system has no nameless files, so that whoever
+// started it can remove that file, and nothing else, should the encoder be killed.
+std::string work_file_of(const std::string& final_path, long pid);
+
 } // namespace shared

@@ -146,6 +146,12 @@ TEST(OutputPlan, NeverChoosesASourceOrAnEarlierResult) {
     // An older file that no row of this run wrote is replaced, as any output is.
     out.write("02.mp3", "old");
     EXPECT_EQ(plan.choose(out.path() + "//", "02.mp3").path, out.path() + "//02.mp3");
+    // What is not a regular file is taken: a FIFO would hold the run, a folder is no output.
+    ASSERT_EQ(::mkfifo(out.file("fifo.mp3").c_str(), 0644), 0);
+    ASSERT_EQ(::mkdir(out.file("folder.mp3").c_str(), 0755), 0);
+    EXPECT_EQ(plan.choose(out.path() + "/", "fifo.mp3").path, out.file("fifo (2).mp3"));
+    EXPECT_EQ(plan.choose(out.path() + "/", "folder.mp3").path, out.file("folder (2).mp3"));
+    EXPECT_EQ(plan.choose("/dev/", "null").path, "/dev/null (2)");
 }
 
 // A file is its device and inode: two file systems number their files alike, and a

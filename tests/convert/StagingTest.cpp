@@ -88,6 +88,15 @@ TEST(Staging, BasesOthersCanChangeAreNeverUsed) {
     ASSERT_EQ(::symlink(target.path().c_str(), link.c_str()), 0);
     EXPECT_FALSE(primitives::is_safe_base(link));
     EXPECT_FALSE(primitives::is_safe_base(mine.file("absent")));
+    // The user's own closed folder in a folder open to all: anyone may rename it and put
+    // a folder of their own, with an encoder of theirs, under its name.
+    const std::string inner = open_to_all.file("mine");
+    ASSERT_EQ(::mkdir(inner.c_str(), 0700), 0);
+    EXPECT_FALSE(primitives::is_safe_base(inner));
+    ::chmod(open_to_all.path().c_str(), 01777);
+    EXPECT_TRUE(primitives::is_safe_base(inner)) << "sticky: only the user may rename it";
+    ::chmod(open_to_all.path().c_str(), 0777);
+    ::rmdir(inner.c_str());
     // Another user's folder, however closed, is theirs to change (root can give one away).
     TempDir theirs;
     if (::getuid() == 0 && ::chown(theirs.path().c_str(), 65534, 65534) == 0) {
@@ -104,15 +113,27 @@ TEST(Staging, BasesOthersCanChangeAreNeverUsed) {
     remove_staged_encoder(staged, lock);
 }
 
-// A read-only or full base gives way to the next. Needs a mount of its own (root).
-TEST(Staging, ReadOnlyAndFullBasesGiveWayToTheNext) {
-    TempDir read_only, full, fallback;
+// A read-only or full base gives way to the next, and so does one where no program may
+// start. Needs mounts of its own (root).
+TEST(Staging, ReadOnlyFullAndNoexecBasesGiveWayToTheNext) {
+    TempDir read_only, full, no_programs, fallback;
     ::chmod(fallback.path().c_str(), 0700);
     if (::mount("tmpfs", read_only.path().c_str(), "tmpfs", MS_RDONLY, "mode=0700") != 0 ||
-        ::mount("tmpfs", full.path().c_str(), "tmpfs", 0, "mode=0700,size=16k") != 0) {
+        ::mount("tmpfs", full.path().c_str(), "tmpfs", 0, "mode=0700,size=16k") != 0 ||
+        ::mount("tmpfs", no_programs.path().c_str(), "tmpfs", MS_NOEXEC, "mode=0700") != 0) {
         ::umount(read_only.path().c_str());
+        ::umount(full.path().c_str());
         GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
     }
+    {
+        const StagingEnvironment environment(no_programs.path(), fallback.path());
+        FolderLock lock;
+        const std::string staged = stage_encoder(lock);
+        EXPECT_EQ(staged.rfind(fallback.path() + "/tunvask-encoder-", 0), 0u) << staged;
+        EXPECT_TRUE(std::filesystem::is_empty(no_programs.path()));
+        remove_staged_encoder(staged, lock);
+    }
+    ::umount(no_programs.path().c_str());
     {
         const StagingEnvironment environment(read_only.path(), full.path());
         ::setenv("XDG_CACHE_HOME", fallback.path().c_str(), 1);

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <cmath>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <regex>
@@ -90,6 +91,38 @@ std::vector<std::string> entries(const std::string& folder) {
     return names;
 }
 
+// tvenc started on args, its output going nowhere, once it is encoding (a figure after
+// the first, 0.0, has come); -1 when it ended before that.
+pid_t start_encoding(const std::vector<std::string>& args) {
+    int ends[2];
+    if (::pipe(ends) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(ends[1], 2);
+        ::dup2(::open("/dev/null", O_WRONLY), 1);
+        std::vector<char*> argv{const_cast<char*>(kTvenc.c_str())};
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(kTvenc.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ::close(ends[1]);
+    std::string err;
+    char buffer[256];
+    const auto figures = [&] {
+        std::size_t count = 0;
+        for (auto at = err.find("Completion:"); at != std::string::npos; at = err.find("Completion:", at + 1))
+            ++count;
+        return count;
+    };
+    ssize_t n = 0;
+    while (figures() < 2 && (n = ::read(ends[0], buffer, sizeof buffer)) > 0)
+        err.append(buffer, static_cast<std::size_t>(n));
+    ::close(ends[0]);
+    return n > 0 || figures() >= 2 ? pid : -1;
+}
+
 class OutputSafety : public testing::Test {
 protected:
     void SetUp() override {
@@ -136,34 +169,72 @@ TEST_F(OutputSafety, AFullDiskLeavesTheOldFileAndNoPartOfTheNewOne) {
 
 // An interrupt, a logout or the program that started it going away: the signal ends
 // tvenc as it would any program, and the unfinished output goes with it.
-TEST_F(OutputSafety, EndingSignalsTakeTheUnfinishedOutputAlong) {
+// Whatever ends the encoder mid-file, a kill included, leaves the older result and no
+// trace beside it.
+TEST_F(OutputSafety, EndingSignalsAndKillsLeaveTheOlderResultAndNothingElse) {
     const std::string long_wav = suite_folder("signals", [](const TempDir& dir) {
                                      write_wav(dir.file("long.wav"), 44100, 2, 44100 * 300);
                                  }).file("long.wav");
     const std::string target = out.write("out.mp3", "older result");
     const auto before = entries(out.path());
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGKILL}) {
         for (const char* threads : {"1", "2"}) {
-            const pid_t pid = ::fork();
-            ASSERT_GE(pid, 0);
-            if (pid == 0) {
-                const int null = ::open("/dev/null", O_WRONLY);
-                ::dup2(null, 1);
-                ::dup2(null, 2);
-                ::execl(kTvenc.c_str(), kTvenc.c_str(), long_wav.c_str(), target.c_str(), "--threads", threads,
-                        nullptr);
-                ::_exit(127);
-            }
-            // The temporary file is made before the first sample is decoded.
-            for (int i = 0; i < 30000 && entries(out.path()) == before; ++i)
-                ::usleep(1000);
+            const pid_t pid = start_encoding({long_wav, target, "--threads", threads});
+            ASSERT_GT(pid, 0);
             ::kill(pid, signal);
             int status = 0;
             ::waitpid(pid, &status, 0);
             EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal << " " << threads << " " << status;
             EXPECT_EQ(entries(out.path()), before) << signal << " " << threads;
-            EXPECT_EQ(read_whole(target), "older result");
+            EXPECT_TRUE(read_whole(target) == "older result") << signal << " " << threads;
         }
+    }
+}
+
+// The file opened when the encode began is the one encoded to its end, by every core and
+// every share taken over late: another file renamed onto its name meanwhile never mixes
+// in, and a FIFO put there never holds the encoder. The source is silent in its first
+// half, which encodes fast: the worker of that half takes over part of the other's.
+TEST_F(OutputSafety, TheSourceAsOpenedIsWhatIsEncodedWhateverTakesItsName) {
+    const TempDir& tones = suite_folder("replaced", [](const TempDir& dir) {
+        std::vector<float> samples(44100 * 2 * 120, 0.0f);
+        for (std::size_t i = samples.size() / 2; i < samples.size(); ++i)
+            samples[i] = static_cast<float>(0.4 * std::sin(2 * M_PI * 440.0 * static_cast<double>(i / 2) / 44100.0));
+        write_wav_samples(dir.file("half.wav"), 44100, 2, samples, WavFormat::Pcm16);
+    });
+    for (const char* replacement : {"silence", "fifo"}) {
+        const std::string source = in.file("song.wav"), other = in.file("other.wav");
+        fs::copy_file(tones.file("half.wav"), source, fs::copy_options::overwrite_existing);
+        if (replacement == std::string("fifo")) {
+            ASSERT_EQ(::mkfifo(other.c_str(), 0644), 0);
+        } else {
+            write_wav_samples(other, 44100, 2, std::vector<float>(44100 * 2 * 120, 0.0f), WavFormat::Pcm16);
+        }
+        const std::string target = out.file(std::string(replacement) + ".mp3");
+        const pid_t pid = start_encoding({source, target, "--threads", "2"});
+        ASSERT_GT(pid, 0);
+        ASSERT_EQ(::rename(other.c_str(), source.c_str()), 0);
+        int status = 0;
+        bool ended = false;
+        // A minute is far more than the encode takes; an encoder reading the FIFO never ends.
+        for (int i = 0; i < 600 && !(ended = ::waitpid(pid, &status, WNOHANG) == pid); ++i)
+            ::usleep(100000);
+        if (!ended) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            FAIL() << replacement << ": the encoder waited on what took the source's name";
+        }
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << replacement << " " << status;
+        std::vector<float> pcm;
+        const Decoded d = decode_mp3(target, &pcm);
+        EXPECT_EQ(d.frames, 44100 * 120) << replacement;
+        // The tone to the last second: no part of the file that took its name.
+        const std::size_t last_second = 44100 * 2;
+        ASSERT_GE(pcm.size(), last_second);
+        double energy = 0;
+        for (std::size_t i = pcm.size() - last_second; i < pcm.size(); ++i)
+            energy += pcm[i] * pcm[i];
+        EXPECT_GT(energy / static_cast<double>(last_second), 0.01) << replacement;
     }
 }
 
@@ -198,31 +269,35 @@ TEST_F(OutputSafety, AReaderThatWentAwayDoesNotCutTheOutputShort) {
     EXPECT_EQ(d.frames, 44100 * 3);
 }
 
-TEST_F(OutputSafety, AFifoAtTheOutputPathIsWrittenNotReplaced) {
+// Nothing but a regular file is an output: a FIFO (which would hold the encoder until
+// someone reads it), a device or a socket is refused at once and left as it is.
+TEST_F(OutputSafety, AFifoOrDeviceAtTheOutputPathIsRefusedAtOnce) {
     const std::string fifo = out.file("pipe.mp3");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    // A reader on the FIFO keeps what comes through it.
-    const pid_t reader = ::fork();
-    ASSERT_GE(reader, 0);
-    if (reader == 0) {
-        const int from = ::open(fifo.c_str(), O_RDONLY);
-        const int to = ::open(in.file("through-the-pipe.mp3").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        char buffer[4096];
-        for (ssize_t n; (n = ::read(from, buffer, sizeof buffer)) > 0;)
-            if (::write(to, buffer, static_cast<std::size_t>(n)) != n) ::_exit(1);
-        ::_exit(0);
+    for (const std::string& target : {fifo, std::string("/dev/null")}) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            ::execl(kTvenc.c_str(), kTvenc.c_str(), wav.c_str(), target.c_str(), nullptr);
+            ::_exit(127);
+        }
+        int status = 0;
+        bool ended = false;
+        // A refusal takes no time; an encoder waiting for a reader would never end.
+        for (int i = 0; i < 600 && !(ended = ::waitpid(pid, &status, WNOHANG) == pid); ++i)
+            ::usleep(100000);
+        if (!ended) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            FAIL() << target << ": the encoder waited on it";
+        }
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 4) << target << " " << status;
     }
-    EXPECT_EQ(run_tvenc({wav, fifo, "--threads", "2"}, {}), 0);
-    EXPECT_TRUE(fs::is_fifo(fifo)) << "the FIFO was replaced by a file";
-    int status = 0;
-    for (int i = 0; i < 50 && ::waitpid(reader, &status, WNOHANG) == 0; ++i)
-        ::usleep(100000);
-    if (::waitpid(reader, &status, WNOHANG) == 0) {
-        ::kill(reader, SIGKILL);
-        ::waitpid(reader, &status, 0);
-        FAIL() << "nothing was written into the FIFO";
-    }
-    EXPECT_GT(fs::file_size(in.file("through-the-pipe.mp3")), 1000u);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_EQ(entries(out.path()), std::vector<std::string>{"pipe.mp3"});
 }
 
 TEST_F(OutputSafety, AResultKeepsTheOldFilesModeOrTakesTheUmasksAndFollowsASymlink) {

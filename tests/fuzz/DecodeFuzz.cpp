@@ -24,13 +24,14 @@ void drain(encoder::AudioSource& source) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const FuzzFile file(data, size);
+    const FuzzFile fuzz_file(data, size);
+    const encoder::SourceFile file(fuzz_file.path());
     try {
-        if (auto pcm = encoder::SndfileSource::open(file.path())) drain(*pcm);
+        if (auto pcm = encoder::SndfileSource::open(file)) drain(*pcm);
     } catch (const encoder::Failure&) {
     }
     try {
-        if (auto mpeg = encoder::MpegSource::open(file.path())) drain(*mpeg);
+        if (auto mpeg = encoder::MpegSource::open(file)) drain(*mpeg);
     } catch (const encoder::Failure&) {
     }
     return 0;

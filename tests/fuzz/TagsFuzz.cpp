@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ::close(fd);
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    const encoder::SourceTags tags = encoder::read_tags(path);
+    const encoder::SourceTags tags = encoder::read_tags(encoder::SourceFile(path));
     ::unlink(path);
     if (tags.leading.size() + tags.trailing.size() > size) std::abort();
     if (!tags.trailing.empty() && tags.trailing.size() != 128) std::abort();

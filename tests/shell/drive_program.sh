@@ -56,7 +56,9 @@ start_desktop() {
 start_program() {
   # As from a terminal: a script's background job would start with interrupts ignored.
   # start_with may add env's options, such as --ignore-signal=HUP for nohup.
-  env --default-signal=INT ${start_with:-} -u QT_QPA_PLATFORM "$program" >/dev/null 2>>"${program_errors:-/dev/null}" &
+  # With own_group set, in a process group of its own, as a terminal's job is.
+  ${own_group:+setsid} env --default-signal=INT ${start_with:-} -u QT_QPA_PLATFORM "$program" >/dev/null \
+    2>>"${program_errors:-/dev/null}" &
   app=$!
   within 60 main_window_shown || { echo "the main window was never shown"; exit 1; }
   activate_main || { echo "the main window never got the focus"; exit 1; }
@@ -146,4 +148,6 @@ menu_open() {
 }
 
 # The hidden file tvenc writes before the result is complete.
-row_in_progress() { compgen -G "$1/.*.tvenc-*" >/dev/null; }
+row_in_progress() { pgrep -f "60718243.exe .* $1/" >/dev/null; }
+# A hidden work file of the encoder's left in folder $1.
+work_file_left() { compgen -G "$1/.*.tvenc-*" >/dev/null; }

@@ -154,13 +154,15 @@ Decoded decode_mp3(const std::string& path, std::vector<float>* pcm) {
     }
     d.opened = true;
     int encoding = 0;
-    mpg123_getformat(h, &d.rate, &d.channels, &encoding);
     std::vector<unsigned char> buffer(1 << 16);
-    for (;;) {
+    bool done = false;
+    // A file with no audio has no format: an error, never a division by zero.
+    for (int rc = mpg123_getformat(h, &d.rate, &d.channels, &encoding); rc == MPG123_OK;) {
+        const auto frame_bytes = static_cast<std::size_t>(mpg123_encsize(encoding) * d.channels);
+        if (frame_bytes == 0 || d.rate <= 0) break;
         std::size_t bytes = 0;
-        const int rc = mpg123_read(h, buffer.data(), buffer.size(), &bytes);
-        const auto frames =
-            static_cast<std::int64_t>(bytes / static_cast<std::size_t>(mpg123_encsize(encoding) * d.channels));
+        rc = mpg123_read(h, buffer.data(), buffer.size(), &bytes);
+        const auto frames = static_cast<std::int64_t>(bytes / frame_bytes);
         d.frames += frames;
         if (pcm && encoding == MPG123_ENC_SIGNED_16) {
             const auto* s16 = reinterpret_cast<const std::int16_t*>(buffer.data());
@@ -170,16 +172,13 @@ Decoded decode_mp3(const std::string& path, std::vector<float>* pcm) {
         d.seconds += static_cast<double>(frames) / static_cast<double>(d.rate);
         mpg123_frameinfo2 info{};
         if (bytes > 0 && mpg123_info2(h, &info) == MPG123_OK) d.bit_rates.push_back(info.bitrate);
-        if (rc == MPG123_DONE) break;
-        if (rc == MPG123_NEW_FORMAT) {
-            mpg123_getformat(h, &d.rate, &d.channels, &encoding);
-            continue;
-        }
-        if (rc != MPG123_OK) {
-            d.error = true;
+        if (rc == MPG123_DONE) {
+            done = true;
             break;
         }
+        if (rc == MPG123_NEW_FORMAT) rc = mpg123_getformat(h, &d.rate, &d.channels, &encoding);
     }
+    d.error = !done;
     mpg123_close(h);
     mpg123_delete(h);
     return d;
@@ -192,6 +191,10 @@ std::size_t mp3_frame_length(const std::string& bytes, std::size_t at) {
     static const long kRates[] = {44100, 48000, 32000};
     const int version = (b(1) >> 3) & 3; // 3: MPEG 1, 2: MPEG 2, 0: MPEG 2.5
     const bool mpeg1 = version == 3;
+    // No frame header here: no length, rather than an index past a table.
+    if (b(0) != 0xFF || (b(1) & 0xE0) != 0xE0 || version == 1 || ((b(2) >> 2) & 3) == 3 || (b(2) >> 4) == 0 ||
+        (b(2) >> 4) == 15)
+        return 0;
     const long rate = kRates[(b(2) >> 2) & 3] / (mpeg1 ? 1 : version == 2 ? 2 : 4);
     return static_cast<std::size_t>((mpeg1 ? 144000 : 72000) * kKbps[mpeg1][b(2) >> 4] / rate + ((b(2) >> 1) & 1));
 }

@@ -40,7 +40,8 @@ struct Decoded {
 // With pcm, also the decoded samples (interleaved, -1..1).
 Decoded decode_mp3(const std::string& path, std::vector<float>* pcm = nullptr);
 
-// Bytes of the Layer III frame whose header starts at `at` (MPEG 1, 2 and 2.5).
+// Bytes of the Layer III frame whose header starts at `at` (MPEG 1, 2 and 2.5); 0 where
+// no frame header starts.
 std::size_t mp3_frame_length(const std::string& bytes, std::size_t at = 0);
 // What the Info frame at the start of an untagged MP3 gets wrong about the stream after
 // it (frame count, byte counts, music and tag CRCs); empty when it describes it truly.

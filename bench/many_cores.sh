@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# What a batch would take on a desktop of N cores, projected from what this machine
+# measures, tvenc beside `xargs -PN ffmpeg`. The program converts one file after another,
+# each on every core, so a song takes as long as its busiest worker thread plus the parts
+# that run alone (start, joining, the Info frame). tvenc --report-cpu gives the CPU time of
+# each thread; with N threads on fewer cores each still does the work it would do on its
+# own core. ffmpeg -threads 1 converts a file on one core, N files at once: its batch
+# takes its summed CPU time ÷ N, a perfect split that a real shell loop only approaches.
+# Inputs: five songs of 3 to 5 minutes and one 40-minute file, 320 kbps stereo, converted
+# at 128 and 64 kbps; least CPU of the alternating rounds for every figure.
+# Usage: bench/many_cores.sh [rounds, default 2]
+source "$(dirname "$0")/common.sh"
+rounds=${1:-2}
+cores_list=(2 4 8 16 32)
+make_input() { # seconds, seed, file
+  ffmpeg -v error -f lavfi -i "sine=frequency=$((200 + $2 * 60)):duration=$1" \
+    -f lavfi -i "anoisesrc=color=pink:amplitude=0.2:duration=$1:seed=$2" \
+    -filter_complex "[0][1]amerge=inputs=2,pan=stereo|c0=0.6*c0+0.4*c1|c1=0.3*c0+0.5*c1[a]" -map "[a]" \
+    -ar 44100 -c:a libmp3lame -b:a 320k "$3"
+}
+songs=()
+for i in 1 2 3 4 5; do
+  make_input $((180 + (i * 29) % 120)) "$i" "$work/song$i.mp3"
+  songs+=("$work/song$i.mp3")
+done
+make_input 2400 9 "$work/long.mp3"
+
+cpu() { # user+system CPU seconds of one run
+  /usr/bin/time -f '%U %S' -o "$work/cpu" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
+  awk '{ printf "%.4f", $1 + $2 }' "$work/cpu"
+}
+# Of one tvenc run on N threads: "<projected wall> <total CPU> <workers>", the wall being
+# the serial part plus the busiest worker.
+threads_run() {
+  /usr/bin/time -f '%U %S' -o "$work/cpu" "$tvenc" "$1" "$work/t.mp3" -br "$2" --threads "$3" --report-cpu \
+    2>"$work/err" >/dev/null || { echo "failed: tvenc $1 --threads $3" >&2; exit 1; }
+  local total
+  total=$(awk '{ printf "%.4f", $1 + $2 }' "$work/cpu")
+  tr '\r' '\n' <"$work/err" | awk -v total="$total" '/^tvenc: cpu seconds serial/ {
+      most = 0; for (i = 7; i <= NF; ++i) if ($i > most) most = $i
+      printf "%.4f %s %d\n", $5 + most, total, NF - 6; found = 1 }
+    END { if (!found) printf "%s %s 1\n", total, total }'
+}
+# The least of two "wall cpu workers" lines, by wall and by CPU apart.
+least_pair() {
+  [[ -z $1 ]] && { echo "$2"; return; }
+  awk -v a="$1" -v b="$2" 'BEGIN { split(a, x, " "); split(b, y, " ")
+    printf "%.4f %.4f %d\n", (x[1] < y[1] ? x[1] : y[1]), (x[2] < y[2] ? x[2] : y[2]), y[3] }'
+}
+
+declare -A one ff run
+for kbps in 128 64; do
+  for _ in $(seq "$rounds"); do
+    for f in "${songs[@]}" "$work/long.mp3"; do
+      one[$kbps,$f]=$(least "${one[$kbps,$f]:-}" "$(cpu "$tvenc" "$f" "$work/t.mp3" -br "${kbps}000" --threads 1)")
+      ff[$kbps,$f]=$(least "${ff[$kbps,$f]:-}" \
+        "$(cpu ffmpeg -v error -y -threads 1 -i "$f" -c:a libmp3lame -b:a "${kbps}k" "$work/f.mp3")")
+      for n in "${cores_list[@]}"; do
+        run[$kbps,$f,$n]=$(least_pair "${run[$kbps,$f,$n]:-}" "$(threads_run "$f" "${kbps}000" "$n")")
+      done
+    done
+  done
+done
+
+report() { # title, kbps, files...
+  local title=$1 kbps=$2
+  shift 2
+  printf '\n%s at %s kbps (this machine: %s cores)\n' "$title" "$kbps" "$(nproc)"
+  printf '%5s %9s %16s %14s %15s %16s\n' cores workers cpu/one-core tvenc_wall_s ffmpeg_wall_s tvenc/ffmpeg
+  for n in "${cores_list[@]}"; do
+    local wall=0 cpu_n=0 cpu_1=0 cpu_ff=0 workers=""
+    for f in "$@"; do
+      read -r w c k <<<"${run[$kbps,$f,$n]}"
+      wall=$(echo "$wall + $w" | bc -l); cpu_n=$(echo "$cpu_n + $c" | bc -l)
+      cpu_1=$(echo "$cpu_1 + ${one[$kbps,$f]}" | bc -l); cpu_ff=$(echo "$cpu_ff + ${ff[$kbps,$f]}" | bc -l)
+      workers="$workers${workers:+,}$k"
+    done
+    printf '%5s %9s %16.3f %14.3f %15.3f %16.3f\n' "$n" "$workers" "$(echo "$cpu_n / $cpu_1" | bc -l)" "$wall" \
+      "$(echo "$cpu_ff / $n" | bc -l)" "$(echo "$wall / ($cpu_ff / $n)" | bc -l)"
+  done
+}
+for kbps in 128 64; do
+  report "five songs of 3-5 minutes" "$kbps" "${songs[@]}"
+  report "one 40-minute file" "$kbps" "$work/long.mp3"
+done

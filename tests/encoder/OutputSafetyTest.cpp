@@ -1,10 +1,10 @@
 #include "AudioFixtures.h"
 #include "TempDir.h"
 
+#include <cmath>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
-#include <cmath>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <regex>

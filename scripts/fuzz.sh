@@ -10,7 +10,7 @@ bash scripts/install-deps.sh --tests --sanitize
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNVASK_FUZZ=ON \
   -DTUNVASK_TESTS=OFF -DTUNVASK_BENCH=OFF >/dev/null
 harnesses=(progress_lines_fuzz profile_fuzz id3v1_fuzz mp3_frame_fuzz tags_fuzz text_fuzz output_plan_fuzz
-           tvenc_arguments_fuzz info_frame_fuzz decode_fuzz tvenc_fuzz)
+           tvenc_arguments_fuzz info_frame_fuzz decode_fuzz tvenc_fuzz parallel_plan_fuzz file_search_fuzz)
 cmake --build build-fuzz -j"$(nproc)" --target "${harnesses[@]}"
 export ASAN_OPTIONS=detect_leaks=1
 scratch=$(mktemp -d)

@@ -2,6 +2,9 @@
 
 #include "primitives/Text.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QStringList>
 #include <algorithm>
 #include <cstdlib>
 #include <wayland-client.h>
@@ -16,8 +19,21 @@ bool set(const char* name) {
     return value && *value;
 }
 
+// Qt loads a platform from a library in a "platforms" folder of its plugin paths;
+// without it Qt aborts with an English message.
+bool plugin_present(const Text& platform) {
+    QStringList folders;
+    if (set("QT_QPA_PLATFORM_PLUGIN_PATH"))
+        folders << QString::fromLocal8Bit(std::getenv("QT_QPA_PLATFORM_PLUGIN_PATH"));
+    for (const QString& folder : QCoreApplication::libraryPaths())
+        folders << folder + QStringLiteral("/platforms");
+    const QStringList pattern{QStringLiteral("libq%1*.so").arg(QString::fromStdString(platform))};
+    return std::any_of(folders.begin(), folders.end(),
+                       [&](const QString& folder) { return !QDir(folder).entryList(pattern, QDir::Files).isEmpty(); });
+}
+
 bool x11_reachable() {
-    if (!set("DISPLAY")) return false;
+    if (!set("DISPLAY") || !plugin_present("xcb")) return false;
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
     const bool ok = xcb_connection_has_error(connection) == 0;
     xcb_disconnect(connection);
@@ -25,7 +41,10 @@ bool x11_reachable() {
 }
 
 bool wayland_reachable() {
-    if (!set("WAYLAND_DISPLAY")) return false;
+    // libwayland looks for its socket in $XDG_RUNTIME_DIR, and says so in English when
+    // that is not set.
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    if (!name || !*name || (name[0] != '/' && !set("XDG_RUNTIME_DIR")) || !plugin_present("wayland")) return false;
     wl_display* display = wl_display_connect(nullptr);
     if (!display) return false;
     wl_display_disconnect(display);
@@ -37,7 +56,7 @@ bool platform_reachable(const Text& entry) {
     const Text name = entry.substr(0, entry.find(':'));
     if (name == "xcb") return x11_reachable();
     if (name.compare(0, 7, "wayland") == 0) return wayland_reachable();
-    return !name.empty();
+    return !name.empty() && plugin_present(name);
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include "primitives/Files.h"
 #include "ScopedEnvironment.h"
 #include "TempDir.h"
-#include "primitives/Display.h"
 #include "primitives/FileSearch.h"
 
 #include <algorithm>
@@ -137,28 +136,3 @@ TEST(Files, ProgramFolderIsTheTestBinaryFolder) {
 }
 
 // Only WAYLAND_DISPLAY set, and a compositor listening there: a display to use.
-TEST(Display, AWaylandSessionAloneCountsAsADisplay) {
-    TempDir runtime;
-    const std::string socket_path = runtime.file("wayland-test");
-    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path.c_str());
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
-    const ScopedEnvironment environment({{"DISPLAY", std::nullopt},
-                                         {"QT_QPA_PLATFORM", std::nullopt},
-                                         {"XDG_RUNTIME_DIR", runtime.path()},
-                                         {"WAYLAND_DISPLAY", "wayland-test"}});
-    EXPECT_TRUE(primitives::display_reachable());
-    ::setenv("QT_QPA_PLATFORM", "xcb;wayland", 1);
-    EXPECT_TRUE(primitives::display_reachable()) << "the list is tried in order";
-    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    EXPECT_FALSE(primitives::display_reachable()) << "xcb asked for, and no X server";
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    EXPECT_TRUE(primitives::display_reachable());
-    ::unsetenv("QT_QPA_PLATFORM");
-    ::close(listener);
-    ::unlink(socket_path.c_str());
-    EXPECT_FALSE(primitives::display_reachable()) << "nobody listens any more";
-}

@@ -6,13 +6,19 @@
 #include "shell/Startup.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTranslator>
 #include <QtTest>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -125,6 +131,9 @@ void DesktopTest::withoutADisplayTheProgramSaysSoAndEnds_data() {
                                                       QStringLiteral("DISPLAY=:731")};
     QTest::newRow("wayland asked, none named")
         << QStringList{QStringLiteral("QT_QPA_PLATFORM=wayland"), QStringLiteral("DISPLAY=:731")};
+    QTest::newRow("Wayland served, Qt without its plugin") << QStringList{QStringLiteral("WAYLAND_DISPLAY=served")};
+    QTest::newRow("Wayland named, no runtime folder")
+        << QStringList{QStringLiteral("WAYLAND_DISPLAY=served"), QStringLiteral("XDG_RUNTIME_DIR=")};
 }
 
 void DesktopTest::withoutADisplayTheProgramSaysSoAndEnds() {
@@ -138,11 +147,27 @@ void DesktopTest::withoutADisplayTheProgramSaysSoAndEnds() {
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime.path()));
     for (const QString& setting : settings)
         environment.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
+    if (environment.value(QStringLiteral("XDG_RUNTIME_DIR")).isEmpty())
+        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    // A compositor's socket that answers: only Qt's missing plugin stands in the way.
+    const int compositor = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (environment.value(QStringLiteral("WAYLAND_DISPLAY")) == QStringLiteral("served")) {
+        if (!QDir(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"))
+                 .entryList({QStringLiteral("libqwayland*")})
+                 .isEmpty())
+            QSKIP("Qt's Wayland plugin is installed here");
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", runtime.file("served").c_str());
+        QVERIFY(::bind(compositor, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+        QVERIFY(::listen(compositor, 4) == 0);
+    }
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(TUNVASK_PATH), {});
     QVERIFY(program.waitForFinished(30000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 1);
+    ::close(compositor);
     QCOMPARE(QString::fromUtf8(program.readAllStandardError()), QStringLiteral("无法连接到图形界面 (no display)\n"));
 }
 

@@ -1,0 +1,108 @@
+#include "encoder/Conversion.h"
+
+#include "encoder/AudioSource.h"
+#include "encoder/Failure.h"
+#include "encoder/FormatConverter.h"
+#include "encoder/Mp3Writer.h"
+#include "encoder/OutputFile.h"
+#include "encoder/ParallelEncoder.h"
+#include "encoder/Progress.h"
+#include "encoder/SourceFile.h"
+#include "encoder/Tags.h"
+#include "shared/FileIdentity.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace encoder {
+
+namespace {
+
+// A source that is already as small as asked would only grow and lose quality. One
+// percent of slack lets a constant-rate file whose frames carry padding bytes count as
+// its nominal rate.
+bool worth_copying(const StreamFacts& facts, const Options& options) {
+    if (!facts.mpeg || facts.layer != 3 || facts.average_bit_rate <= 0) return false;
+    if (options.downmix && !facts.mono_throughout) return false;
+    return facts.average_bit_rate <= options.bit_rate * 1.01;
+}
+
+void copy_file(const SourceFile& source, const StreamFacts& facts, OutputFile& output) {
+    Progress progress(facts.frames, facts.rate);
+    std::FILE* out = output.stream();
+    char buffer[1 << 16];
+    std::int64_t at = 0;
+    ssize_t n = 0;
+    while ((n = source.read_at(buffer, sizeof buffer, at)) > 0) {
+        if (std::fwrite(buffer, 1, static_cast<std::size_t>(n), out) != static_cast<std::size_t>(n))
+            fail(kFailOutput, output.path(), std::strerror(errno));
+        at += n;
+    }
+    // A partial copy is never a result: the staged output goes with the failure.
+    if (n < 0) fail(kFailInput, source.path(), std::strerror(errno));
+    if (std::fflush(out) != 0) fail(kFailOutput, output.path(), std::strerror(errno));
+    progress.advance(facts.frames);
+    progress.done();
+}
+
+int online_cores() {
+    const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return cores > 0 ? static_cast<int>(cores) : 1;
+}
+
+void encode_file(const Options& options, const SourceFile& file, AudioSource& source, AudioBlock& block,
+                 const OutputFormat& format, OutputFile& output) {
+    const SourceTags tags = read_tags(file);
+    const int threads = options.threads > 0 ? options.threads : online_cores();
+    Progress progress(source.facts().frames, source.facts().rate);
+    const ParallelJob job{options,        file,   output, source.facts(), block.rate,
+                          block.channels, format, tags,   threads,        progress};
+    if (threads > 1) {
+        if (encode_in_parallel(job)) return;
+        output.start_over();
+        progress.continue_from_here();
+    }
+    Mp3Writer writer(output.stream(), output.path(), format, options.bit_rate);
+    writer.write_leading(tags.leading);
+    FormatConverter converter(format.rate, format.channels);
+    const auto channels = static_cast<std::size_t>(format.channels);
+    do {
+        const std::span<const float> pcm = converter.convert(block);
+        writer.encode(pcm.data(), pcm.size() / channels);
+        progress.advance(static_cast<std::int64_t>(block.frames()));
+    } while (source.read(block));
+    const std::span<const float> rest = converter.flush();
+    writer.encode(rest.data(), rest.size() / channels);
+    writer.finish(tags.trailing);
+    progress.done();
+}
+
+} // namespace
+
+int convert(const Options& options) {
+    // Only a regular file is read: a FIFO would block the encoder (and the run) for ever,
+    // a device would never end. It is opened once, and only that file is read.
+    const SourceFile file(options.input);
+    if (shared::same_file(options.input, options.output))
+        fail(kFailOutput, options.output, "the output is the input file itself");
+    auto source = open_source(file);
+    if (worth_copying(source->facts(), options)) {
+        OutputFile output(options.output);
+        copy_file(file, source->facts(), output);
+        output.commit();
+        return kSuccess;
+    }
+    if (options.downmix && source->facts().mpeg) source = open_mono_source(file);
+    AudioBlock block;
+    if (!source->read(block)) fail(kFailInput, options.input, "contains no audio");
+    const OutputFormat format =
+        choose_output_format({block.rate, block.channels, options.bit_rate, options.downmix}, options.output);
+    OutputFile output(options.output);
+    encode_file(options, file, *source, block, format, output);
+    output.commit();
+    return kSuccess;
+}
+
+} // namespace encoder

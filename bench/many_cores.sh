@@ -3,8 +3,10 @@
 # measures, tvenc beside `xargs -PN ffmpeg`. The program converts one file after another,
 # each on every core, so a song takes as long as its busiest worker thread plus the parts
 # that run alone (start, joining, the Info frame). tvenc --report-cpu gives the CPU time of
-# each thread; with N threads on fewer cores each still does the work it would do on its
-# own core. ffmpeg -threads 1 converts a file on one core, N files at once: its batch
+# each thread; --workers-in-turn runs the N workers one after another, the last first, so
+# that each has a core to itself as on the desktop and finds the next worker's head ready,
+# as it would there (with N threads sharing two cores, each would lose time to the others
+# in the caches). ffmpeg -threads 1 converts a file on one core, N files at once: its batch
 # takes its summed CPU time ÷ N, a perfect split that a real shell loop only approaches.
 # Inputs: five songs of 3 to 5 minutes and one 40-minute file, 320 kbps stereo, converted
 # at 128 and 64 kbps; least CPU of the alternating rounds for every figure.
@@ -33,6 +35,7 @@ cpu() { # user+system CPU seconds of one run
 # the serial part plus the busiest worker.
 threads_run() {
   /usr/bin/time -f '%U %S' -o "$work/cpu" "$tvenc" "$1" "$work/t.mp3" -br "$2" --threads "$3" --report-cpu \
+    --workers-in-turn \
     2>"$work/err" >/dev/null || { echo "failed: tvenc $1 --threads $3" >&2; exit 1; }
   local total
   total=$(awk '{ printf "%.4f", $1 + $2 }' "$work/cpu")

@@ -2,6 +2,7 @@
 
 #include "convert/CommandLine.h"
 #include "convert/EncoderImage.h"
+#include "convert/FailureReason.h"
 #include "convert/OutputFolder.h"
 #include "convert/RatioText.h"
 #include "primitives/Dialogs.h"
@@ -30,6 +31,10 @@ const char kFailed[] = "失败";
 const char kNotStarted[] = "无法启动编码器";
 const char kNoOutput[] = "输出文件不存在";
 const char kCrashed[] = "编码器异常终止";
+
+QString utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QString shown(const Text& bytes) {
     return to_qstring(path_for_display(bytes));
@@ -115,7 +120,8 @@ ConversionRun::NextRow ConversionRun::begin_row(int row) {
     const OutputPlan::Choice choice = m_plan->choose(folder, name);
     if (choice.same_as_source) {
         ++m_failures;
-        mark_row(QString::fromUtf8(kSameAsSource), shown(folder + name));
+        mark_row(QString::fromUtf8(kSameAsSource),
+                 utf8(failure_reason("[same-file]", 4)) + QLatin1Char('\n') + shown(folder + name));
         return NextRow::Now;
     }
     m_output = choice.path;
@@ -123,7 +129,7 @@ ConversionRun::NextRow ConversionRun::begin_row(int row) {
     m_source_size = file_size(m_source);
     m_lines = ProgressLines();
     if (!start_child()) {
-        end_row(kNotStarted);
+        end_row(kReasonNotStarted, kNotStarted);
         return NextRow::Later;
     }
     emit row_started(row);
@@ -154,30 +160,35 @@ void ConversionRun::show_pending_progress() {
 
 void ConversionRun::child_finished(int exit_code, bool crashed) {
     if (const auto update = m_lines.finish()) m_pending_progress.emplace(update->bar, to_qstring(update->label));
-    Text failure;
+    std::string_view reason;
+    Text detail;
     if (crashed) {
-        failure = kCrashed;
+        reason = kReasonStopped;
+        detail = kCrashed;
         // Killed where it could not clean up (the out-of-memory killer): its work file,
         // where the output's file system has no nameless files, is removed by its name.
         if (m_child) delete_work_file(m_output, m_child->started_pid());
-    } else if (exit_code != 0)
-        failure = m_lines.failure_line().empty() ? "tvenc: exit status " + to_text(exit_code) : m_lines.failure_line();
-    // Success means a result exists, not only that the encoder said so.
-    else if (file_size(m_output) <= 0)
-        failure = kNoOutput;
-    end_row(failure);
+    } else if (exit_code != 0) {
+        reason = failure_reason(m_lines.failure_line(), exit_code);
+        detail = m_lines.failure_line().empty() ? "tvenc: exit status " + to_text(exit_code) : m_lines.failure_line();
+    } else if (file_size(m_output) <= 0) {
+        // Success means a result exists, not only that the encoder said so.
+        reason = kReasonNoOutput;
+        detail = kNoOutput;
+    }
+    end_row(reason, detail);
 }
 
-void ConversionRun::end_row(const Text& failure) {
+void ConversionRun::end_row(std::string_view reason, const Text& detail) {
     show_pending_progress();
     if (m_child) {
         m_child->disconnect(this);
         m_child->deleteLater();
         m_child = nullptr;
     }
-    if (!failure.empty()) {
+    if (!reason.empty()) {
         ++m_failures;
-        mark_row(QString::fromUtf8(kFailed), shown(failure));
+        mark_row(QString::fromUtf8(kFailed), utf8(reason) + QLatin1Char('\n') + shown(detail));
     } else {
         m_plan->record_written(m_output);
         mark_row(to_qstring(ratio_text(file_size(m_output), m_source_size)), shown(m_output));
@@ -204,8 +215,9 @@ void ConversionRun::finish_run() {
         emit idle_after_close();
         return;
     }
-    const Text message =
-        m_failures == 0 ? Text("恭喜,转换完成!") : "转换完成,但有 " + to_text(m_failures) + " 个文件失败!";
+    const Text message = m_failures == 0
+                             ? Text("恭喜,转换完成!")
+                             : "转换完成,但有 " + to_text(m_failures) + " 个文件失败!把鼠标停在“失败”上可以看到原因。";
     message_box(message, kMessageOk, "Tunvask");
     emit finished();
 }

@@ -13,6 +13,7 @@
 #include <QPersistentModelIndex>
 #include <QPointer>
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -56,7 +57,8 @@ private:
     bool start_child();
     void read_output();
     void child_finished(int exit_code, bool crashed);
-    void end_row(const primitives::Text& failure);
+    // An empty reason: the row is done; otherwise the reason shown first, then detail.
+    void end_row(std::string_view reason, const primitives::Text& detail = {});
     void mark_row(const QString& cell, const QString& tip);
     void finish_run();
     void show_progress(int bar, const QString& label);

@@ -23,15 +23,16 @@ bool starts_like_mpeg(const unsigned char* bytes, ssize_t size) {
 std::unique_ptr<AudioSource> open_source(const SourceFile& file) {
     unsigned char start[3] = {};
     const ssize_t got = file.read_at(start, sizeof start, 0);
-    if (got < 0) fail(kFailInput, file.path(), std::strerror(errno));
-    if (got == 0) fail(kFailInput, file.path(), "the file is empty");
+    if (got < 0) fail_errno(kFailInput, file.path(), errno);
+    if (got == 0) fail(kFailInput, Cause::Empty, file.path(), "the file is empty");
     const bool mpeg_first = starts_like_mpeg(start, got);
     if (mpeg_first) {
         if (auto mpeg = MpegSource::open(file)) return mpeg;
     }
     if (auto pcm = SndfileSource::open(file)) return pcm;
     if (auto mpeg = mpeg_first ? nullptr : MpegSource::open(file)) return mpeg;
-    fail(kFailInput, file.path(), "not a recognised audio file (MPEG audio, WAV or another PCM format)");
+    fail(kFailInput, Cause::NotAudio, file.path(),
+         "not a recognised audio file (MPEG audio, WAV or another PCM format)");
 }
 
 } // namespace encoder

@@ -37,12 +37,12 @@ void copy_file(const SourceFile& source, const StreamFacts& facts, OutputFile& o
     ssize_t n = 0;
     while ((n = source.read_at(buffer, sizeof buffer, at)) > 0) {
         if (std::fwrite(buffer, 1, static_cast<std::size_t>(n), out) != static_cast<std::size_t>(n))
-            fail(kFailOutput, output.path(), std::strerror(errno));
+            fail_errno(kFailOutput, output.path(), errno);
         at += n;
     }
     // A partial copy is never a result: the staged output goes with the failure.
-    if (n < 0) fail(kFailInput, source.path(), std::strerror(errno));
-    if (std::fflush(out) != 0) fail(kFailOutput, output.path(), std::strerror(errno));
+    if (n < 0) fail_errno(kFailInput, source.path(), errno);
+    if (std::fflush(out) != 0) fail_errno(kFailOutput, output.path(), errno);
     progress.advance(facts.frames);
     progress.done();
 }
@@ -86,7 +86,7 @@ int convert(const Options& options) {
     // a device would never end. It is opened once, and only that file is read.
     const SourceFile file(options.input);
     if (shared::same_file(options.input, options.output))
-        fail(kFailOutput, options.output, "the output is the input file itself");
+        fail(kFailOutput, Cause::SameFile, options.output, "the output is the input file itself");
     auto source = open_source(file);
     if (worth_copying(source->facts(), options)) {
         OutputFile output(options.output);
@@ -96,7 +96,7 @@ int convert(const Options& options) {
     }
     if (options.downmix && source->facts().mpeg) source = open_mono_source(file);
     AudioBlock block;
-    if (!source->read(block)) fail(kFailInput, options.input, "contains no audio");
+    if (!source->read(block)) fail(kFailInput, Cause::NotAudio, options.input, "contains no audio");
     const OutputFormat format =
         choose_output_format({block.rate, block.channels, options.bit_rate, options.downmix}, options.output);
     OutputFile output(options.output);

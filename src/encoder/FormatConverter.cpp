@@ -59,7 +59,7 @@ std::span<const float> FormatConverter::convert(const AudioBlock& block) {
             const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
             m_soxr = soxr_create(static_cast<double>(m_in_rate), static_cast<double>(m_out_rate),
                                  static_cast<unsigned>(m_out_channels), &error, &io, &quality, nullptr);
-            if (error) fail(kFailInput, "resampler", error);
+            if (error) fail(kFailInput, Cause::Internal, "resampler", error);
         }
     }
     const std::span<const float> mixed = remix(block);

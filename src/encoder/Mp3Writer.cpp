@@ -52,14 +52,15 @@ int encode_pcm(lame_t lame, int channels, const float* samples, std::size_t fram
 OutputFormat choose_output_format(const EncoderSettings& settings, const std::string& output_path) {
     const int channels = settings.downmix || settings.in_channels == 1 ? 1 : 2;
     const LameHandle probe(new_lame(settings.in_rate, channels, settings.bit_rate));
-    if (!probe) fail(kFailOutput, output_path, "out of memory: the MP3 encoder could not be set up");
+    if (!probe) fail(kFailOutput, Cause::NoMemory, output_path, "out of memory: the MP3 encoder could not be set up");
     const int ready = lame_init_params(probe.get());
     const long rate = lame_get_out_samplerate(probe.get());
-    if (ready < 0 || rate <= 0) fail(kFailOutput, output_path, "no MP3 format fits this bit rate and sample rate");
+    if (ready < 0 || rate <= 0)
+        fail(kFailOutput, Cause::Format, output_path, "no MP3 format fits this bit rate and sample rate");
     // Set up once more as the encode will be, before any file is made: where memory runs
     // short, nothing is left behind.
     if (!make_lame(rate, channels, settings.bit_rate, true))
-        fail(kFailOutput, output_path, "out of memory: the MP3 encoder could not be set up");
+        fail(kFailOutput, Cause::NoMemory, output_path, "out of memory: the MP3 encoder could not be set up");
     return {rate, channels};
 }
 
@@ -79,12 +80,12 @@ bool lame_reserves_info_frame(const OutputFormat& format, int bit_rate) {
 Mp3Writer::Mp3Writer(std::FILE* file, const std::string& path, const OutputFormat& format, int bit_rate)
     : m_path(path), m_file(file), m_channels(format.channels), m_kbps((bit_rate + 500) / 1000) {
     m_lame = make_lame(format.rate, format.channels, bit_rate, true);
-    if (!m_lame) fail(kFailOutput, path, "LAME rejected the settings");
+    if (!m_lame) fail(kFailOutput, Cause::Internal, path, "LAME rejected the settings");
     m_own_info = !lame_reserves_info_frame(format, bit_rate);
 }
 
 void Mp3Writer::write(const unsigned char* data, std::size_t size) {
-    if (size > 0 && std::fwrite(data, 1, size, m_file) != size) fail(kFailOutput, m_path, std::strerror(errno));
+    if (size > 0 && std::fwrite(data, 1, size, m_file) != size) fail_errno(kFailOutput, m_path, errno);
 }
 
 void Mp3Writer::write_leading(const std::vector<std::uint8_t>& tag) {
@@ -94,7 +95,8 @@ void Mp3Writer::write_leading(const std::vector<std::uint8_t>& tag) {
 
 void Mp3Writer::encode(const float* samples, std::size_t frames) {
     const int made = encode_pcm(m_lame.get(), m_channels, samples, frames, m_buffer);
-    if (made < 0) fail(kFailOutput, m_path, "LAME failed to encode (code " + std::to_string(made) + ")");
+    if (made < 0)
+        fail(kFailOutput, Cause::Internal, m_path, "LAME failed to encode (code " + std::to_string(made) + ")");
     m_samples += static_cast<std::int64_t>(frames);
     write_audio(static_cast<std::size_t>(made));
 }
@@ -115,7 +117,7 @@ void Mp3Writer::write_audio(std::size_t size) {
 void Mp3Writer::finish(const std::vector<std::uint8_t>& trailer) {
     m_buffer.resize(kFlushBytes);
     const int made = lame_encode_flush(m_lame.get(), m_buffer.data(), static_cast<int>(m_buffer.size()));
-    if (made < 0) fail(kFailOutput, m_path, "LAME failed to flush");
+    if (made < 0) fail(kFailOutput, Cause::Internal, m_path, "LAME failed to flush");
     write_audio(static_cast<std::size_t>(made));
     write(trailer.data(), trailer.size());
     // The Info frame at the start learns the frame count, delay and padding now.
@@ -130,9 +132,9 @@ void Mp3Writer::finish(const std::vector<std::uint8_t>& trailer) {
         if (std::fseek(m_file, m_audio_start, SEEK_SET) == 0)
             write(tag.data(), tag.size());
         else if (errno != ESPIPE)
-            fail(kFailOutput, m_path, std::strerror(errno));
+            fail_errno(kFailOutput, m_path, errno);
     }
-    if (std::fflush(m_file) != 0) fail(kFailOutput, m_path, std::strerror(errno));
+    if (std::fflush(m_file) != 0) fail_errno(kFailOutput, m_path, errno);
 }
 
 StreamTotals Mp3Writer::own_info_totals() const {

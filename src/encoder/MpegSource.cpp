@@ -119,7 +119,8 @@ bool MpegSource::read(AudioBlock& block) {
         } else if (rc == MPG123_DONE) {
             m_done = true;
         } else if (rc != MPG123_OK) {
-            fail(kFailInput, m_file.path(), std::string("decoding stopped: ") + mpg123_plain_strerror(rc));
+            fail(kFailInput, Cause::Damaged, m_file.path(),
+                 std::string("decoding stopped: ") + mpg123_plain_strerror(rc));
         }
         if (bytes == 0) continue;
         block.samples = {reinterpret_cast<const float*>(audio), bytes / sizeof(float)};

@@ -26,14 +26,14 @@ int default_mode() {
 OutputFile::OutputFile(const std::string& path) : m_path(path), m_final(shared::destination_of(path)) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        if (errno != ENOENT) fail(kFailOutput, path, std::strerror(errno));
+        if (errno != ENOENT) fail_errno(kFailOutput, path, errno);
         stage_beside(default_mode());
         return;
     }
-    if (S_ISDIR(info.st_mode)) fail(kFailOutput, path, "this is a folder, not a file");
+    if (S_ISDIR(info.st_mode)) fail(kFailOutput, Cause::NotAFile, path, "this is a folder, not a file");
     // A FIFO would hold the encoder until someone reads it, a device never ends.
-    if (!S_ISREG(info.st_mode)) fail(kFailOutput, path, "not a regular file");
-    if (::access(path.c_str(), W_OK) != 0) fail(kFailOutput, path, std::strerror(errno));
+    if (!S_ISREG(info.st_mode)) fail(kFailOutput, Cause::NotAFile, path, "not a regular file");
+    if (::access(path.c_str(), W_OK) != 0) fail_errno(kFailOutput, path, errno);
     stage_beside(static_cast<int>(info.st_mode & 07777));
 }
 
@@ -49,14 +49,14 @@ void OutputFile::stage_beside(int mode) {
         }
         if (fd < 0) {
             m_work.clear();
-            fail(kFailOutput, m_path, std::strerror(errno));
+            fail_errno(kFailOutput, m_path, errno);
         }
     }
     ::fchmod(fd, static_cast<mode_t>(mode));
     m_stream.reset(::fdopen(fd, "wb"));
     if (!m_stream) {
         ::close(fd);
-        fail(kFailOutput, m_path, std::strerror(errno));
+        fail_errno(kFailOutput, m_path, errno);
     }
 }
 
@@ -69,7 +69,7 @@ OutputFile::~OutputFile() {
 void OutputFile::start_over() {
     std::FILE* file = stream();
     std::rewind(file);
-    if (std::fflush(file) != 0 || ::ftruncate(::fileno(file), 0) != 0) fail(kFailOutput, m_path, std::strerror(errno));
+    if (std::fflush(file) != 0 || ::ftruncate(::fileno(file), 0) != 0) fail_errno(kFailOutput, m_path, errno);
 }
 
 StdioFile OutputFile::scratch() const {
@@ -107,16 +107,16 @@ void OutputFile::name_the_result() {
         const int error = errno;
         SignalCleanup::drop(m_slot);
         m_slot = -1;
-        if (error != EEXIST) fail(kFailOutput, m_path, std::strerror(error));
+        if (error != EEXIST) fail_errno(kFailOutput, m_path, error);
     }
-    fail(kFailOutput, m_path, std::strerror(EEXIST));
+    fail_errno(kFailOutput, m_path, EEXIST);
 }
 
 void OutputFile::commit() {
-    if (std::fflush(m_stream.get()) != 0) fail(kFailOutput, m_path, std::strerror(errno));
+    if (std::fflush(m_stream.get()) != 0) fail_errno(kFailOutput, m_path, errno);
     if (m_work.empty()) name_the_result();
-    if (!close_stdio(m_stream)) fail(kFailOutput, m_path, std::strerror(errno));
-    if (::rename(m_work.c_str(), m_final.c_str()) != 0) fail(kFailOutput, m_path, std::strerror(errno));
+    if (!close_stdio(m_stream)) fail_errno(kFailOutput, m_path, errno);
+    if (::rename(m_work.c_str(), m_final.c_str()) != 0) fail_errno(kFailOutput, m_path, errno);
     m_work.clear();
     SignalCleanup::drop(m_slot);
     m_slot = -1;

@@ -18,7 +18,7 @@ namespace {
 
 void write_all(std::FILE* out, const std::string& path, const std::vector<std::uint8_t>& bytes) {
     if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size())
-        fail(kFailOutput, path, std::strerror(errno));
+        fail_errno(kFailOutput, path, errno);
 }
 
 // Where each join lands in the decoded audio (a decoder drops delay + 529 samples), how
@@ -64,7 +64,7 @@ bool write_joined(const ParallelJob& job, const Grid& grid, const Plan& plan, st
     FrameJoiner joiner(out, results, plan.segments, plan.joins);
     if (!joiner.join()) return false;
     ReservoirPacker& packer = joiner.packer();
-    if (!packer.finish()) fail(kFailOutput, path, std::strerror(errno));
+    if (!packer.finish()) fail_errno(kFailOutput, path, errno);
     write_all(out, path, job.tags.trailing);
     const std::int64_t samples = plan.segments.back().first_frame * grid.frame + results.back().fed;
     const int delay = results[0].delay;
@@ -74,7 +74,7 @@ bool write_joined(const ParallelJob& job, const Grid& grid, const Plan& plan, st
     complete_info_frame(info, {packer.frames(), &sizes, audio_bytes, delay, std::max(0, padding), packer.crc()});
     if (job.options.report_joins) report_joins(joiner.chosen, grid, plan, results, delay);
     if (std::fseek(out, static_cast<long>(job.tags.leading.size()), SEEK_SET) != 0)
-        fail(kFailOutput, path, std::strerror(errno));
+        fail_errno(kFailOutput, path, errno);
     write_all(out, path, info);
     return true;
 }
@@ -96,7 +96,7 @@ bool encode_in_parallel(const ParallelJob& job) {
     // Where a frame is too small to hold it, LAME keeps no place for the Info frame.
     plan.segments[0].info_frame = !results[0].info.empty();
     if (!write_joined(job, grid, plan, results, job.output.stream())) return false;
-    if (std::fflush(job.output.stream()) != 0) fail(kFailOutput, job.output.path(), std::strerror(errno));
+    if (std::fflush(job.output.stream()) != 0) fail_errno(kFailOutput, job.output.path(), errno);
     job.progress.done();
     if (job.options.report_cpu) report_cpu(times);
     return true;

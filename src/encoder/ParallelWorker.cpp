@@ -66,12 +66,13 @@ private:
         }
         const std::int64_t start = m_first_frame * m_grid.frame;
         auto source = open_for_worker(m_job, m_shares.report(m_share, start).end_sample < 0);
-        if (!source || !source->seek(m_grid.to_input(start))) fail(kFailInput, m_job.options.input, "cannot seek");
+        if (!source || !source->seek(m_grid.to_input(start)))
+            fail(kFailInput, Cause::Damaged, m_job.options.input, "cannot seek");
         const LameHandle handle =
             make_lame(m_job.format.rate, m_job.format.channels, m_job.options.bit_rate, m_info_frame);
         lame_t lame = handle.get();
         m_lame = lame;
-        if (!lame) fail(kFailOutput, m_job.output.path(), "LAME rejected the settings");
+        if (!lame) fail(kFailOutput, Cause::Internal, m_job.output.path(), "LAME rejected the settings");
         FormatConverter converter(m_job.format.rate, m_job.format.channels);
         AudioBlock block;
         const int channels = m_job.format.channels;
@@ -125,7 +126,7 @@ private:
     }
 
     void write(WorkerResult& r, int made, bool streaming) {
-        if (made < 0) fail(kFailOutput, m_job.output.path(), "LAME failed to encode");
+        if (made < 0) fail(kFailOutput, Cause::Internal, m_job.output.path(), "LAME failed to encode");
         if (made > 0 && std::fwrite(m_bytes.data(), 1, static_cast<std::size_t>(made), r.stream.get()) !=
                             static_cast<std::size_t>(made))
             throw NoRoom{};

@@ -43,7 +43,7 @@ std::unique_ptr<SndfileSource> SndfileSource::open(const SourceFile& source) {
     if (info.samplerate < kLowestRate || info.samplerate > kHighestRate || info.channels < 1 ||
         info.channels > kMostChannels) {
         sf_close(file);
-        fail(kFailInput, source.path(),
+        fail(kFailInput, Cause::Unsupported, source.path(),
              std::to_string(info.samplerate) + " Hz with " + std::to_string(info.channels) +
                  " channels is not supported (1000 to 768000 Hz, 1 to 8 channels)");
     }
@@ -71,7 +71,8 @@ bool SndfileSource::read(AudioBlock& block) {
     const sf_count_t got = sf_readf_float(m_file, m_buffer.data(), kBlockFrames);
     if (got <= 0) {
         if (sf_error(m_file) != SF_ERR_NO_ERROR || m_read < m_facts.frames)
-            fail(kFailInput, m_cursor->file->path(), std::string("decoding stopped: ") + sf_strerror(m_file));
+            fail(kFailInput, Cause::Damaged, m_cursor->file->path(),
+                 std::string("decoding stopped: ") + sf_strerror(m_file));
         return false;
     }
     m_read += got;

@@ -14,11 +14,11 @@ namespace encoder {
 
 SourceFile::SourceFile(const std::string& path) : m_path(path) {
     m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (m_fd < 0) fail(kFailInput, path, std::strerror(errno));
+    if (m_fd < 0) fail_errno(kFailInput, path, errno);
     struct stat info {};
     if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(m_fd);
-        fail(kFailInput, path, "not a regular file");
+        fail(kFailInput, Cause::NotAFile, path, "not a regular file");
     }
     m_size = info.st_size;
 }

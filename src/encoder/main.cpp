@@ -55,8 +55,10 @@ int main(int argc, char** argv) {
     } catch (const Failure& failure) {
         return report(failure.code, failure.message);
     } catch (const std::bad_alloc&) {
-        return report(kFailInput, std::string(progress_contract::kFailurePrefix) + "out of memory");
+        return report(kFailInput, std::string(progress_contract::kFailurePrefix) + "out of memory [" +
+                                      cause_word(Cause::NoMemory) + "]");
     } catch (const std::exception& error) {
-        return report(kFailInput, std::string(progress_contract::kFailurePrefix) + error.what());
+        return report(kFailInput, std::string(progress_contract::kFailurePrefix) + error.what() + " [" +
+                                      cause_word(Cause::Internal) + "]");
     }
 }

@@ -53,7 +53,8 @@ QVariant ListRows::data(const QModelIndex& index, int role) const {
             return primitives::to_qstring(bytes);
         }
     }
-    if (role == Qt::ToolTipRole) {
+    // A screen reader says what the tool tip shows: a failed row's reason.
+    if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole) {
         const std::string_view tip = row.piece(kMostColumns + column);
         if (!tip.empty()) return primitives::to_qstring(std::string(tip));
     }
@@ -114,6 +115,7 @@ void ListRows::set_tip(int row, int column, std::string_view utf8) {
     if (!valid(row, column)) return;
     m_rows[static_cast<std::size_t>(row)].set_piece(kMostColumns + column, utf8);
     changed(row, column, Qt::ToolTipRole);
+    changed(row, column, Qt::AccessibleDescriptionRole);
 }
 
 std::string ListRows::cell_bytes(int row, int column) const {

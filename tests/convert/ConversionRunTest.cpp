@@ -14,10 +14,12 @@
 #include <QSignalSpy>
 #include <QtTest>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -134,6 +136,7 @@ private slots:
     void twoRunsAtOnceKeepTheirOwnEncoders();
     void aBurstOfOutputIsReadEightyBytesAtATime();
     void anEncoderThatSaysDoneButWroteNothingFailed();
+    void everyFailedRowSaysWhyInChineseToEyeAndEar();
 
 private:
     void start() { trigger(*m_session, "开始转换(&F5)"); }
@@ -239,7 +242,7 @@ void ConversionRunTest::noOutputGoesOntoASource() {
     QVERIFY(before.unchanged());
     QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("与源文件相同"));
     QCOMPARE(cell(table(), 1, tracks::RatioColumn), QStringLiteral("与源文件相同"));
-    QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 2 个文件失败!"));
+    QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 2 个文件失败!把鼠标停在“失败”上可以看到原因。"));
 }
 
 // Odd sources fail their own row only; a temporary folder that others can write to
@@ -262,20 +265,25 @@ void ConversionRunTest::missingSourceAndClosedFolderAreReportedAsFailures() {
     QVERIFY(wait_for_run());
     QVERIFY(!staged_in_hostile);
     QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("失败"));
+    QVERIFY(tip(table(), 0, tracks::RatioColumn).startsWith(QStringLiteral("找不到源文件")));
     QCOMPARE(cell(table(), 1, tracks::RatioColumn), QStringLiteral("失败"));
+    // The reason first, in Chinese; then the encoder's own line as the detail.
     QCOMPARE(tip(table(), 1, tracks::RatioColumn),
-             QStringLiteral("tvenc: '%1': not a regular file").arg(QString::fromStdString(in.file("fifo.mp3"))));
+             QStringLiteral("源文件或输出位置不是普通文件（文件夹或特殊文件），请换一个文件或输出路径。\n"
+                            "tvenc: '%1': not a regular file [not-a-file]")
+                 .arg(QString::fromStdString(in.file("fifo.mp3"))));
+    QVERIFY(tip(table(), 3, tracks::RatioColumn).startsWith(QStringLiteral("这不是可以识别的音频文件")));
     QCOMPARE(cell(table(), 2, tracks::RatioColumn), ratio_of(out.file("good.mp3"), good));
     QCOMPARE(cell(table(), 3, tracks::RatioColumn), QStringLiteral("失败"));
     QVERIFY(!file_exists(out.file("missing.mp3")) && !file_exists(out.file("text.mp3")));
     QVERIFY(!file_exists(out.file("fifo.mp3")));
-    QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 3 个文件失败!"));
+    QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 3 个文件失败!把鼠标停在“失败”上可以看到原因。"));
 
     set_folder("/proc/");
     start();
     QVERIFY(wait_for_run());
     QCOMPARE(cell(table(), 2, tracks::RatioColumn), QStringLiteral("失败"));
-    QCOMPARE(m_script->messages.at(1).text, std::string("转换完成,但有 4 个文件失败!"));
+    QCOMPARE(m_script->messages.at(1).text, std::string("转换完成,但有 4 个文件失败!把鼠标停在“失败”上可以看到原因。"));
 }
 
 // Rows deleted during a run, after the current one and before it: every row still in
@@ -318,7 +326,7 @@ void ConversionRunTest::aFailedRowLeavesTheUsersFileAndTheProgress() {
     QVERIFY(wait_for_run());
     QVERIFY(before.unchanged());
     QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("失败"));
-    QVERIFY2(tip(table(), 0, tracks::RatioColumn).startsWith("tvenc: "),
+    QVERIFY2(tip(table(), 0, tracks::RatioColumn).section(u'\n', 1).startsWith("tvenc: "),
              qPrintable(tip(table(), 0, tracks::RatioColumn)));
     QCOMPARE(std::distance(std::filesystem::directory_iterator(out.path()), {}), 1);
     QCOMPARE(m_session->controls.percent->text(), QStringLiteral("0%"));
@@ -362,7 +370,7 @@ void ConversionRunTest::anOutputFolderRemovedMidRowIsAFailure() {
     QVERIFY(wait_for_run());
     QVERIFY(!std::filesystem::exists(folder));
     QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("失败"));
-    QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 1 个文件失败!"));
+    QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 1 个文件失败!把鼠标停在“失败”上可以看到原因。"));
 }
 
 void ConversionRunTest::aGbkNamedSourceConvertsUnderItsOwnName() {
@@ -480,8 +488,51 @@ void ConversionRunTest::anEncoderThatSaysDoneButWroteNothingFailed() {
     ::close(own_input);
     QVERIFY(finished);
     QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("失败"));
-    QCOMPARE(tip(table(), 0, tracks::RatioColumn), QStringLiteral("输出文件不存在"));
-    QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 1 个文件失败!"));
+    QCOMPARE(tip(table(), 0, tracks::RatioColumn).section(u'\n', 1), QStringLiteral("输出文件不存在"));
+    QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 1 个文件失败!把鼠标停在“失败”上可以看到原因。"));
+}
+
+// From real failures of the encoder: an empty source, a full disk, a read-only folder,
+// and an encoder killed mid-row. The reason is what a screen reader says of the cell too.
+void ConversionRunTest::everyFailedRowSaysWhyInChineseToEyeAndEar() {
+    TempDir in, full, read_only, out;
+    const std::string song = make_mp3(in, "song.mp3", 20.0);
+    if (::mount("tmpfs", full.path().c_str(), "tmpfs", 0, "size=16k") != 0 ||
+        ::mount("tmpfs", read_only.path().c_str(), "tmpfs", MS_RDONLY, nullptr) != 0) {
+        ::umount(full.path().c_str());
+        QSKIP("cannot mount a tmpfs here (needs root)");
+    }
+    const auto reason_of = [&](int row) {
+        const QModelIndex at = table()->model()->index(row, tracks::RatioColumn);
+        const QString shown = at.data(Qt::ToolTipRole).toString();
+        return shown == at.data(Qt::AccessibleDescriptionRole).toString() ? shown.section(u'\n', 0, 0) : QString();
+    };
+    const struct {
+        std::string source, folder;
+        QString reason;
+    } rows[] = {{in.write("empty.mp3", ""), out.path(), QStringLiteral("源文件是空的")},
+                {song, full.path(), QStringLiteral("磁盘空间已满")},
+                {song, read_only.path(), QStringLiteral("无法写入输出文件夹")}};
+    for (const auto& row : rows) {
+        tracks::fill_row(m_session->controls, row.source);
+        set_folder(row.folder + "/");
+        start();
+        QVERIFY(wait_for_run());
+        const int last = table()->model()->rowCount() - 1;
+        QCOMPARE(cell(table(), last, tracks::RatioColumn), QStringLiteral("失败"));
+        QVERIFY2(reason_of(last).startsWith(row.reason), qPrintable(reason_of(last)));
+    }
+    ::umount(full.path().c_str());
+    ::umount(read_only.path().c_str());
+
+    tracks::fill_row(m_session->controls, song);
+    set_folder(out.path() + "/");
+    connect(m_session->run.get(), &convert::ConversionRun::row_started, this,
+            [&] { ::kill(m_session->run->current_child()->started_pid(), SIGKILL); });
+    start();
+    QVERIFY(wait_for_run());
+    QVERIFY2(reason_of(3).startsWith(QStringLiteral("编码器被系统中止")), qPrintable(reason_of(3)));
+    QVERIFY(std::filesystem::is_empty(out.path()));
 }
 
 QTEST_MAIN(ConversionRunTest)

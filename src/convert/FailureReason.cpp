@@ -1,0 +1,49 @@
+#include "convert/FailureReason.h"
+
+#include <array>
+#include <utility>
+
+namespace convert {
+
+namespace {
+
+constexpr std::array<std::pair<std::string_view, std::string_view>, 14> kReasons{{
+    {"not-audio", "这不是可以识别的音频文件，请确认它是完好的 MP3 或 WAV 文件。"},
+    {"empty", "源文件是空的（0 字节），请重新获取这个文件。"},
+    {"damaged", "源文件已损坏，无法解码，请重新下载或换用其他副本。"},
+    {"unsupported", "不支持这个文件的采样率或声道数，请先把它转成常见格式。"},
+    {"no-source", "找不到源文件，它可能已被移动或删除，请重新添加。"},
+    {"unreadable", "无法读取源文件，请检查文件的权限。"},
+    {"not-a-file", "源文件或输出位置不是普通文件（文件夹或特殊文件），请换一个文件或输出路径。"},
+    {"no-folder", "输出文件夹不存在，请重新选择输出路径。"},
+    {"read-only", "无法写入输出文件夹（只读或没有权限），请选择其他输出路径。"},
+    {"disk-full", "磁盘空间已满，请腾出空间或选择其他输出路径。"},
+    {"no-memory", "内存不足，请关闭其他程序后重试。"},
+    {"same-file", "输出文件就是源文件本身，请选择其他输出路径。"},
+    {"format", "这个比特率无法用于此文件，请选择其他比特率。"},
+    {"internal", "编码器内部出错，请重试。"},
+}};
+
+// The word in brackets at the end of the line, if any.
+std::string_view cause_of(std::string_view line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
+        line.remove_suffix(1);
+    if (line.empty() || line.back() != ']') return {};
+    const auto open = line.rfind('[');
+    return open == std::string_view::npos ? std::string_view{} : line.substr(open + 1, line.size() - open - 2);
+}
+
+} // namespace
+
+std::string_view failure_reason(const primitives::Text& encoder_line, int exit_code) {
+    const std::string_view cause = cause_of(encoder_line);
+    for (const auto& [word, reason] : kReasons) {
+        if (word == cause) return reason;
+    }
+    // An encoder that names no cause: its exit status says which side failed.
+    if (exit_code == 3) return "无法转换这个源文件，请确认它是完好的音频文件。";
+    if (exit_code == 4) return "无法写入输出文件，请检查输出文件夹的空间和权限。";
+    return kReasons.back().second;
+}
+
+} // namespace convert

@@ -3,11 +3,13 @@
 // numeric character references, the project and contents files in GBK.
 //   encode_help html <in> <out>
 //   encode_help gbk <in> <out>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iconv.h>
 #include <iterator>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -35,6 +37,79 @@ bool to_references(const std::string& text, std::string& out) {
     return true;
 }
 
+// Bytes of the UTF-8 character that starts at text[i].
+std::size_t char_length(const std::string& text, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return std::min(length, text.size() - i);
+}
+
+bool starts_with(const std::string& text, std::size_t at, const char* prefix) {
+    return text.compare(at, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
+// xchm breaks lines only at spaces, so a Chinese sentence runs off the right edge of its
+// window: a line break goes in wherever a line of the body would pass the width of the
+// viewer's default window (counted in half-width columns; table cells are narrower), after
+// a punctuation mark where one comes near enough, never inside a word of Latin letters.
+std::string wrap_for_viewers(const std::string& text) {
+    constexpr int kLine = 46, kCell = 26, kNear = 8;
+    static const char* const kPunctuation[] = {"，", "。", "；", "：", "、", "）", "」", "”"};
+    std::string out;
+    int column = 0, width = kLine;
+    bool body = false;
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] == '<') {
+            const std::size_t end = text.find('>', i);
+            const std::string tag = text.substr(i, end == std::string::npos ? std::string::npos : end - i + 1);
+            if (starts_with(tag, 0, "<body")) body = true;
+            if (starts_with(tag, 0, "<td") || starts_with(tag, 0, "<th")) width = kCell;
+            if (starts_with(tag, 0, "</td") || starts_with(tag, 0, "</th")) width = kLine;
+            // Block tags start a new line in the viewer.
+            for (const char* block :
+                 {"<p", "</p", "<li", "<br", "<h", "</h", "<td", "<th", "<tr", "<ol", "<ul", "<table"})
+                if (starts_with(tag, 0, block)) column = 0;
+            out += tag;
+            i += tag.size();
+            continue;
+        }
+        const std::size_t length = char_length(text, i);
+        const std::string character = text.substr(i, length);
+        const bool wide = length > 1;
+        // At a space, the Latin word after it must fit on the line as well.
+        std::size_t word = 0;
+        for (std::size_t at = i + 1; text[i] == ' ' && at < text.size();) {
+            if (text[at] == '<') { // markup inside the word takes no room
+                const std::size_t close = text.find('>', at);
+                at = close == std::string::npos ? text.size() : close + 1;
+                continue;
+            }
+            if (static_cast<unsigned char>(text[at]) >= 0x80 || text[at] == ' ' || text[at] == '\n') break;
+            ++word;
+            ++at;
+        }
+        if (body && (column >= width || (text[i] == ' ' && column + 1 + static_cast<int>(word) > width)) &&
+            (wide || text[i] == ' ')) {
+            // A space stays where it was, before the break: the text reads the same.
+            out += text[i] == ' ' ? " <br>" : "<br>";
+            column = 0;
+            if (text[i] == ' ') {
+                ++i;
+                continue;
+            }
+        }
+        out += character;
+        i += length;
+        column += wide ? 2 : text[i - 1] == '\n' ? 1 : 1;
+        for (const char* mark : kPunctuation)
+            if (body && character == mark && column >= width - kNear) {
+                out += "<br>";
+                column = 0;
+            }
+    }
+    return out;
+}
+
 bool to_gbk(const std::string& text, std::string& out) {
     iconv_t cd = ::iconv_open("GBK", "UTF-8");
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
@@ -59,7 +134,8 @@ int main(int argc, char** argv) {
     }
     const std::string mode = argv[1];
     std::string out;
-    const bool ok = mode == "html" ? to_references(read_file(argv[2]), out) : to_gbk(read_file(argv[2]), out);
+    const bool ok =
+        mode == "html" ? to_references(wrap_for_viewers(read_file(argv[2])), out) : to_gbk(read_file(argv[2]), out);
     if (!ok) {
         std::fprintf(stderr, "encode_help: %s: cannot convert\n", argv[2]);
         return 1;

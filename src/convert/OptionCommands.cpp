@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QPlainTextEdit>
+#include <cstdio>
 
 namespace convert {
 
@@ -15,9 +16,17 @@ using namespace primitives;
 
 namespace {
 
+// The settings are never read back, so a failed write changes nothing the user sees; it
+// is told on stderr all the same.
+void record(const char* key, const Text& value) {
+    const Text file = settings_file();
+    if (!write_profile_value(file, "set", key, value))
+        std::fprintf(stderr, "tunvask: could not write %s=%s to %s\n", key, value.c_str(), file.c_str());
+}
+
 void record_selection(QComboBox* box, const char* key) {
     if (!box) return;
-    write_profile_value(settings_file(), "set", key, to_text(box->currentIndex() + 1.0));
+    record(key, to_text(box->currentIndex() + 1.0));
 }
 
 constexpr char kBitRateKey[] = "kbps";
@@ -53,7 +62,7 @@ void choose_output_folder(const layouts::MainControls& controls) {
     if (folder.empty() || !controls.folder) return;
     if (folder.back() != '/') folder += '/';
     show_output_folder(controls.folder, folder);
-    write_profile_value(settings_file(), "set", "path", output_folder(controls.folder));
+    record("path", output_folder(controls.folder));
 }
 
 } // namespace convert

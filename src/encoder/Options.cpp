@@ -14,7 +14,7 @@ const char* const kUsage = "usage:  tvenc <.wav or .mp3 input file> <.mp3 file> 
                            "  --report-joins         tell where the parts encoded on different cores meet\n"
                            "  --report-cpu           tell the CPU time of each thread of a parallel encode\n"
                            "  --workers-in-turn      run those threads one after another (for benchmarks)\n"
-                           "  --help                 print this text\n"
+                           "  -h, --help             print this text\n"
                            "  --version              print the name and version\n";
 const char* const kVersion = "tvenc " TUNVASK_VERSION "\n";
 
@@ -37,6 +37,16 @@ bool is(const char* argument, const char* name) {
     return std::strcmp(argument, name) == 0;
 }
 
+// A switch tvenc knows, where a path must stand, is a mistake in the command (a file that
+// really starts with "-" is reached as "./-name").
+bool known_switch(const char* argument) {
+    for (const char* name : {"-br", "-dm", "--threads", "--report-joins", "--report-cpu", "--workers-in-turn", "--help",
+                             "-h", "--version"}) {
+        if (is(argument, name)) return true;
+    }
+    return false;
+}
+
 bool parse_switches(int argc, char** argv, int first, Options& options) {
     for (int i = first; i < argc; ++i) {
         const bool has_value = i + 1 < argc;
@@ -53,7 +63,7 @@ bool parse_switches(int argc, char** argv, int first, Options& options) {
             options.report_joins = options.report_joins || is(argv[i], "--report-joins");
             options.report_cpu = options.report_cpu || is(argv[i], "--report-cpu");
             options.workers_in_turn = options.workers_in_turn || is(argv[i], "--workers-in-turn");
-            options.help = options.help || is(argv[i], "--help");
+            options.help = options.help || is(argv[i], "--help") || is(argv[i], "-h");
             options.version = options.version || is(argv[i], "--version");
         }
     }
@@ -69,6 +79,10 @@ bool parse_options(int argc, char** argv, Options& options) {
         return false;
     }
     if (argc < 3) return false;
+    for (int i = 1; i <= 2; ++i) {
+        options.help = is(argv[i], "--help") || is(argv[i], "-h");
+        if (known_switch(argv[i])) return false;
+    }
     options.input = argv[1];
     options.output = argv[2];
     // Standard output carries the last progress line, so it cannot carry audio; nor is

@@ -20,8 +20,9 @@ struct Options {
 };
 
 // The input and output paths come first, then switches; unknown arguments (the "on" after "-dm"
-// included) are ignored. "--help" and "--version" count where a switch may stand, or alone.
-// False when the two paths are missing or a switch's value is not one it takes.
+// included) are ignored. "-h", "--help" and "--version" count where a switch may stand, or
+// alone. False when the two paths are missing, a known switch stands where a path must (help,
+// when it is "-h" or "--help"), or a switch's value is not one it takes.
 bool parse_options(int argc, char** argv, Options& options);
 
 extern const char* const kUsage;

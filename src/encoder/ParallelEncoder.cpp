@@ -28,9 +28,10 @@ void report_joins(const std::vector<std::int64_t>& frames, const Grid& grid, con
     constexpr int kDecoderDelay = 529;
     for (std::size_t k = 0; k < frames.size(); ++k) {
         const std::int64_t tail_end =
-            (plan.segments[k].first_frame * grid.frame + results[k].fed + grid.frame - 1) / grid.frame;
+            (plan.segments[k].first_frame * grid.frame_samples + results[k].fed + grid.frame_samples - 1) /
+            grid.frame_samples;
         std::fprintf(stderr, "tvenc: joined at sample %lld, %+lld frames off plan, %lld frames encoded twice\n",
-                     static_cast<long long>(frames[k] * grid.frame - delay - kDecoderDelay),
+                     static_cast<long long>(frames[k] * grid.frame_samples - delay - kDecoderDelay),
                      static_cast<long long>(frames[k] - plan.joins[k]),
                      static_cast<long long>(tail_end - plan.segments[k + 1].first_frame));
     }
@@ -66,9 +67,10 @@ bool write_joined(const ParallelJob& job, const Grid& grid, const Plan& plan, st
     ReservoirPacker& packer = joiner.packer();
     if (!packer.finish()) fail_errno(kFailOutput, path, errno);
     write_all(out, path, job.tags.trailing);
-    const std::int64_t samples = plan.segments.back().first_frame * grid.frame + results.back().fed;
+    const std::int64_t samples = plan.segments.back().first_frame * grid.frame_samples + results.back().fed;
     const int delay = results[0].delay;
-    const auto padding = static_cast<int>(static_cast<std::int64_t>(packer.frames()) * grid.frame - samples - delay);
+    const auto padding =
+        static_cast<int>(static_cast<std::int64_t>(packer.frames()) * grid.frame_samples - samples - delay);
     const auto& sizes = packer.frame_sizes();
     const std::uint64_t audio_bytes = std::accumulate(sizes.begin(), sizes.end(), std::uint64_t{0});
     complete_info_frame(info, {packer.frames(), &sizes, audio_bytes, delay, std::max(0, padding), packer.crc()});
@@ -83,7 +85,7 @@ bool write_joined(const ParallelJob& job, const Grid& grid, const Plan& plan, st
 
 bool encode_in_parallel(const ParallelJob& job) {
     const Grid grid = make_grid(job.in_rate, job.format.rate);
-    const std::int64_t total_frames = job.facts.frames * job.format.rate / job.in_rate / grid.frame;
+    const std::int64_t total_frames = job.facts.frames * job.format.rate / job.in_rate / grid.frame_samples;
     const int count = segment_count(total_frames, job.threads);
     if (count < 2) return false;
     Plan plan = plan_segments(total_frames, count, grid);
@@ -97,6 +99,10 @@ bool encode_in_parallel(const ParallelJob& job) {
     plan.segments[0].info_frame = !results[0].info.empty();
     if (!write_joined(job, grid, plan, results, job.output.stream())) return false;
     if (std::fflush(job.output.stream()) != 0) fail_errno(kFailOutput, job.output.path(), errno);
+    // What progress counted: each input frame once, whatever the workers encoded twice.
+    if (job.options.report_joins)
+        std::fprintf(stderr, "tvenc: progress counted %lld of %lld input samples\n",
+                     static_cast<long long>(job.progress.counted()), static_cast<long long>(job.facts.frames));
     job.progress.done();
     if (job.options.report_cpu) report_cpu(times);
     return true;

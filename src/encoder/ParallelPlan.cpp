@@ -8,9 +8,9 @@
 namespace encoder {
 
 Grid make_grid(long in_rate, long out_rate) {
-    const std::int64_t frame = out_rate >= 32000 ? 1152 : 576;
+    const std::int64_t frame_samples = out_rate >= 32000 ? 1152 : 576;
     const std::int64_t b = out_rate / std::gcd(in_rate, out_rate);
-    return {in_rate, out_rate, frame, b / std::gcd(b, frame)};
+    return {in_rate, out_rate, frame_samples, b / std::gcd(b, frame_samples)};
 }
 
 int segment_count(std::int64_t total_frames, int threads) {
@@ -29,7 +29,7 @@ Plan plan_segments(std::int64_t total_frames, int count, const Grid& grid) {
         plan.segments.push_back({k == 0 ? 0 : nominal - pre_roll, -1, k == 0});
     }
     for (std::size_t k = 0; k + 1 < plan.segments.size(); ++k)
-        plan.segments[k].end_sample = (plan.joins[k] + kPastJoin) * grid.frame;
+        plan.segments[k].end_sample = (plan.joins[k] + kPastJoin) * grid.frame_samples;
     return plan;
 }
 

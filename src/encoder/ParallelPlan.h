@@ -37,11 +37,11 @@ struct Segment {
 
 struct Grid {
     long in_rate, out_rate;
-    std::int64_t frame; // samples per output frame
-    std::int64_t step;  // frames between boundaries where input and output samples coincide
+    std::int64_t frame_samples; // samples per output frame
+    std::int64_t step;          // frames between boundaries where input and output samples coincide
     std::int64_t to_input(std::int64_t out_sample) const { return out_sample * in_rate / out_rate; }
-    // The first boundary at or after frame.
-    std::int64_t boundary(std::int64_t frame) const { return (frame + step - 1) / step * step; }
+    // The first boundary at or after a frame (an index).
+    std::int64_t boundary(std::int64_t frame_index) const { return (frame_index + step - 1) / step * step; }
     // Frames a worker after a join starts before it, on a boundary.
     std::int64_t pre_roll() const { return boundary(kEarly + kWarmUp); }
 };

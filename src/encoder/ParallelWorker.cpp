@@ -64,7 +64,7 @@ private:
             r.not_started = true;
             return;
         }
-        const std::int64_t start = m_first_frame * m_grid.frame;
+        const std::int64_t start = m_first_frame * m_grid.frame_samples;
         auto source = open_for_worker(m_job, m_shares.report(m_share, start).end_sample < 0);
         if (!source || !source->seek(m_grid.to_input(start)))
             fail(kFailInput, Cause::Damaged, m_job.options.input, "cannot seek");
@@ -115,8 +115,8 @@ private:
         const int channels = m_job.format.channels;
         for (std::int64_t done = 0; done < frames && !m_join;) {
             const bool near_join =
-                m_nominal_end >= 0 && start + r.fed >= m_nominal_end - (kEarly + kWarmUp) * m_grid.frame;
-            const std::int64_t n = near_join ? std::min(frames - done, m_grid.frame) : frames - done;
+                m_nominal_end >= 0 && start + r.fed >= m_nominal_end - (kEarly + kWarmUp) * m_grid.frame_samples;
+            const std::int64_t n = near_join ? std::min(frames - done, m_grid.frame_samples) : frames - done;
             count_progress(start + r.fed, n, m_nominal_end);
             write(r, encode_pcm(lame, channels, pcm + done * channels, static_cast<std::size_t>(n), m_bytes), true);
             r.fed += n;
@@ -154,14 +154,14 @@ private:
     }
 
     void watch_for_join(const IndexedFrame& frame) {
-        if (!m_watch && m_nominal_end >= 0 && frame.index + 1 >= m_nominal_end / m_grid.frame - kEarly)
-            m_watch.emplace(m_nominal_end / m_grid.frame);
+        if (!m_watch && m_nominal_end >= 0 && frame.index + 1 >= m_nominal_end / m_grid.frame_samples - kEarly)
+            m_watch.emplace(m_nominal_end / m_grid.frame_samples);
         if (m_watch) m_watch->add(frame);
     }
 
     // The first share has no join before it, so no head to give.
     void collect_head(IndexedFrame&& frame) {
-        const std::int64_t join = m_nominal_start / m_grid.frame;
+        const std::int64_t join = m_nominal_start / m_grid.frame_samples;
         if (m_nominal_start == 0 || m_head_published || frame.index < join - kEarly) return;
         m_head.push_back(std::move(frame));
         if (m_head.back().index + 1 >= join + kLate + kCatchUp) {

@@ -21,6 +21,8 @@ public:
     // the figure moves from where it stands to 100 over the whole count.
     void continue_from_here();
     void done();
+    // Frames counted so far (since the count last started again).
+    std::int64_t counted() const { return m_frames; }
 
 private:
     void print(int thirds, bool final);

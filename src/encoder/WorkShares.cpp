@@ -18,10 +18,17 @@ constexpr std::int64_t kReportSlack = 16;
 WorkShares::WorkShares(const Plan& plan, const Grid& grid, std::int64_t total_frames)
     : m_grid(grid), m_total_frames(total_frames) {
     for (std::size_t k = 0; k < plan.segments.size(); ++k) {
-        const std::int64_t start = k == 0 ? 0 : plan.joins[k - 1] * grid.frame;
-        const std::int64_t end = k + 1 < plan.segments.size() ? plan.joins[k] * grid.frame : -1;
-        m_shares.push_back(
-            {plan.segments[k], start, end, plan.segments[k].first_frame * grid.frame, true, {}, nullptr, {}, false});
+        const std::int64_t start = k == 0 ? 0 : plan.joins[k - 1] * grid.frame_samples;
+        const std::int64_t end = k + 1 < plan.segments.size() ? plan.joins[k] * grid.frame_samples : -1;
+        m_shares.push_back({plan.segments[k],
+                            start,
+                            end,
+                            plan.segments[k].first_frame * grid.frame_samples,
+                            true,
+                            {},
+                            nullptr,
+                            {},
+                            false});
     }
     for (std::size_t k = 0; k + 1 < m_shares.size(); ++k)
         m_shares[k].next = &m_shares[k + 1];
@@ -53,7 +60,7 @@ WorkShares::Share* WorkShares::finish(Share& share, bool take_another) {
     const std::lock_guard lock(m_mutex);
     share.running = false;
     if (!take_another) return nullptr;
-    const auto left = [this](const Share& s) { return end_frame(s) * m_grid.frame - s.position; };
+    const auto left = [this](const Share& s) { return end_frame(s) * m_grid.frame_samples - s.position; };
     Share* owner = nullptr;
     for (Share& candidate : m_shares) {
         if (candidate.running && (!owner || left(candidate) > left(*owner))) owner = &candidate;
@@ -62,32 +69,32 @@ WorkShares::Share* WorkShares::finish(Share& share, bool take_another) {
 }
 
 std::int64_t WorkShares::end_frame(const Share& share) const {
-    return share.nominal_end < 0 ? m_total_frames : share.nominal_end / m_grid.frame;
+    return share.nominal_end < 0 ? m_total_frames : share.nominal_end / m_grid.frame_samples;
 }
 
 WorkShares::Share* WorkShares::take_from(Share& owner) {
     const std::int64_t pre_roll = m_grid.pre_roll();
-    const std::int64_t at = owner.position / m_grid.frame;
+    const std::int64_t at = owner.position / m_grid.frame_samples;
     const std::int64_t end = end_frame(owner);
     // The owner stops soon after the new join, the taker warms up before it and goes on
     // to the owner's own end: split what is left so that both have the same to do.
     const std::int64_t balanced = (at + end + pre_roll - kHandOut) / 2;
-    const std::int64_t lowest = std::max(at + kReportSlack, owner.nominal_start / m_grid.frame + kJoinSpacing);
+    const std::int64_t lowest = std::max(at + kReportSlack, owner.nominal_start / m_grid.frame_samples + kJoinSpacing);
     const std::int64_t join = m_grid.boundary(std::max(balanced, lowest));
     // Too little left for two joins' room, or for the extra frames to pay off.
     if (join + kJoinSpacing > end || end - at < 4 * kJoinCost) return nullptr;
     m_shares.push_back({{join - pre_roll, owner.segment.end_sample, false},
-                        join * m_grid.frame,
+                        join * m_grid.frame_samples,
                         owner.nominal_end,
-                        (join - pre_roll) * m_grid.frame,
+                        (join - pre_roll) * m_grid.frame_samples,
                         true,
                         {},
                         owner.next,
                         {},
                         false});
     owner.next = &m_shares.back();
-    owner.segment.end_sample = (join + kPastJoin) * m_grid.frame;
-    owner.nominal_end = join * m_grid.frame;
+    owner.segment.end_sample = (join + kPastJoin) * m_grid.frame_samples;
+    owner.nominal_end = join * m_grid.frame_samples;
     return &m_shares.back();
 }
 
@@ -100,7 +107,7 @@ Plan WorkShares::collect(std::vector<WorkerResult>& results) {
     Plan plan;
     results.clear();
     for (std::size_t i : order) {
-        if (!plan.segments.empty()) plan.joins.push_back(m_shares[i].nominal_start / m_grid.frame);
+        if (!plan.segments.empty()) plan.joins.push_back(m_shares[i].nominal_start / m_grid.frame_samples);
         plan.segments.push_back(m_shares[i].segment);
         results.push_back(std::move(m_shares[i].result));
     }

@@ -18,16 +18,16 @@ constexpr ColumnRecord kTrackColumns[] = {
 };
 
 constexpr ControlRecord kMainControls[] = {
-    {"进度条1", K::ProgressBar, "", 48, 109, 459, 16, true, false, ""},
+    {"进度条1", K::ProgressBar, "", 48, 109, 459, 16, true, false, "", {}, {}, "转换进度"},
     {"超级按钮_取消", K::SuperButton, "", 381, 156, 56, 16, false, true, "取消"},
-    {"标签1", K::Label, "", 3, 109, 39, 16, true, false, ""},
+    {"标签1", K::Label, "", 3, 109, 39, 16, true, false, "", {}, {}, "完成百分比"},
     {"通用对话框1", K::FileDialog, "", 463, 73, 40, 32, false, false, "MP3文件|*.mp3"},
     {"分组框2", K::GroupBox, "", 316, 2, 193, 107, true, false, "输出参数"},
-    {"按钮1", K::Button, "分组框2", 4, 70, 32, 32, true, true, "输出路径"},
+    {"按钮1", K::Button, "分组框2", 4, 70, 32, 32, true, true, "输出路径", {}, {}, "输出路径"},
     {"组合框2", K::ComboBox, "分组框2", 3, 44, 186, 20, true, true, "", kChannels, {}, "声道"},
     {"组合框1", K::ComboBox, "分组框2", 4, 15, 185, 20, true, true, "", kBitRates, {}, "比特率"},
     {"编辑框1", K::EditBox, "分组框2", 42, 69, 145, 30, true, false, "", {}, {}, "输出文件夹"},
-    {"超级列表框1", K::ListView, "", 1, 1, 311, 106, true, true, "", {}, kTrackColumns},
+    {"超级列表框1", K::ListView, "", 1, 1, 311, 106, true, true, "", {}, kTrackColumns, "文件列表"},
 };
 
 using C = Command;

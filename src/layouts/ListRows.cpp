@@ -70,7 +70,9 @@ QVariant ListRows::headerData(int section, Qt::Orientation orientation, int role
 
 Qt::ItemFlags ListRows::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::ItemIsDropEnabled;
-    // As a report list's cells have always been: selectable, never edited in place.
+    // The flags a report list's items carry (editable, draggable, checkable), as callers
+    // that ask for them expect; the view starts no editor and no drag, so no cell is ever
+    // edited in place or moved.
     return Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled |
            Qt::ItemIsUserCheckable | Qt::ItemIsEnabled;
 }

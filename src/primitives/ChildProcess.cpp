@@ -1,5 +1,7 @@
 #include "primitives/ChildProcess.h"
 
+#include "shared/Signals.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -34,18 +36,15 @@ bool overridden(const char* entry, const std::vector<Text>& settings) {
 }
 
 // The signals a child gets at their default: all but those ignored when this process was
-// started, as nohup ignores hangups. Read before main, so before anything here changes a
-// disposition.
+// started, as nohup ignores hangups.
 sigset_t reset_in_child() {
     sigset_t reset;
     sigfillset(&reset);
-    struct sigaction current {};
     for (int signal = 1; signal < NSIG; ++signal) {
-        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) sigdelset(&reset, signal);
+        if (sigismember(&shared::ignored_at_start(), signal) == 1) sigdelset(&reset, signal);
     }
     return reset;
 }
-const sigset_t g_reset_in_child = reset_in_child();
 
 // The child starts in a process group of its own, with its three standard descriptors
 // only and no signal blocked; every signal is at its default, whatever this process has
@@ -64,7 +63,8 @@ public:
         posix_spawnattr_init(&m_attributes);
         sigset_t none;
         sigemptyset(&none);
-        posix_spawnattr_setsigdefault(&m_attributes, &g_reset_in_child);
+        const sigset_t reset = reset_in_child();
+        posix_spawnattr_setsigdefault(&m_attributes, &reset);
         posix_spawnattr_setsigmask(&m_attributes, &none);
         // A process group of its own: Ctrl+C in the terminal, a hangup to the foreground
         // group or a signal to this program's group reaches this program alone, which

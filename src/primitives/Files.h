@@ -93,6 +93,6 @@ bool remove_folder(const Text& path);
 bool delete_work_file(const Text& output, long pid);
 // Creates path, which must not exist yet (nor be a symlink), with the mode given
 // and writes block into it; false on any failure, and then nothing is left.
-bool write_new_file(const Text& path, const Bytes& block, int mode);
+[[nodiscard]] bool write_new_file(const Text& path, const Bytes& block, int mode);
 
 } // namespace primitives

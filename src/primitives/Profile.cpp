@@ -114,10 +114,10 @@ int mode_for(const Text& file) {
 }
 
 // The new file replaces the old by a rename, so a crash never leaves half a file.
-bool replace_file(const Text& file, const std::vector<Text>& lines) {
+bool replace_file(const Text& file, const std::vector<Text>& lines, const char* line_end) {
     Text content;
     for (const Text& line : lines)
-        content += line + "\n";
+        content += line + line_end;
     Text temporary = file + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) return false;
@@ -190,6 +190,10 @@ bool write_profile_value(const Text& file, const Text& section, const Text& key,
     auto read = read_lines(target);
     if (!read) return false;
     std::vector<Text>& lines = *read;
+    // A file written on Windows keeps its CRLF line ends, every line of it; a new file has LF.
+    const bool crlf = !lines.empty() && lines.front().ends_with('\r');
+    for (Text& line : lines)
+        if (line.ends_with('\r')) line.pop_back();
     const Place place = locate(lines, section, key);
     const Text entry = key + "=" + value;
     if (place.key >= 0) {
@@ -200,7 +204,7 @@ bool write_profile_value(const Text& file, const Text& section, const Text& key,
         lines.push_back("[" + section + "]");
         lines.push_back(entry);
     }
-    return replace_file(target, lines);
+    return replace_file(target, lines, crlf ? "\r\n" : "\n");
 }
 
 Text settings_file() {

@@ -10,7 +10,7 @@ Text read_profile_value(const Text& file, const Text& section, const Text& key, 
 // Keeps every other line of the file; the new file replaces the old by a rename,
 // so a crash never leaves half a settings file behind. Writes nothing (false) when
 // the file exists but cannot be read whole, or a text holds a line break.
-bool write_profile_value(const Text& file, const Text& section, const Text& key, const Text& value);
+[[nodiscard]] bool write_profile_value(const Text& file, const Text& section, const Text& key, const Text& value);
 
 // Where the program writes its option changes; the folder is created on demand.
 Text settings_file();

@@ -10,4 +10,8 @@ namespace shared {
 // ignoring what it was told to.
 void catch_unless_ignored(std::span<const int> numbers, const struct sigaction& action);
 
+// The signals that were ignored when the process started, as read before main, so before
+// anything here could change a disposition. One reading for the whole process.
+const sigset_t& ignored_at_start();
+
 } // namespace shared

@@ -32,8 +32,4 @@ struct Session {
 // its command. Returns false when the window could not be created.
 bool open_session(Session& session);
 
-// Menu items whose command has no route, and routes that no menu item reaches:
-// empty when the menu tree and the wiring agree. Debug builds check it at start-up.
-QStringList wiring_problems(const Session& session);
-
 } // namespace shell

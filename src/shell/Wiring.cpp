@@ -1,3 +1,4 @@
+#include "shell/Wiring.h"
 #include "convert/ConversionRun.h"
 #include "convert/OptionCommands.h"
 #include "layouts/LayoutRecords.h"
@@ -15,9 +16,6 @@
 #include <algorithm>
 
 namespace shell {
-
-Session::Session() = default;
-Session::~Session() = default;
 
 namespace {
 
@@ -91,20 +89,9 @@ void wire_controls(Session& session) {
 
 } // namespace
 
-bool open_session(Session& session) {
-    session.window = std::make_unique<MainWindow>();
-    session.controls = layouts::MainControls::find(session.window.get());
-    const auto& c = session.controls;
-    if (!c.tracks || !c.bit_rate || !c.channel || !c.folder || !c.progress || !c.percent || !c.folder_button)
-        return false;
-    session.run = std::make_unique<convert::ConversionRun>(session.controls, session.context);
+void wire_session(Session& session) {
     wire_menu(session);
     wire_controls(session);
-#ifndef QT_NO_DEBUG
-    const QStringList problems = wiring_problems(session);
-    Q_ASSERT_X(problems.isEmpty(), "open_session", qPrintable(problems.join(u'\n')));
-#endif
-    return true;
 }
 
 QStringList wiring_problems(const Session& session) {

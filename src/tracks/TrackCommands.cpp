@@ -76,6 +76,9 @@ void delete_item(const layouts::MainControls& controls) {
     const QModelIndexList selected = table->selectionModel()->selectedRows();
     if (selected.isEmpty()) return;
     table->removeRow(selected.constFirst().row());
+    // The view selects the row that moved up into the place: a second Ctrl+D, or a held
+    // key, would remove a row the user never chose.
+    table->selectionModel()->clearSelection();
 }
 
 void clear_all(const layouts::MainControls& controls) {

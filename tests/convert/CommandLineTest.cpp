@@ -72,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"prefix_inside_a_message", {"tvenc: 'Completion: 50%.mp3': not audio\n"}, false, 0, ""},
         LineCase{"huge_figure_held_to_100", {"Completion:1e30%, E\r"}, true, 100, "100%"},
         LineCase{"negative_figure_held_to_0", {"Completion:-5.0%, E\r"}, true, 0, "0%"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(ProgressLines, EightyByteReadsOfAWholeRunEndAtTheLastFigure) {
     std::string output;

@@ -472,9 +472,13 @@ void ConversionRunTest::anEncoderThatSaysDoneButWroteNothingFailed() {
     TempDir in, out, scripts;
     tracks::fill_row(m_session->controls, in.write("a.mp3", "source"));
     set_folder(out.path() + "/");
+    // The encoder gets the program's whole environment, and the parent's number once.
+    const ScopedEnvironment marker({{"TUNVASK_TEST_MARKER", std::string("here")}});
     m_session->context.stage_encoder =
-        scripted_encoder(scripts, "[ -z \"$(head -c 5)\" ] || { echo 'tvenc: read the input'; exit 3; }\n"
-                                  "printf 'Completion:100.0%%  \\r'\nexit 0\n");
+        scripted_encoder(scripts, "env > '" + scripts.file("env.txt") +
+                                      "'\n"
+                                      "[ -z \"$(head -c 5)\" ] || { echo 'tvenc: read the input'; exit 3; }\n"
+                                      "printf 'Completion:100.0%%  \\r'\nexit 0\n");
     int typed[2];
     QCOMPARE(::pipe(typed), 0);
     QCOMPARE(::write(typed[1], "typed", 5), 5);
@@ -490,6 +494,9 @@ void ConversionRunTest::anEncoderThatSaysDoneButWroteNothingFailed() {
     QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("失败"));
     QCOMPARE(tip(table(), 0, tracks::RatioColumn).section(u'\n', 1), QStringLiteral("输出文件不存在"));
     QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 1 个文件失败!把鼠标停在“失败”上可以看到原因。"));
+    const QString environment = QString::fromStdString(read_whole(scripts.file("env.txt")));
+    QVERIFY(environment.contains(QStringLiteral("\nTUNVASK_TEST_MARKER=here\n")));
+    QCOMPARE(environment.count(QStringLiteral("TVENC_PARENT_PID=")), 1);
 }
 
 // From real failures of the encoder: an empty source, a full disk, a read-only folder,

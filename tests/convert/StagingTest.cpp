@@ -167,6 +167,8 @@ TEST(Staging, StartUpRemovesOnlyFoldersThatNoRunningProgramHolds) {
     ASSERT_TRUE(lock.acquire(held));
     make_old(held);
     const std::string other = make_folder("other-program-folder", true, true);
+    // Only names that begin with the prefix: the user's own notes merely hold it.
+    const std::string notes = make_folder("my-tunvask-encoder-notes", false, true);
     // Root may meet another user's folders: they are theirs to remove.
     const std::string foreign = make_folder("tunvask-encoder-other1", false, true);
     const bool given_away = ::getuid() == 0 && ::chown(foreign.c_str(), 65534, 65534) == 0;
@@ -180,6 +182,7 @@ TEST(Staging, StartUpRemovesOnlyFoldersThatNoRunningProgramHolds) {
     EXPECT_TRUE(primitives::file_exists(just_made + "/60718243.exe")) << "may be another program setting up";
     EXPECT_TRUE(primitives::file_exists(held + "/60718243.exe")) << "in use by a running program";
     EXPECT_TRUE(primitives::file_exists(other + "/60718243.exe"));
+    EXPECT_TRUE(primitives::file_exists(notes + "/60718243.exe"));
     EXPECT_TRUE(primitives::file_exists(pointed + "/60718243.exe"));
     EXPECT_EQ(primitives::file_exists(foreign), given_away);
 }

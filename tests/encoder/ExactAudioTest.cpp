@@ -102,9 +102,9 @@ INSTANTIATE_TEST_SUITE_P(Rates, Gapless,
                                          Rate{32, false}, Rate{16, false}, Rate{128, true}, Rate{112, true},
                                          Rate{96, true}, Rate{64, true}, Rate{32, true}, Rate{16, true},
                                          Rate{96, false, 48000}), // resampled to 32 kHz
-                         [](const auto& info) {
-                             return std::to_string(info.param.kbps) + (info.param.mono ? "_mono" : "_stereo") +
-                                    (info.param.source_rate == kRate ? "" : "_from_48k");
+                         [](const auto& test) {
+                             return std::to_string(test.param.kbps) + (test.param.mono ? "_mono" : "_stereo") +
+                                    (test.param.source_rate == kRate ? "" : "_from_48k");
                          });
 
 TEST(GaplessElsewhere, FfmpegAlsoDecodesTheSmallestFormatExactly) {
@@ -228,9 +228,21 @@ TEST(CommandLine, SwitchesCountOnlyWhereASwitchMayStand) {
     EXPECT_EQ(in_dir("- b.mp3"), 2);
     EXPECT_FALSE(std::filesystem::exists(dir.file("-")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("b.mp3")));
-    // "--help" in the place of the output is a file name, and the input is missing.
-    RunResult run = run_program({kTvenc, dir.file("-dm"), "--help"});
-    EXPECT_EQ(run.status, 3) << run.err;
+    // A known switch where a path must stand is a mistake, not a file name: "-br 64000 in
+    // out" is a usage error, "-h" or "--help" there asks for help. A file that starts with
+    // "-" is reached as "./-name".
+    RunResult run = run_program({kTvenc, "-br", "64000", dir.file("in.wav"), dir.file("out.mp3")});
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_NE(run.err.find("usage:"), std::string::npos);
+    for (const char* help : {"-h", "--help"}) {
+        run = run_program({kTvenc, help});
+        EXPECT_EQ(run.status, 0) << help;
+        EXPECT_NE(run.out.find("usage:"), std::string::npos) << help;
+        EXPECT_EQ(run_program({kTvenc, dir.file("in.wav"), help}).status, 0) << help;
+    }
+    std::filesystem::copy_file(dir.file("in.wav"), dir.file("-dm"));
+    EXPECT_EQ(in_dir("./-dm dm.mp3"), 0);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("dm.mp3")));
     run = tvenc({dir.file("in.wav"), dir.file("out.mp3"), "--help"});
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("usage:"), std::string::npos);

@@ -82,11 +82,11 @@ TEST(JoinWatch, AJoinWhoseFollowingFramesOverflowIsRefused) {
 // worker's warm-up and the earlier one's frames past the join) stay few.
 TEST(ParallelPlan, ShortSegmentsForManyCoresAndJoinsThatCostLittle) {
     const Grid grid = make_grid(44100, 44100);
-    const std::int64_t song = 180 * 44100 / grid.frame;
+    const std::int64_t song = 180 * 44100 / grid.frame_samples;
     EXPECT_EQ(segment_count(song, 16), 16);
     EXPECT_GE(segment_count(song, 32), 24) << "a 3-minute song keeps most of 32 cores busy too";
-    EXPECT_EQ(segment_count(20 * 44100 / grid.frame, 16), 3);
-    EXPECT_EQ(segment_count(5 * 44100 / grid.frame, 16), 1);
+    EXPECT_EQ(segment_count(20 * 44100 / grid.frame_samples, 16), 3);
+    EXPECT_EQ(segment_count(5 * 44100 / grid.frame_samples, 16), 1);
     EXPECT_EQ(segment_count(song, 1), 1);
 
     const Plan plan = plan_segments(song, 16, grid);

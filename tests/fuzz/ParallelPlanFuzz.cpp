@@ -47,11 +47,11 @@ void run_shares(Bytes& in, const Plan& plan, const Grid& grid, std::int64_t tota
     for (int step = 0; step < 200 && !running.empty() && in.left(); ++step) {
         const std::size_t pick = in.next() % running.size();
         WorkShares::Share& share = *running[pick];
-        const WorkShares::Limits limits = shares.report(share, share.position + in.next16() * grid.frame / 16);
+        const WorkShares::Limits limits = shares.report(share, share.position + in.next16() * grid.frame_samples / 16);
         if (limits.end_sample >= 0 && share.position < limits.end_sample && (in.next() & 3) != 0) continue;
         running.erase(running.begin() + static_cast<std::ptrdiff_t>(pick));
         if (WorkShares::Share* taken = shares.finish(share, true)) {
-            const std::int64_t join = taken->nominal_start / grid.frame;
+            const std::int64_t join = taken->nominal_start / grid.frame_samples;
             if (join - taken->segment.first_frame != grid.pre_roll()) std::abort();
             running.push_back(taken);
         }

@@ -5,6 +5,7 @@
 #include "layouts/LayoutRecords.h"
 #include "primitives/Files.h"
 #include "shell/Session.h"
+#include "shell/Wiring.h"
 #include "tracks/TrackRows.h"
 
 #include <QAccessible>
@@ -71,9 +72,11 @@ void MainWindowTest::controlsHaveTheirNamesPlacesAndStartStates() {
     QVERIFY(w->findChild<QObject*>(QStringLiteral("通用对话框1")));
     const auto& c = m_session->controls;
     // What a screen reader announces: each box its own name, not its group's caption.
-    const std::pair<QWidget*, QString> spoken[] = {{c.bit_rate, QStringLiteral("比特率")},
-                                                   {c.channel, QStringLiteral("声道")},
-                                                   {c.folder, QStringLiteral("输出文件夹")}};
+    const std::pair<QWidget*, QString> spoken[] = {
+        {c.bit_rate, QStringLiteral("比特率")},       {c.channel, QStringLiteral("声道")},
+        {c.folder, QStringLiteral("输出文件夹")},     {c.tracks, QStringLiteral("文件列表")},
+        {c.progress, QStringLiteral("转换进度")},     {c.percent, QStringLiteral("完成百分比")},
+        {c.folder_button, QStringLiteral("输出路径")}};
     for (const auto& [widget, name] : spoken)
         QCOMPARE(QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name), name);
     QCOMPARE(c.folder_button->parentWidget()->objectName(), QStringLiteral("分组框2"));

@@ -154,4 +154,10 @@ TEST(Profile, CrlfLinesAreReadAndUpdatedInPlace) {
     EXPECT_EQ(content.find("[set]"), content.rfind("[set]")) << content;
     EXPECT_EQ(content.find("kbps="), content.rfind("kbps=")) << content;
     EXPECT_EQ(content.find("x="), content.rfind("x=")) << content;
+    // Every line keeps the file's CRLF, the written ones and a new key too; a new file has LF.
+    EXPECT_TRUE(write_profile_value(ini, "set", "sd", "2"));
+    EXPECT_EQ(read_whole(ini), "[set]\r\nkbps=4\r\npath=/a/\r\nsd=2\r\n[other]\r\nx=2\r\n");
+    const Text fresh = dir.file("new.ini");
+    EXPECT_TRUE(write_profile_value(fresh, "set", "kbps", "1"));
+    EXPECT_EQ(read_whole(fresh), "[set]\nkbps=1\n");
 }

@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
                     NumberCase{"too_large_is_infinite", "1e400", HUGE_VAL},
                     NumberCase{"too_large_negative", "-1e400", -HUGE_VAL},
                     NumberCase{"too_small_is_zero", "1e-400", 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(Cutting, MiddleTextClampsDifferentlyFromMiddleBytes) {
     EXPECT_EQ(middle_text("abcdef", 0, 3), "");
@@ -161,6 +161,11 @@ TEST(PathForDisplay, GbkNamesShowDecodedOthersAsTheyAre) {
     EXPECT_EQ(path_for_display("/home/用户/音乐/\xD4\xC2\xC1\xC1.mp3"), "/home/用户/音乐/月亮.mp3");
     EXPECT_EQ(path_for_display("/\xD2\xF4\xC0\xD6/月亮.mp3"), "/音乐/月亮.mp3");
     EXPECT_EQ(path_for_display("/\xD4\xC2/\xFF.mp3/"), "/月/\xFF.mp3/");
+    // A long GBK name (a whole album's title): 250 bytes, 375 in UTF-8.
+    std::string gbk, utf8;
+    for (int i = 0; i < 125; ++i)
+        gbk += "\xD4\xC2", utf8 += "月";
+    EXPECT_EQ(path_for_display("/x/" + gbk), "/x/" + utf8);
     EXPECT_TRUE(is_utf8("plain/音"));
     EXPECT_FALSE(is_utf8("\xC0\x80"));     // overlong
     EXPECT_FALSE(is_utf8("\xED\xA0\x80")); // surrogate

@@ -149,6 +149,10 @@ void TrackCommandsTest::deleteItemRemovesTheSelectedRowOnly() {
     QCOMPARE(table->rowCount(), 2);
     QCOMPARE(tracks::cell_text(table, 0, 0), QString::fromStdString(dir.file("a")));
     QCOMPARE(tracks::cell_text(table, 1, 0), QString::fromStdString(dir.file("c")));
+    // Nothing is selected after it: a second Ctrl+D, or a held key, removes no other row.
+    QVERIFY(table->selectionModel()->selectedRows().isEmpty());
+    trigger(*m_session, "删除项目(&D)");
+    QCOMPARE(table->rowCount(), 2);
 }
 
 void TrackCommandsTest::clearAllAsksOnlyWhenThereAreRows() {

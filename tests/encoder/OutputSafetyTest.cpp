@@ -360,6 +360,21 @@ TEST(OutOfMemory, IsAFailureLikeAnyOther) {
               3);
     EXPECT_NE(read_whole(log).find("tvenc: out of memory"), std::string::npos) << read_whole(log);
     EXPECT_TRUE(entries(out.path()).empty());
+
+    // Memory so short that LAME's own set-up fails, or even crashes inside the library: it
+    // is set up before any file is made, so nothing is left; a failure names the output.
+    for (rlim_t kib = 8192; kib <= 16384; kib += 256) {
+        const int status =
+            run_tvenc({dir.file("a.wav"), out.file("out.mp3")}, {.address_space = kib << 10, .log = log});
+        const auto left = entries(out.path());
+        EXPECT_TRUE(status == 0 ? left == std::vector<std::string>{"out.mp3"} : left.empty())
+            << kib << " KiB: " << status;
+        if (status == 4) {
+            EXPECT_NE(read_whole(log).find(out.file("out.mp3")), std::string::npos) << read_whole(log);
+        }
+        for (const std::string& name : entries(out.path()))
+            fs::remove(out.file(name));
+    }
 }
 
 TEST(ThreadsThatCannotStart, LeaveTheFileToOneCore) {

@@ -23,7 +23,7 @@ packages=(
 for option in "$@"; do
   case "$option" in
     --tests) packages+=(googletest libgtest-dev libchm-bin desktop-file-utils appstream ffmpeg
-                        xvfb openbox xdotool x11-utils) ;;
+                        xvfb openbox xdotool x11-utils python3-pyatspi at-spi2-core dbus) ;;
     --package) packages+=(dpkg-dev fakeroot lintian file) ;;
     --sanitize) packages+=(clang libclang-rt-14-dev) ;;
     --format) packages+=(clang-format) ;;

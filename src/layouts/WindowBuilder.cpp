@@ -3,6 +3,7 @@
 #include "layouts/BlockProgressBar.h"
 #include "layouts/KeyTable.h"
 #include "layouts/ListView.h"
+#include "layouts/NamedComboBoxAccessible.h"
 #include "layouts/SelectionHider.h"
 #include "layouts/ShortcutFilter.h"
 #include "layouts/WrappingButton.h"
@@ -46,6 +47,8 @@ QWidget* make_edit_box(QWidget* parent) {
 
 QWidget* make_combo_box(const ControlRecord& record, QWidget* parent) {
     auto* combo = new QComboBox(parent);
+    // Before anything asks how to announce it.
+    if (!record.accessible_name.empty()) NamedComboBoxAccessible::name_holds(combo);
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     // Typing into the field is only typing: no completion, and neither Enter nor
@@ -155,7 +158,8 @@ void build_controls(QWidget* client, const WindowRecord& layout) {
         if (!control->isWidgetType()) continue;
         auto* widget = static_cast<QWidget*>(control);
         place(widget, record);
-        if (!record.accessible_name.empty()) widget->setAccessibleName(primitives::to_qstring(record.accessible_name));
+        if (record.accessible_name.empty()) continue;
+        widget->setAccessibleName(primitives::to_qstring(record.accessible_name));
     }
 }
 

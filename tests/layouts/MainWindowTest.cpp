@@ -79,6 +79,18 @@ void MainWindowTest::controlsHaveTheirNamesPlacesAndStartStates() {
         {c.folder_button, QStringLiteral("输出路径")}};
     for (const auto& [widget, name] : spoken)
         QCOMPARE(QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name), name);
+    // The boxes keep their names after a pick and after typing; what they show is their value.
+    trigger(*m_session, "磁带品质(64Kbps)(&F4)");
+    c.channel->setEditText(QStringLiteral("随便"));
+    QAccessibleInterface* bit_rate = QAccessible::queryAccessibleInterface(c.bit_rate);
+    QAccessibleInterface* channel = QAccessible::queryAccessibleInterface(c.channel);
+    QCOMPARE(bit_rate->text(QAccessible::Name), QStringLiteral("比特率"));
+    QCOMPARE(bit_rate->text(QAccessible::Value), QStringLiteral("磁带品质(64Kbps)"));
+    QCOMPARE(channel->text(QAccessible::Name), QStringLiteral("声道"));
+    QCOMPARE(channel->text(QAccessible::Value), QStringLiteral("随便"));
+    QCOMPARE(bit_rate->role(), QAccessible::ComboBox);
+    QCOMPARE(bit_rate->childCount(), 2);
+    QCOMPARE(bit_rate->indexOfChild(bit_rate->child(0)), 0);
     QCOMPARE(c.folder_button->parentWidget()->objectName(), QStringLiteral("分组框2"));
     QCOMPARE(qobject_cast<QGroupBox*>(c.folder_button->parentWidget())->title(), QStringLiteral("输出参数"));
     QCOMPARE(c.tracks->rowCount(), 0);

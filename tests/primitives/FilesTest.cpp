@@ -136,3 +136,14 @@ TEST(Files, ProgramFolderIsTheTestBinaryFolder) {
 }
 
 // Only WAYLAND_DISPLAY set, and a compositor listening there: a display to use.
+
+TEST(WriteNewFile, NeverWritesThroughAnExistingNameOrSymlink) {
+    TempDir dir;
+    const std::string target = dir.write("target", "keep");
+    ASSERT_EQ(::symlink(target.c_str(), dir.file("link").c_str()), 0);
+    EXPECT_FALSE(primitives::write_new_file(dir.file("link"), {1, 2, 3}, 0755));
+    EXPECT_FALSE(primitives::write_new_file(target, {1, 2, 3}, 0755));
+    EXPECT_EQ(read_whole(target), "keep");
+    EXPECT_TRUE(primitives::write_new_file(dir.file("new"), {1, 2, 3}, 0700));
+    EXPECT_EQ(primitives::file_size(dir.file("new")), 3);
+}

@@ -34,10 +34,10 @@ lame_t new_lame(long in_rate, int channels, int bit_rate) {
 
 LameHandle make_lame(long rate, int channels, int bit_rate, bool info_frame) {
     LameHandle lame(new_lame(rate, channels, bit_rate));
-    if (!lame) return nullptr;
+    if (!lame) return {};
     lame_set_out_samplerate(lame.get(), static_cast<int>(rate));
     lame_set_bWriteVbrTag(lame.get(), info_frame ? 1 : 0);
-    if (lame_init_params(lame.get()) < 0) return nullptr;
+    if (lame_init_params(lame.get()) < 0) return {};
     return lame;
 }
 

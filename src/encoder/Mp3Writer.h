@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/Owned.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <lame/lame.h>
@@ -31,11 +33,11 @@ struct OutputFormat {
 // A failure names output_path: LAME is set up for it.
 OutputFormat choose_output_format(const EncoderSettings& settings, const std::string& output_path);
 
-struct LameCloser {
-    void operator()(lame_global_flags* lame) const { lame_close(lame); }
-};
+inline void close_lame(lame_t lame) {
+    lame_close(lame);
+}
 // A LAME encoder that is closed on every path, failures included.
-using LameHandle = std::unique_ptr<lame_global_flags, LameCloser>;
+using LameHandle = shared::Owned<lame_t, close_lame>;
 
 // A LAME encoder for audio already at its output rate and channel count; null when
 // LAME rejects the settings.

@@ -49,16 +49,11 @@ std::unique_ptr<MpegSource> MpegSource::open(const SourceFile& file, bool mono, 
     return source;
 }
 
-MpegSource::~MpegSource() {
-    mpg123_close(m_handle);
-    mpg123_delete(m_handle);
-}
-
 bool MpegSource::probe(bool scan) {
     int encoding = 0;
-    if (mpg123_getformat(m_handle, &m_rate, &m_channels, &encoding) != MPG123_OK) return false;
+    if (mpg123_getformat(decoder(), &m_rate, &m_channels, &encoding) != MPG123_OK) return false;
     mpg123_frameinfo2 info{};
-    mpg123_info2(m_handle, &info);
+    mpg123_info2(decoder(), &info);
     m_facts.mpeg = true;
     m_facts.layer = info.layer;
     m_facts.rate = m_rate;
@@ -86,12 +81,12 @@ long info_frame_bytes(const SourceFile& file, std::size_t at) {
 // frames as they stand in the file, encoder delay and padding included: tags and
 // the Info frame are not audio.
 void MpegSource::scan_average_bit_rate() {
-    mpg123_scan(m_handle);
-    const off_t frames = mpg123_length(m_handle);
+    mpg123_scan(decoder());
+    const off_t frames = mpg123_length(decoder());
     m_facts.frames = frames > 0 ? frames : 0;
     m_facts.mono_throughout = m_channels == 1;
-    const off_t mpeg_frames = mpg123_framelength(m_handle);
-    const int samples_per_frame = mpg123_spf(m_handle);
+    const off_t mpeg_frames = mpg123_framelength(decoder());
+    const int samples_per_frame = mpg123_spf(decoder());
     if (mpeg_frames <= 0 || samples_per_frame <= 0) return;
     const SourceTags tags = read_tags(m_file);
     const double audio_bytes = static_cast<double>(m_file.size()) - static_cast<double>(tags.leading.size()) -
@@ -108,13 +103,13 @@ bool MpegSource::read(AudioBlock& block) {
         off_t frame = 0;
         unsigned char* audio = nullptr;
         std::size_t bytes = 0;
-        const int rc = mpg123_decode_frame(m_handle, &frame, &audio, &bytes);
+        const int rc = mpg123_decode_frame(decoder(), &frame, &audio, &bytes);
         // Bytes that come with MPG123_NEW_FORMAT were decoded in the format before it.
         block.rate = m_rate;
         block.channels = m_channels;
         if (rc == MPG123_NEW_FORMAT) {
             int encoding = 0;
-            mpg123_getformat(m_handle, &m_rate, &m_channels, &encoding);
+            mpg123_getformat(decoder(), &m_rate, &m_channels, &encoding);
             if (m_channels != 1) m_facts.mono_throughout = false;
         } else if (rc == MPG123_DONE) {
             m_done = true;
@@ -134,7 +129,7 @@ namespace encoder {
 
 bool MpegSource::seek(std::int64_t frame) {
     m_done = false;
-    return mpg123_seek(m_handle, static_cast<off_t>(frame), SEEK_SET) >= 0;
+    return mpg123_seek(decoder(), static_cast<off_t>(frame), SEEK_SET) >= 0;
 }
 
 } // namespace encoder

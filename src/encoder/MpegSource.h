@@ -3,9 +3,17 @@
 #include "encoder/AudioSource.h"
 #include "encoder/SourceFile.h"
 
+#include "shared/Owned.h"
+
 #include <mpg123.h>
 
 namespace encoder {
+
+inline void close_mpg123(mpg123_handle* handle) {
+    mpg123_close(handle);
+    mpg123_delete(handle);
+}
+using MpegHandle = shared::Owned<mpg123_handle*, close_mpg123>;
 
 // MPEG audio layers I to III through libmpg123, gapless: the encoder delay and
 // padding recorded in a LAME header are removed.
@@ -16,7 +24,6 @@ public:
     // Without scan, the length and average bit rate stay unknown (a worker that only
     // seeks and decodes needs neither).
     static std::unique_ptr<MpegSource> open(const SourceFile& file, bool mono = false, bool scan = true);
-    ~MpegSource() override;
 
     const StreamFacts& facts() const override { return m_facts; }
     bool read(AudioBlock& block) override;
@@ -24,10 +31,11 @@ public:
 
 private:
     MpegSource(mpg123_handle* handle, const SourceFile& file) : m_handle(handle), m_file(file), m_cursor{&file} {}
+    mpg123_handle* decoder() const { return m_handle.get(); }
     bool probe(bool scan);
     void scan_average_bit_rate();
 
-    mpg123_handle* m_handle;
+    MpegHandle m_handle;
     const SourceFile& m_file;
     SourceCursor m_cursor; // where libmpg123 reads next
     StreamFacts m_facts;

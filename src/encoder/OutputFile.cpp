@@ -80,7 +80,7 @@ StdioFile OutputFile::scratch() const {
         std::string pattern = folder + "/.tvenc-part-XXXXXX";
         int slot = -1;
         fd = SignalCleanup::create_listed(pattern, slot);
-        if (fd < 0) return nullptr;
+        if (fd < 0) return {};
         ::unlink(pattern.c_str());
         SignalCleanup::drop(slot);
     }

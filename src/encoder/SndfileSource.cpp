@@ -33,46 +33,38 @@ SF_VIRTUAL_IO g_reader{
 std::unique_ptr<SndfileSource> SndfileSource::open(const SourceFile& source) {
     SF_INFO info{};
     auto reader = std::make_unique<SourceCursor>(&source);
-    SNDFILE* file = sf_open_virtual(&g_reader, SFM_READ, &info, reader.get());
+    SndfileHandle file(sf_open_virtual(&g_reader, SFM_READ, &info, reader.get()));
     if (!file) return nullptr;
     const int major = info.format & SF_FORMAT_TYPEMASK;
-    if (major == SF_FORMAT_MPEG) {
-        sf_close(file);
-        return nullptr;
-    }
+    if (major == SF_FORMAT_MPEG) return nullptr;
     if (info.samplerate < kLowestRate || info.samplerate > kHighestRate || info.channels < 1 ||
         info.channels > kMostChannels) {
-        sf_close(file);
         fail(kFailInput, Cause::Unsupported, source.path(),
              std::to_string(info.samplerate) + " Hz with " + std::to_string(info.channels) +
                  " channels is not supported (1000 to 768000 Hz, 1 to 8 channels)");
     }
-    return std::unique_ptr<SndfileSource>(new SndfileSource(std::move(reader), file, info));
+    return std::unique_ptr<SndfileSource>(new SndfileSource(std::move(reader), std::move(file), info));
 }
 
-SndfileSource::SndfileSource(std::unique_ptr<SourceCursor> cursor, SNDFILE* file, const SF_INFO& info)
-    : m_cursor(std::move(cursor)), m_file(file) {
+SndfileSource::SndfileSource(std::unique_ptr<SourceCursor> cursor, SndfileHandle file, const SF_INFO& info)
+    : m_cursor(std::move(cursor)), m_file(std::move(file)) {
     m_facts.rate = info.samplerate;
     m_facts.channels = info.channels;
     m_facts.frames = info.frames;
     m_facts.mono_throughout = info.channels == 1;
     // Integer data is read as floats in -1..1 without clipping surprises.
-    sf_command(file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
-}
-
-SndfileSource::~SndfileSource() {
-    sf_close(m_file);
+    sf_command(m_file.get(), SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
 }
 
 bool SndfileSource::read(AudioBlock& block) {
     block.rate = m_facts.rate;
     block.channels = m_facts.channels;
     m_buffer.resize(static_cast<std::size_t>(kBlockFrames * m_facts.channels));
-    const sf_count_t got = sf_readf_float(m_file, m_buffer.data(), kBlockFrames);
+    const sf_count_t got = sf_readf_float(m_file.get(), m_buffer.data(), kBlockFrames);
     if (got <= 0) {
-        if (sf_error(m_file) != SF_ERR_NO_ERROR || m_read < m_facts.frames)
+        if (sf_error(m_file.get()) != SF_ERR_NO_ERROR || m_read < m_facts.frames)
             fail(kFailInput, Cause::Damaged, m_cursor->file->path(),
-                 std::string("decoding stopped: ") + sf_strerror(m_file));
+                 std::string("decoding stopped: ") + sf_strerror(m_file.get()));
         return false;
     }
     m_read += got;
@@ -86,7 +78,7 @@ namespace encoder {
 
 bool SndfileSource::seek(std::int64_t frame) {
     m_read = frame;
-    return sf_seek(m_file, frame, SEEK_SET) == frame;
+    return sf_seek(m_file.get(), frame, SEEK_SET) == frame;
 }
 
 } // namespace encoder

@@ -3,9 +3,16 @@
 #include "encoder/AudioSource.h"
 #include "encoder/SourceFile.h"
 
+#include "shared/Owned.h"
+
 #include <sndfile.h>
 
 namespace encoder {
+
+inline void close_sndfile(SNDFILE* file) {
+    sf_close(file);
+}
+using SndfileHandle = shared::Owned<SNDFILE*, close_sndfile>;
 
 // WAV and the other PCM formats that libsndfile reads.
 class SndfileSource : public AudioSource {
@@ -14,17 +21,16 @@ public:
     // which goes through libmpg123 for gapless decoding. Throws a Failure for a rate
     // or channel count that no encoder can take.
     static std::unique_ptr<SndfileSource> open(const SourceFile& file);
-    ~SndfileSource() override;
 
     const StreamFacts& facts() const override { return m_facts; }
     bool read(AudioBlock& block) override;
     bool seek(std::int64_t frame) override;
 
 private:
-    SndfileSource(std::unique_ptr<SourceCursor> cursor, SNDFILE* file, const SF_INFO& info);
+    SndfileSource(std::unique_ptr<SourceCursor> cursor, SndfileHandle file, const SF_INFO& info);
 
     std::unique_ptr<SourceCursor> m_cursor; // where libsndfile reads next
-    SNDFILE* m_file;
+    SndfileHandle m_file;
     StreamFacts m_facts;
     std::int64_t m_read = 0;
     std::vector<float> m_buffer;

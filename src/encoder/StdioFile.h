@@ -1,16 +1,17 @@
 #pragma once
 
+#include "shared/Owned.h"
+
 #include <cstdio>
-#include <memory>
 
 namespace encoder {
 
-struct StdioCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
+inline void close_stream(std::FILE* file) {
+    std::fclose(file);
+}
 // A stdio stream that is closed on every path; close_stdio() where the close's
 // outcome matters (the last buffered bytes are written then).
-using StdioFile = std::unique_ptr<std::FILE, StdioCloser>;
+using StdioFile = shared::Owned<std::FILE*, close_stream>;
 
 inline bool close_stdio(StdioFile& file) {
     return file && std::fclose(file.release()) == 0;

@@ -6,11 +6,10 @@
 namespace primitives {
 
 bool FileSearch::open(const Text& folder, const Text& pattern) {
-    close();
-    m_dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    m_dir.reset(::opendir(folder.empty() ? "." : folder.c_str()));
     m_folder = folder;
     m_pattern = pattern;
-    return m_dir != nullptr;
+    return static_cast<bool>(m_dir);
 }
 
 namespace {
@@ -27,7 +26,7 @@ bool is_folder(const Text& folder, const dirent* entry) {
 
 Text FileSearch::next() {
     while (m_dir) {
-        const dirent* entry = ::readdir(m_dir);
+        const dirent* entry = ::readdir(m_dir.get());
         if (!entry) break;
         if (::fnmatch(m_pattern.c_str(), entry->d_name, FNM_CASEFOLD) != 0) continue;
         if (is_folder(m_folder, entry)) continue;
@@ -38,8 +37,7 @@ Text FileSearch::next() {
 }
 
 void FileSearch::close() {
-    if (m_dir) ::closedir(m_dir);
-    m_dir = nullptr;
+    m_dir.reset();
 }
 
 Text list_files(const Text& pattern, FileSearch& state) {

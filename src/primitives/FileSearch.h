@@ -2,7 +2,7 @@
 
 #include "primitives/Text.h"
 
-#include <dirent.h>
+#include "primitives/OwnedFolder.h"
 
 namespace primitives {
 
@@ -10,18 +10,18 @@ namespace primitives {
 class FileSearch {
 public:
     FileSearch() = default;
+    ~FileSearch() = default;
     FileSearch(const FileSearch&) = delete;
     FileSearch& operator=(const FileSearch&) = delete;
-    ~FileSearch() { close(); }
 
     bool open(const Text& folder, const Text& pattern);
     // Next matching non-folder name, or the empty text when the walk is over.
     Text next();
     void close();
-    bool is_open() const { return m_dir != nullptr; }
+    bool is_open() const { return static_cast<bool>(m_dir); }
 
 private:
-    DIR* m_dir = nullptr;
+    OwnedFolder m_dir;
     Text m_folder;
     Text m_pattern;
 };

@@ -79,27 +79,27 @@ bool write_file(const Text& path, const Bytes& block) {
 
 FileHandle open_file(const Text& path) {
     if (path.empty()) return {};
-    return FileHandle{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
+    return FileHandle(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
 }
 
-std::int64_t file_length(FileHandle handle) {
+std::int64_t file_length(const FileHandle& handle) {
     struct stat info {};
-    if (!handle || ::fstat(handle.fd, &info) != 0) return -1;
+    if (!handle || ::fstat(handle.get(), &info) != 0) return -1;
     return static_cast<std::int64_t>(info.st_size);
 }
 
-bool seek_file(FileHandle handle, SeekOrigin origin, std::int64_t distance) {
+bool seek_file(const FileHandle& handle, SeekOrigin origin, std::int64_t distance) {
     if (!handle) return false;
     const int whence = origin == SeekOrigin::Start ? SEEK_SET : origin == SeekOrigin::End ? SEEK_END : SEEK_CUR;
-    return ::lseek(handle.fd, static_cast<off_t>(distance), whence) >= 0;
+    return ::lseek(handle.get(), static_cast<off_t>(distance), whence) >= 0;
 }
 
-Bytes read_bytes(FileHandle handle, std::int64_t n) {
+Bytes read_bytes(const FileHandle& handle, std::int64_t n) {
     if (!handle || n <= 0) return {};
     Bytes block(static_cast<std::size_t>(n));
     std::size_t done = 0;
     while (done < block.size()) {
-        const ssize_t got = ::read(handle.fd, block.data() + done, block.size() - done);
+        const ssize_t got = ::read(handle.get(), block.data() + done, block.size() - done);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return {};
         if (got == 0) break;
@@ -110,13 +110,12 @@ Bytes read_bytes(FileHandle handle, std::int64_t n) {
 }
 
 void close_file(FileHandle& handle) {
-    if (handle) ::close(handle.fd);
-    handle = {};
+    handle.reset();
 }
 
-bool is_regular_file(FileHandle handle) {
+bool is_regular_file(const FileHandle& handle) {
     struct stat info {};
-    return handle && ::fstat(handle.fd, &info) == 0 && S_ISREG(info.st_mode);
+    return handle && ::fstat(handle.get(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool is_regular_path(const Text& path) {

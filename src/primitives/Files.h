@@ -1,11 +1,13 @@
 #pragma once
 
 #include "primitives/Text.h"
+#include "shared/Owned.h"
 
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <optional>
+#include <unistd.h>
 
 namespace primitives {
 
@@ -27,35 +29,24 @@ bool write_file(const Text& path, const Bytes& block);
 using CloseFunction = int (*)(int);
 CloseFunction& write_file_close();
 
+inline void close_descriptor(int fd) {
+    ::close(fd);
+}
 // A read-only file opened without denying anybody anything, without waiting for a
-// writer when it is a FIFO, and never becoming the controlling terminal; fd -1 means none.
-struct FileHandle {
-    int fd = -1;
-    explicit operator bool() const { return fd >= 0; }
-};
+// writer when it is a FIFO, and never becoming the controlling terminal; closed when it
+// goes, on every path.
+using FileHandle = shared::Owned<int, close_descriptor, -1>;
 
 enum class SeekOrigin { Start = 1, End = 2, Current = 3 };
 
 FileHandle open_file(const Text& path);
-std::int64_t file_length(FileHandle handle);
-bool seek_file(FileHandle handle, SeekOrigin origin, std::int64_t distance);
-Bytes read_bytes(FileHandle handle, std::int64_t n);
+std::int64_t file_length(const FileHandle& handle);
+bool seek_file(const FileHandle& handle, SeekOrigin origin, std::int64_t distance);
+Bytes read_bytes(const FileHandle& handle, std::int64_t n);
 void close_file(FileHandle& handle);
-// A handle closed when it goes out of scope, on every path.
-class ScopedFile {
-public:
-    explicit ScopedFile(FileHandle handle) : m_handle(handle) {}
-    ~ScopedFile() { close_file(m_handle); }
-    ScopedFile(const ScopedFile&) = delete;
-    ScopedFile& operator=(const ScopedFile&) = delete;
-    FileHandle get() const { return m_handle; }
-
-private:
-    FileHandle m_handle;
-};
 
 // Only a regular file has a trailer worth reading; a FIFO or device may never end.
-bool is_regular_file(FileHandle handle);
+bool is_regular_file(const FileHandle& handle);
 // The same, asked of the path (through symlinks) without opening anything.
 bool is_regular_path(const Text& path);
 

@@ -2,6 +2,7 @@
 
 #include "primitives/Files.h"
 #include "primitives/FolderLock.h"
+#include "primitives/OwnedFolder.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -44,13 +45,14 @@ bool settled(const struct stat& info) {
 
 // Only what the program put there: plain files, no folders.
 bool remove_folder_and_files(const Text& folder) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return false;
-    while (const dirent* entry = ::readdir(dir)) {
-        const Text name = entry->d_name;
-        if (name != "." && name != "..") ::unlinkat(::dirfd(dir), name.c_str(), 0);
+    {
+        const OwnedFolder dir(::opendir(folder.c_str()));
+        if (!dir) return false;
+        while (const dirent* entry = ::readdir(dir.get())) {
+            const Text name = entry->d_name;
+            if (name != "." && name != "..") ::unlinkat(::dirfd(dir.get()), name.c_str(), 0);
+        }
     }
-    ::closedir(dir);
     return ::rmdir(folder.c_str()) == 0;
 }
 
@@ -111,15 +113,14 @@ Text make_private_folder(const Text& base, const Text& prefix) {
 int remove_stale_folders(const Text& prefix) {
     int removed = 0;
     for (const Text& base : staging_bases(false)) {
-        DIR* dir = ::opendir(base.c_str());
+        const OwnedFolder dir(::opendir(base.c_str()));
         if (!dir) continue;
-        while (const dirent* entry = ::readdir(dir)) {
+        while (const dirent* entry = ::readdir(dir.get())) {
             const Text name = entry->d_name;
             if (name.compare(0, prefix.size(), prefix) != 0) continue;
             const Text folder = base + "/" + name;
             if (stale(folder) && remove_folder_and_files(folder)) ++removed;
         }
-        ::closedir(dir);
     }
     return removed;
 }

@@ -28,13 +28,13 @@ Bytes read_trailer(const Text& path) {
     // A FIFO or device named like an MP3 would keep the window waiting for ever, and
     // opening a terminal could make it the program's own: neither is opened at all.
     if (!is_regular_path(path)) return {};
-    const ScopedFile file(open_file(path));
+    const FileHandle file = open_file(path);
     // It may have been swapped for something else since.
-    if (!is_regular_file(file.get())) return {};
-    const std::int64_t length = file_length(file.get());
+    if (!is_regular_file(file)) return {};
+    const std::int64_t length = file_length(file);
     // A negative position fails and leaves a short file read from its start.
-    seek_file(file.get(), SeekOrigin::Start, length - kTrailerBytes);
-    return read_bytes(file.get(), kTrailerBytes);
+    seek_file(file, SeekOrigin::Start, length - kTrailerBytes);
+    return read_bytes(file, kTrailerBytes);
 }
 
 Text tag_field_of(const Bytes& window, int selector) {

@@ -532,14 +532,21 @@ void ConversionRunTest::everyFailedRowSaysWhyInChineseToEyeAndEar() {
     ::umount(full.path().c_str());
     ::umount(read_only.path().c_str());
 
+    // Killed as it starts, as the out-of-memory killer would; re-encoded, not copied (a
+    // copy could be done before the kill arrives).
+    trigger(*m_session, "电话品质(16Kbps)(&F6)");
+    table()->remove_all_rows();
     tracks::fill_row(m_session->controls, song);
     set_folder(out.path() + "/");
     connect(m_session->run.get(), &convert::ConversionRun::row_started, this,
             [&] { ::kill(m_session->run->current_child()->started_pid(), SIGKILL); });
     start();
     QVERIFY(wait_for_run());
-    QVERIFY2(reason_of(3).startsWith(QStringLiteral("编码器被系统中止")), qPrintable(reason_of(3)));
-    QVERIFY(std::filesystem::is_empty(out.path()));
+    QVERIFY2(reason_of(0).startsWith(QStringLiteral("编码器被系统中止")), qPrintable(reason_of(0)));
+    std::string left;
+    for (const auto& entry : std::filesystem::directory_iterator(out.path()))
+        left += entry.path().filename().string() + " ";
+    QVERIFY2(left.empty(), left.c_str());
 }
 
 QTEST_MAIN(ConversionRunTest)

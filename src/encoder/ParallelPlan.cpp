@@ -26,7 +26,7 @@ Plan plan_segments(std::int64_t total_frames, int count, const Grid& grid) {
         const std::int64_t nominal =
             k == 0 ? 0 : grid.boundary(total_frames * k / count + pre_roll * (count - k) / count);
         if (k) plan.joins.push_back(nominal);
-        plan.segments.push_back({k == 0 ? 0 : nominal - pre_roll, -1, k == 0});
+        plan.segments.push_back({k == 0 ? 0 : nominal - pre_roll, std::nullopt, k == 0});
     }
     for (std::size_t k = 0; k + 1 < plan.segments.size(); ++k)
         plan.segments[k].end_sample = (plan.joins[k] + kPastJoin) * grid.frame_samples;

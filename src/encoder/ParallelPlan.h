@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace encoder {
@@ -30,8 +31,8 @@ inline constexpr std::int64_t kJoinCost = kEarly + kWarmUp + kHandOut;
 inline constexpr std::int64_t kMinSegmentFrames = std::max(10 * kJoinCost, kEarly + kLate + kCatchUp + 1);
 
 struct Segment {
-    std::int64_t first_frame; // global index of the worker's first LAME frame
-    std::int64_t end_sample;  // output samples to feed in all, -1 for the whole rest
+    std::int64_t first_frame;               // global index of the worker's first LAME frame
+    std::optional<std::int64_t> end_sample; // output samples to feed in all; none: the whole rest
     bool info_frame;
 };
 

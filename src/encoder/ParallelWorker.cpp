@@ -65,7 +65,7 @@ private:
             return;
         }
         const std::int64_t start = m_first_frame * m_grid.frame_samples;
-        auto source = open_for_worker(m_job, m_shares.report(m_share, start).end_sample < 0);
+        auto source = open_for_worker(m_job, !m_shares.report(m_share, start).end_sample);
         if (!source || !source->seek(m_grid.to_input(start)))
             fail(kFailInput, Cause::Damaged, m_job.options.input, "cannot seek");
         const LameHandle handle =
@@ -81,7 +81,7 @@ private:
             // Another worker may have taken over the end of this share since the last block.
             const WorkShares::Limits limits = m_shares.report(m_share, start + r.fed);
             m_nominal_end = limits.nominal_end;
-            if (!more || (limits.end_sample >= 0 && r.fed >= limits.end_sample - start)) break;
+            if (!more || (limits.end_sample && r.fed >= *limits.end_sample - start)) break;
             more = source->read(block);
             std::span<const float> pcm;
             if (more) {
@@ -94,12 +94,12 @@ private:
                 pcm = converter.flush();
             }
             auto frames = static_cast<std::int64_t>(pcm.size()) / channels;
-            if (limits.end_sample >= 0) frames = std::min(frames, limits.end_sample - start - r.fed);
+            if (limits.end_sample) frames = std::min(frames, *limits.end_sample - start - r.fed);
             feed(r, lame, pcm.data(), frames, start);
         }
         // The frames up to the nominal join that this worker leaves to the next one
         // count here: the next one counts only from the join on.
-        if (m_join) count_progress(start + r.fed, m_nominal_end - start - r.fed, m_nominal_end);
+        if (m_join && m_nominal_end) count_progress(start + r.fed, *m_nominal_end - start - r.fed, m_nominal_end);
         m_bytes.resize(kFlushBytes);
         write(r, lame_encode_flush(lame, m_bytes.data(), static_cast<int>(m_bytes.size())), false);
         r.delay = lame_get_encoder_delay(lame);
@@ -115,7 +115,7 @@ private:
         const int channels = m_job.format.channels;
         for (std::int64_t done = 0; done < frames && !m_join;) {
             const bool near_join =
-                m_nominal_end >= 0 && start + r.fed >= m_nominal_end - (kEarly + kWarmUp) * m_grid.frame_samples;
+                m_nominal_end && start + r.fed >= *m_nominal_end - (kEarly + kWarmUp) * m_grid.frame_samples;
             const std::int64_t n = near_join ? std::min(frames - done, m_grid.frame_samples) : frames - done;
             count_progress(start + r.fed, n, m_nominal_end);
             write(r, encode_pcm(lame, channels, pcm + done * channels, static_cast<std::size_t>(n), m_bytes), true);
@@ -154,8 +154,8 @@ private:
     }
 
     void watch_for_join(const IndexedFrame& frame) {
-        if (!m_watch && m_nominal_end >= 0 && frame.index + 1 >= m_nominal_end / m_grid.frame_samples - kEarly)
-            m_watch.emplace(m_nominal_end / m_grid.frame_samples);
+        if (!m_watch && m_nominal_end && frame.index + 1 >= *m_nominal_end / m_grid.frame_samples - kEarly)
+            m_watch.emplace(*m_nominal_end / m_grid.frame_samples);
         if (m_watch) m_watch->add(frame);
     }
 
@@ -177,9 +177,9 @@ private:
     }
 
     // Only the part of the segment that no other worker covers counts.
-    void count_progress(std::int64_t from, std::int64_t frames, std::int64_t nominal_end) {
+    void count_progress(std::int64_t from, std::int64_t frames, std::optional<std::int64_t> nominal_end) {
         const std::int64_t a = std::max(from, m_nominal_start);
-        const std::int64_t b = nominal_end < 0 ? from + frames : std::min(from + frames, nominal_end);
+        const std::int64_t b = nominal_end ? std::min(from + frames, *nominal_end) : from + frames;
         if (b > a) m_progress += m_grid.to_input(b - a);
     }
 
@@ -196,7 +196,7 @@ private:
     Mp3FrameParser m_parser;
     bool m_skip_info;
     std::int64_t m_next_index;
-    std::int64_t m_nominal_end = -1;
+    std::optional<std::int64_t> m_nominal_end; // none: this share ends with the file
     std::optional<JoinWatch> m_watch;
     std::optional<std::int64_t> m_join; // the join found in step while encoding
     std::vector<IndexedFrame> m_head;

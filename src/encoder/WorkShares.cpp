@@ -19,7 +19,8 @@ WorkShares::WorkShares(const Plan& plan, const Grid& grid, std::int64_t total_fr
     : m_grid(grid), m_total_frames(total_frames) {
     for (std::size_t k = 0; k < plan.segments.size(); ++k) {
         const std::int64_t start = k == 0 ? 0 : plan.joins[k - 1] * grid.frame_samples;
-        const std::int64_t end = k + 1 < plan.segments.size() ? plan.joins[k] * grid.frame_samples : -1;
+        const auto end =
+            k + 1 < plan.segments.size() ? std::optional(plan.joins[k] * grid.frame_samples) : std::nullopt;
         m_shares.push_back({plan.segments[k],
                             start,
                             end,
@@ -69,7 +70,7 @@ WorkShares::Share* WorkShares::finish(Share& share, bool take_another) {
 }
 
 std::int64_t WorkShares::end_frame(const Share& share) const {
-    return share.nominal_end < 0 ? m_total_frames : share.nominal_end / m_grid.frame_samples;
+    return share.nominal_end ? *share.nominal_end / m_grid.frame_samples : m_total_frames;
 }
 
 WorkShares::Share* WorkShares::take_from(Share& owner) {

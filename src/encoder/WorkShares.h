@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -19,9 +20,9 @@ class WorkShares {
 public:
     struct Share {
         Segment segment;
-        std::int64_t nominal_start; // first output sample of the file this share keeps
-        std::int64_t nominal_end;   // first sample the next share keeps, -1: the end of the file
-        std::int64_t position = 0;  // output samples of the file given to LAME so far
+        std::int64_t nominal_start;              // first output sample of the file this share keeps
+        std::optional<std::int64_t> nominal_end; // first sample the next share keeps; none: the file's end
+        std::int64_t position = 0;               // output samples of the file given to LAME so far
         bool running = true;
         WorkerResult result;
         Share* next = nullptr; // the share after this one in the file
@@ -30,11 +31,11 @@ public:
         std::vector<IndexedFrame> head;
         bool head_ready = false;
     };
-    // What the owner of a share may do now: feed LAME up to end_sample (-1: to the end)
-    // and count as its own progress only what lies before nominal_end.
+    // What the owner of a share may do now: feed LAME up to end_sample (none: to the end)
+    // and count as its own progress only what lies before nominal_end (none: the end).
     struct Limits {
-        std::int64_t end_sample;
-        std::int64_t nominal_end;
+        std::optional<std::int64_t> end_sample;
+        std::optional<std::int64_t> nominal_end;
     };
 
     WorkShares(const Plan& plan, const Grid& grid, std::int64_t total_frames);

@@ -19,12 +19,13 @@ TEST(WorkShares, AFinishedWorkerTakesOverHalfOfTheLargestRemainder) {
     const std::int64_t join = taken->nominal_start / grid.frame_samples;
     EXPECT_GE(join, 6000 + 16);
     EXPECT_EQ(taken->segment.first_frame, join - 18) << "the taker warms up before its join";
-    EXPECT_EQ(taken->segment.end_sample, -1);
-    EXPECT_EQ(taken->nominal_end, -1);
+    EXPECT_FALSE(taken->segment.end_sample) << "to the end of the file";
+    EXPECT_FALSE(taken->nominal_end);
     EXPECT_FALSE(taken->segment.info_frame);
     const WorkShares::Limits owner = shares.report(second, 6001 * grid.frame_samples);
-    EXPECT_EQ(owner.nominal_end, taken->nominal_start);
-    EXPECT_EQ(owner.end_sample, (join + 130) * grid.frame_samples) << "the owner encodes past the join for the joiner";
+    EXPECT_EQ(owner.nominal_end.value_or(-1), taken->nominal_start);
+    EXPECT_EQ(owner.end_sample.value_or(-1), (join + 130) * grid.frame_samples)
+        << "the owner encodes past the join for the joiner";
     // Both have the same left to do: the owner up to the join and the few frames past it
     // that it needs to find one in step, the taker from its warm-up.
     EXPECT_NEAR(static_cast<double>(join + kHandOut - 6000), static_cast<double>(10000 - (join - 18)), 2.0);
@@ -55,7 +56,8 @@ TEST(WorkShares, TakesFromTheLargestRemainderAndKeepsJoinsApart) {
     shares.report(shares.planned(3), (12000 - 1500) * grid.frame_samples);
     WorkShares::Share* taken = shares.finish(shares.planned(0), true);
     ASSERT_NE(taken, nullptr);
-    EXPECT_EQ(taken->nominal_end, plan.joins[2] * grid.frame_samples) << "taken from share 2, the largest remainder";
+    EXPECT_EQ(taken->nominal_end.value_or(-1), plan.joins[2] * grid.frame_samples)
+        << "taken from share 2, the largest remainder";
     // Whatever is left later, no join comes closer than the spacing to another or the end.
     for (int round = 0; round < 40 && taken; ++round) {
         shares.report(*taken, taken->nominal_start + 5 * grid.frame_samples);

@@ -48,7 +48,7 @@ void run_shares(Bytes& in, const Plan& plan, const Grid& grid, std::int64_t tota
         const std::size_t pick = in.next() % running.size();
         WorkShares::Share& share = *running[pick];
         const WorkShares::Limits limits = shares.report(share, share.position + in.next16() * grid.frame_samples / 16);
-        if (limits.end_sample >= 0 && share.position < limits.end_sample && (in.next() & 3) != 0) continue;
+        if (limits.end_sample && share.position < *limits.end_sample && (in.next() & 3) != 0) continue;
         running.erase(running.begin() + static_cast<std::ptrdiff_t>(pick));
         if (WorkShares::Share* taken = shares.finish(share, true)) {
             const std::int64_t join = taken->nominal_start / grid.frame_samples;

@@ -9,6 +9,7 @@
 #include "primitives/Files.h"
 #include "primitives/Gbk.h"
 #include "primitives/QtText.h"
+#include "shared/PathParts.h"
 #include "tracks/TrackRows.h"
 
 #include <algorithm>
@@ -116,7 +117,7 @@ ConversionRun::NextRow ConversionRun::begin_row(int row) {
     const Text folder = output_folder(m_controls.folder);
     m_pending_progress.reset();
     show_progress(0, QStringLiteral("0%"));
-    const Text name = file_name_of(m_source);
+    const Text name = shared::name_of(m_source);
     const OutputPlan::Choice choice = m_plan->choose(folder, name);
     if (choice.same_as_source) {
         ++m_failures;

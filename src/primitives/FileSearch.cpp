@@ -52,8 +52,4 @@ Text list_files(const Text& pattern, FileSearch& state) {
     return state.next();
 }
 
-void close_file_search(FileSearch& state) {
-    state.close();
-}
-
 } // namespace primitives

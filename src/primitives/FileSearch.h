@@ -29,6 +29,5 @@ private:
 // "folder/*.mp3" starts a search, the empty pattern continues it; names only,
 // in directory order, folders skipped, wildcards matched regardless of case.
 Text list_files(const Text& pattern, FileSearch& state);
-void close_file_search(FileSearch& state);
 
 } // namespace primitives

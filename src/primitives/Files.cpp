@@ -141,13 +141,7 @@ Text home_folder() {
 
 } // namespace primitives
 
-namespace primitives {
-
-bool same_file(const Text& a, const Text& b) {
-    return shared::same_file(a, b);
-}
-
-} // namespace primitives
+namespace primitives {} // namespace primitives
 
 namespace primitives {
 

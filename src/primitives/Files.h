@@ -61,10 +61,6 @@ Text home_folder();
 
 namespace primitives {
 
-// True when both paths name one file (same device and inode), whatever links,
-// relative parts or spellings lead there.
-bool same_file(const Text& a, const Text& b);
-
 // What makes a file itself, whatever path leads to it.
 struct FileId {
     std::uint64_t device = 0;

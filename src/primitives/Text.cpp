@@ -255,8 +255,4 @@ Bytes middle_bytes(const Bytes& block, std::int64_t start, std::int64_t count) {
     return Bytes(first, first + take);
 }
 
-Text file_name_of(const Text& path) {
-    return shared::name_of(path);
-}
-
 } // namespace primitives

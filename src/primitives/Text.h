@@ -40,7 +40,4 @@ std::int64_t integer_part(double x);
 Bytes blank_bytes(std::int64_t n);
 Bytes middle_bytes(const Bytes& block, std::int64_t start, std::int64_t count);
 
-// Part of a path after its last separator; the whole path when it has none.
-Text file_name_of(const Text& path);
-
 } // namespace primitives

@@ -67,7 +67,6 @@ void batch_add(const layouts::MainControls& controls, const bool& stop_request) 
         if (stop_request || !controls.tracks) break;
         fill_row(controls, folder + name);
     }
-    close_file_search(search);
 }
 
 void delete_item(const layouts::MainControls& controls) {

@@ -5,6 +5,7 @@
 #include "TempDir.h"
 #include "primitives/Files.h"
 #include "primitives/Text.h"
+#include "shared/PathParts.h"
 #include "shell/MainWindow.h"
 #include "tracks/TrackCommands.h"
 #include "tracks/TrackRows.h"
@@ -176,7 +177,7 @@ void ConversionRunTest::convertsEveryRowInOrderAtTheChosenRate() {
     QCOMPARE(order, (QList<int>{0, 1, 2}));
     QVERIFY2(leaked.isEmpty(), qPrintable(leaked.join(u' ')));
     for (int row = 0; row < 3; ++row) {
-        const std::string output = out.file(primitives::file_name_of(sources[row]));
+        const std::string output = out.file(shared::name_of(sources[row]));
         QVERIFY2(file_exists(output), output.c_str());
         QCOMPARE(tracks::row_icon(table(), row), 1);
         QCOMPARE(cell(table(), row, tracks::RatioColumn), ratio_of(output, sources[row]));

@@ -1,6 +1,7 @@
 #include "convert/OutputPlan.h"
 #include "TempDir.h"
 #include "primitives/Files.h"
+#include "shared/FileIdentity.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -49,10 +50,10 @@ TEST(FileIdentity, IsTheDeviceAndTheInodeWhateverPathLeadsThere) {
     TempDir dir;
     const std::string a = dir.write("a.mp3", "x");
     ASSERT_EQ(::symlink(dir.path().c_str(), dir.file("link").c_str()), 0);
-    EXPECT_TRUE(primitives::same_file(a, dir.file("link/a.mp3")));
-    EXPECT_TRUE(primitives::same_file(a, dir.path() + "/./a.mp3"));
-    EXPECT_FALSE(primitives::same_file(a, dir.write("b.mp3", "x")));
-    EXPECT_FALSE(primitives::same_file(a, dir.file("missing")));
+    EXPECT_TRUE(shared::same_file(a, dir.file("link/a.mp3")));
+    EXPECT_TRUE(shared::same_file(a, dir.path() + "/./a.mp3"));
+    EXPECT_FALSE(shared::same_file(a, dir.write("b.mp3", "x")));
+    EXPECT_FALSE(shared::same_file(a, dir.file("missing")));
 
     const TmpfsMount first, second;
     if (!first.mounted() || !second.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
@@ -62,7 +63,7 @@ TEST(FileIdentity, IsTheDeviceAndTheInodeWhateverPathLeadsThere) {
     ASSERT_EQ(::stat(source.c_str(), &one), 0);
     ASSERT_EQ(::stat(other.c_str(), &two), 0);
     ASSERT_EQ(one.st_ino, two.st_ino) << "fresh tmpfs mounts number their first files alike";
-    EXPECT_FALSE(primitives::same_file(source, other));
+    EXPECT_FALSE(shared::same_file(source, other));
     const std::vector<std::string> sources{source};
     OutputPlan plan(sources);
     const auto choice = plan.choose(second.path() + "/", "x.mp3");

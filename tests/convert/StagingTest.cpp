@@ -3,6 +3,7 @@
 #include "TempDir.h"
 #include "convert/EncoderImage.h"
 #include "primitives/Files.h"
+#include "shared/PathParts.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -52,7 +53,7 @@ TEST(Staging, EachRunGetsItsOwnLockedPrivateFolderAndLeavesNothing) {
     ASSERT_FALSE(second.empty());
     EXPECT_NE(first, second) << "two runs must never share a file";
     EXPECT_EQ(first.rfind(runtime.path() + "/tunvask-encoder-", 0), 0u);
-    EXPECT_EQ(primitives::file_name_of(first), "60718243.exe");
+    EXPECT_EQ(shared::name_of(first), "60718243.exe");
     EXPECT_EQ(primitives::file_size(first), static_cast<std::int64_t>(encoder_image().size()));
     struct stat file {
     }, folder{};

@@ -2,6 +2,7 @@
 // name or a numbered form of it, never onto a queued source or an earlier result.
 #include "convert/OutputPlan.h"
 #include "primitives/Files.h"
+#include "shared/FileIdentity.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -45,10 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& name : names) {
         const auto choice = plan.choose(dir, name);
         if (choice.same_as_source) {
-            if (!choice.path.empty() || !primitives::same_file(dir + name, sources[0])) std::abort();
+            if (!choice.path.empty() || !shared::same_file(dir + name, sources[0])) std::abort();
             continue;
         }
-        if (choice.path.rfind(dir, 0) != 0 || primitives::same_file(choice.path, sources[0])) std::abort();
+        if (choice.path.rfind(dir, 0) != 0 || shared::same_file(choice.path, sources[0])) std::abort();
         primitives::write_file(choice.path, primitives::Bytes{'o'});
         plan.record_written(choice.path);
         // The same name again never lands on what was just written.

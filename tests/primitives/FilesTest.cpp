@@ -48,7 +48,7 @@ TEST(ListFiles, EmptyPatternWithoutSearchAndMissingFolder) {
     TempDir dir;
     dir.write("a.mp3", "");
     EXPECT_EQ(list_files(dir.path() + "/*.mp3", search), "a.mp3");
-    close_file_search(search);
+    search.close();
     EXPECT_FALSE(search.is_open());
     EXPECT_EQ(list_files({}, search), "");
 }

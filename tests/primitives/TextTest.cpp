@@ -1,5 +1,6 @@
 #include "primitives/Text.h"
 #include "primitives/Gbk.h"
+#include "shared/PathParts.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -33,12 +34,12 @@ TEST(FindText, Utf8PathsSplitAtRealSeparators) {
     const Text odd = "/\xE9\x9F\xB3/x";
     EXPECT_EQ(find_text_from_end(odd, "/", CodePage::Gbk), 1);
     EXPECT_EQ(find_text_from_end(odd, "/", CodePage::Utf8), 5);
-    EXPECT_EQ(file_name_of("/音乐/月亮代表我的心.mp3"), "月亮代表我的心.mp3");
-    EXPECT_EQ(file_name_of("/音/x.mp3"), "x.mp3");
-    EXPECT_EQ(file_name_of("bare.mp3"), "bare.mp3");
+    EXPECT_EQ(shared::name_of("/音乐/月亮代表我的心.mp3"), "月亮代表我的心.mp3");
+    EXPECT_EQ(shared::name_of("/音/x.mp3"), "x.mp3");
+    EXPECT_EQ(shared::name_of("bare.mp3"), "bare.mp3");
     // Bytes that are no UTF-8 (a GBK name) cannot hide the separator after them.
-    EXPECT_EQ(file_name_of("/x/\xE0/b.mp3"), "b.mp3");
-    EXPECT_EQ(file_name_of("/x/\xF0/\xD4\xC2.mp3"), "\xD4\xC2.mp3");
+    EXPECT_EQ(shared::name_of("/x/\xE0/b.mp3"), "b.mp3");
+    EXPECT_EQ(shared::name_of("/x/\xF0/\xD4\xC2.mp3"), "\xD4\xC2.mp3");
 }
 
 TEST(ToText, IntegersRealsAndBlocks) {

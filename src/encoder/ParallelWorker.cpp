@@ -93,9 +93,9 @@ private:
             } else {
                 pcm = converter.flush();
             }
-            auto frames = static_cast<std::int64_t>(pcm.size()) / channels;
-            if (limits.end_sample) frames = std::min(frames, *limits.end_sample - start - r.fed);
-            feed(r, lame, pcm.data(), frames, start);
+            auto samples = static_cast<std::int64_t>(pcm.size()) / channels;
+            if (limits.end_sample) samples = std::min(samples, *limits.end_sample - start - r.fed);
+            feed(r, lame, pcm.data(), samples, start);
         }
         // The frames up to the nominal join that this worker leaves to the next one
         // count here: the next one counts only from the join on.
@@ -111,12 +111,12 @@ private:
 
     // Near the join after this share, one frame's samples at a time, so that the worker
     // stops soon after the first join that fits.
-    void feed(WorkerResult& r, lame_t lame, const float* pcm, std::int64_t frames, std::int64_t start) {
+    void feed(WorkerResult& r, lame_t lame, const float* pcm, std::int64_t samples, std::int64_t start) {
         const int channels = m_job.format.channels;
-        for (std::int64_t done = 0; done < frames && !m_join;) {
+        for (std::int64_t done = 0; done < samples && !m_join;) {
             const bool near_join =
                 m_nominal_end && start + r.fed >= *m_nominal_end - (kEarly + kWarmUp) * m_grid.frame_samples;
-            const std::int64_t n = near_join ? std::min(frames - done, m_grid.frame_samples) : frames - done;
+            const std::int64_t n = near_join ? std::min(samples - done, m_grid.frame_samples) : samples - done;
             count_progress(start + r.fed, n, m_nominal_end);
             write(r, encode_pcm(lame, channels, pcm + done * channels, static_cast<std::size_t>(n), m_bytes), true);
             r.fed += n;
@@ -177,9 +177,9 @@ private:
     }
 
     // Only the part of the segment that no other worker covers counts.
-    void count_progress(std::int64_t from, std::int64_t frames, std::optional<std::int64_t> nominal_end) {
+    void count_progress(std::int64_t from, std::int64_t samples, std::optional<std::int64_t> nominal_end) {
         const std::int64_t a = std::max(from, m_nominal_start);
-        const std::int64_t b = nominal_end ? std::min(from + frames, *nominal_end) : from + frames;
+        const std::int64_t b = nominal_end ? std::min(from + samples, *nominal_end) : from + samples;
         if (b > a) m_progress += m_grid.to_input(b - a);
     }
 
@@ -226,7 +226,7 @@ double thread_cpu_seconds() {
 
 std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, Plan& plan, std::int64_t total_frames,
                                       Progress& progress, ThreadTimes& times) {
-    std::atomic<std::int64_t> progress_frames{0};
+    std::atomic<std::int64_t> progress_samples{0};
     WorkShares shares(plan, grid, total_frames);
     std::vector<std::thread> threads;
     const std::size_t count = plan.segments.size();
@@ -239,7 +239,7 @@ std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, 
         const std::size_t i = index(n);
         WorkShares::Share* share = &shares.planned(i);
         try {
-            threads.emplace_back([&, share, i] { work(job, grid, share, shares, progress_frames, times.workers[i]); });
+            threads.emplace_back([&, share, i] { work(job, grid, share, shares, progress_samples, times.workers[i]); });
             if (in_turn) threads.back().join();
         } catch (const std::system_error&) {
             // Out of threads or memory for a stack: the file goes to one core instead.
@@ -259,7 +259,7 @@ std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, 
             std::unique_lock lock(mutex);
             // Woken at once when the workers are done: the join never waits for a tick.
             while (!finished.wait_for(lock, std::chrono::milliseconds(20), [&] { return done; }))
-                progress.set(progress_frames);
+                progress.set(progress_samples);
             times.reporter = thread_cpu_seconds();
         });
     } catch (const std::system_error&) {
@@ -274,7 +274,7 @@ std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, 
     finished.notify_one();
     if (reporter) reporter->join();
     // The count as it stands at the end, not as the reporter last saw it.
-    progress.set(progress_frames);
+    progress.set(progress_samples);
     std::vector<WorkerResult> results;
     plan = shares.collect(results);
     return results;

@@ -41,9 +41,9 @@ FAULTS = [
     ("src/tracks/Id3v1.cpp", "    case Album:\n        return 64;", "    case Album:\n        return 34;", "Id3v1|track_commands",
      "album read from the artist's place"),
     ("src/tracks/Id3v1.cpp",
-     "    if (!is_regular_path(path)) return {};\n    const ScopedFile file(open_file(path));\n"
-     "    // It may have been swapped for something else since.\n    if (!is_regular_file(file.get())) return {};\n",
-     "    const ScopedFile file(open_file(path));\n", "track_commands", "inspection waits on a FIFO"),
+     "    if (!is_regular_path(path)) return {};\n    const FileHandle file = open_file(path);\n"
+     "    // It may have been swapped for something else since.\n    if (!is_regular_file(file)) return {};\n",
+     "    const FileHandle file = open_file(path);\n", "track_commands", "inspection waits on a FIFO"),
     ("src/convert/ProgressLines.cpp", "value = std::isnan(value) ? 0.0 : std::clamp(value, 0.0, 100.0);", "",
      "ProgressLines", "figures not held to 0..100"),
     ("src/convert/ProgressLines.cpp", "    if (!starts_with(line, kPrefix)) return std::nullopt;",

@@ -163,7 +163,7 @@ FAULTS = [
     ("src/primitives/ChildProcess.cpp",
      '        posix_spawn_file_actions_addopen(&m_actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);\n', "",
      "conversion_run", "the encoder reads the program's own input"),
-    ("src/encoder/WorkShares.cpp", "    owner.nominal_end = join * m_grid.frame_samples;\n", "", "WorkShares|Parallel",
+    ("src/encoder/WorkShares.cpp", "    owner.end_kept_sample = join * m_grid.frame_samples;\n", "", "WorkShares|Parallel",
      "a taken-over share's frames counted by both workers"),
     ("src/layouts/Layouts.cpp", '{"艺术家", 50}', '{"艺术家", 60}', "main_window", "a list column of the wrong width"),
     ("src/layouts/Layouts.cpp", '{"按钮1", K::Button, "", 316, 150, 73, 26,', '{"按钮1", K::Button, "", 316, 152, 73, 26,',

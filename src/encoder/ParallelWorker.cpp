@@ -39,7 +39,7 @@ public:
     Worker(const ParallelJob& job, const Grid& grid, WorkShares::Share& share, WorkShares& shares,
            std::atomic<std::int64_t>& progress)
         : m_job(job), m_grid(grid), m_share(share), m_shares(shares), m_first_frame(share.segment.first_frame),
-          m_info_frame(share.segment.info_frame), m_nominal_start(share.nominal_start), m_progress(progress),
+          m_info_frame(share.segment.info_frame), m_first_kept_sample(share.first_kept_sample), m_progress(progress),
           m_skip_info(share.segment.info_frame), m_next_index(share.segment.first_frame) {}
 
     void run(WorkerResult& result) {
@@ -80,7 +80,7 @@ private:
         while (!m_join) {
             // Another worker may have taken over the end of this share since the last block.
             const WorkShares::Limits limits = m_shares.report(m_share, start + r.fed);
-            m_nominal_end = limits.nominal_end;
+            m_end_kept_sample = limits.end_kept_sample;
             if (!more || (limits.end_sample && r.fed >= *limits.end_sample - start)) break;
             more = source->read(block);
             std::span<const float> pcm;
@@ -99,7 +99,8 @@ private:
         }
         // The frames up to the nominal join that this worker leaves to the next one
         // count here: the next one counts only from the join on.
-        if (m_join && m_nominal_end) count_progress(start + r.fed, *m_nominal_end - start - r.fed, m_nominal_end);
+        if (m_join && m_end_kept_sample)
+            count_progress(start + r.fed, *m_end_kept_sample - start - r.fed, m_end_kept_sample);
         m_bytes.resize(kFlushBytes);
         write(r, lame_encode_flush(lame, m_bytes.data(), static_cast<int>(m_bytes.size())), false);
         r.delay = lame_get_encoder_delay(lame);
@@ -115,9 +116,9 @@ private:
         const int channels = m_job.format.channels;
         for (std::int64_t done = 0; done < samples && !m_join;) {
             const bool near_join =
-                m_nominal_end && start + r.fed >= *m_nominal_end - (kEarly + kWarmUp) * m_grid.frame_samples;
+                m_end_kept_sample && start + r.fed >= *m_end_kept_sample - (kEarly + kWarmUp) * m_grid.frame_samples;
             const std::int64_t n = near_join ? std::min(samples - done, m_grid.frame_samples) : samples - done;
-            count_progress(start + r.fed, n, m_nominal_end);
+            count_progress(start + r.fed, n, m_end_kept_sample);
             write(r, encode_pcm(lame, channels, pcm + done * channels, static_cast<std::size_t>(n), m_bytes), true);
             r.fed += n;
             done += n;
@@ -154,15 +155,15 @@ private:
     }
 
     void watch_for_join(const IndexedFrame& frame) {
-        if (!m_watch && m_nominal_end && frame.index + 1 >= *m_nominal_end / m_grid.frame_samples - kEarly)
-            m_watch.emplace(*m_nominal_end / m_grid.frame_samples);
+        if (!m_watch && m_end_kept_sample && frame.index + 1 >= *m_end_kept_sample / m_grid.frame_samples - kEarly)
+            m_watch.emplace(*m_end_kept_sample / m_grid.frame_samples);
         if (m_watch) m_watch->add(frame);
     }
 
     // The first share has no join before it, so no head to give.
     void collect_head(IndexedFrame&& frame) {
-        const std::int64_t join = m_nominal_start / m_grid.frame_samples;
-        if (m_nominal_start == 0 || m_head_published || frame.index < join - kEarly) return;
+        const std::int64_t join = m_first_kept_sample / m_grid.frame_samples;
+        if (m_first_kept_sample == 0 || m_head_published || frame.index < join - kEarly) return;
         m_head.push_back(std::move(frame));
         if (m_head.back().index + 1 >= join + kLate + kCatchUp) {
             m_shares.publish_head(m_share, std::move(m_head));
@@ -177,9 +178,9 @@ private:
     }
 
     // Only the part of the segment that no other worker covers counts.
-    void count_progress(std::int64_t from, std::int64_t samples, std::optional<std::int64_t> nominal_end) {
-        const std::int64_t a = std::max(from, m_nominal_start);
-        const std::int64_t b = nominal_end ? std::min(from + samples, *nominal_end) : from + samples;
+    void count_progress(std::int64_t from, std::int64_t samples, std::optional<std::int64_t> end_kept_sample) {
+        const std::int64_t a = std::max(from, m_first_kept_sample);
+        const std::int64_t b = end_kept_sample ? std::min(from + samples, *end_kept_sample) : from + samples;
         if (b > a) m_progress += m_grid.to_input(b - a);
     }
 
@@ -189,14 +190,14 @@ private:
     WorkShares& m_shares;
     std::int64_t m_first_frame;
     bool m_info_frame;
-    std::int64_t m_nominal_start;
+    std::int64_t m_first_kept_sample;
     std::atomic<std::int64_t>& m_progress;
     std::vector<unsigned char> m_bytes;
     lame_t m_lame = nullptr;
     Mp3FrameParser m_parser;
     bool m_skip_info;
     std::int64_t m_next_index;
-    std::optional<std::int64_t> m_nominal_end; // none: this share ends with the file
+    std::optional<std::int64_t> m_end_kept_sample; // none: this share ends with the file
     std::optional<JoinWatch> m_watch;
     std::optional<std::int64_t> m_join; // the join found in step while encoding
     std::vector<IndexedFrame> m_head;

@@ -51,17 +51,17 @@ WorkShares::Share& WorkShares::planned(std::size_t index) {
     return m_shares[index];
 }
 
-WorkShares::Limits WorkShares::report(Share& share, std::int64_t position) {
+WorkShares::Limits WorkShares::report(Share& share, std::int64_t fed_sample) {
     const std::lock_guard lock(m_mutex);
-    share.position = position;
-    return {share.segment.end_sample, share.nominal_end};
+    share.fed_sample = fed_sample;
+    return {share.segment.end_sample, share.end_kept_sample};
 }
 
 WorkShares::Share* WorkShares::finish(Share& share, bool take_another) {
     const std::lock_guard lock(m_mutex);
     share.running = false;
     if (!take_another) return nullptr;
-    const auto left = [this](const Share& s) { return end_frame(s) * m_grid.frame_samples - s.position; };
+    const auto left = [this](const Share& s) { return end_frame(s) * m_grid.frame_samples - s.fed_sample; };
     Share* owner = nullptr;
     for (Share& candidate : m_shares) {
         if (candidate.running && (!owner || left(candidate) > left(*owner))) owner = &candidate;
@@ -70,23 +70,24 @@ WorkShares::Share* WorkShares::finish(Share& share, bool take_another) {
 }
 
 std::int64_t WorkShares::end_frame(const Share& share) const {
-    return share.nominal_end ? *share.nominal_end / m_grid.frame_samples : m_total_frames;
+    return share.end_kept_sample ? *share.end_kept_sample / m_grid.frame_samples : m_total_frames;
 }
 
 WorkShares::Share* WorkShares::take_from(Share& owner) {
     const std::int64_t pre_roll = m_grid.pre_roll();
-    const std::int64_t at = owner.position / m_grid.frame_samples;
+    const std::int64_t at = owner.fed_sample / m_grid.frame_samples;
     const std::int64_t end = end_frame(owner);
     // The owner stops soon after the new join, the taker warms up before it and goes on
     // to the owner's own end: split what is left so that both have the same to do.
     const std::int64_t balanced = (at + end + pre_roll - kHandOut) / 2;
-    const std::int64_t lowest = std::max(at + kReportSlack, owner.nominal_start / m_grid.frame_samples + kJoinSpacing);
+    const std::int64_t lowest =
+        std::max(at + kReportSlack, owner.first_kept_sample / m_grid.frame_samples + kJoinSpacing);
     const std::int64_t join = m_grid.boundary(std::max(balanced, lowest));
     // Too little left for two joins' room, or for the extra frames to pay off.
     if (join + kJoinSpacing > end || end - at < 4 * kJoinCost) return nullptr;
     m_shares.push_back({{join - pre_roll, owner.segment.end_sample, false},
                         join * m_grid.frame_samples,
-                        owner.nominal_end,
+                        owner.end_kept_sample,
                         (join - pre_roll) * m_grid.frame_samples,
                         true,
                         {},
@@ -95,7 +96,7 @@ WorkShares::Share* WorkShares::take_from(Share& owner) {
                         false});
     owner.next = &m_shares.back();
     owner.segment.end_sample = (join + kPastJoin) * m_grid.frame_samples;
-    owner.nominal_end = join * m_grid.frame_samples;
+    owner.end_kept_sample = join * m_grid.frame_samples;
     return &m_shares.back();
 }
 
@@ -108,7 +109,7 @@ Plan WorkShares::collect(std::vector<WorkerResult>& results) {
     Plan plan;
     results.clear();
     for (std::size_t i : order) {
-        if (!plan.segments.empty()) plan.joins.push_back(m_shares[i].nominal_start / m_grid.frame_samples);
+        if (!plan.segments.empty()) plan.joins.push_back(m_shares[i].first_kept_sample / m_grid.frame_samples);
         plan.segments.push_back(m_shares[i].segment);
         results.push_back(std::move(m_shares[i].result));
     }

@@ -20,9 +20,9 @@ class WorkShares {
 public:
     struct Share {
         Segment segment;
-        std::int64_t nominal_start;              // first output sample of the file this share keeps
-        std::optional<std::int64_t> nominal_end; // first sample the next share keeps; none: the file's end
-        std::int64_t position = 0;               // output samples of the file given to LAME so far
+        std::int64_t first_kept_sample;              // first output sample of the file this share keeps
+        std::optional<std::int64_t> end_kept_sample; // first sample the next share keeps; none: the file's end
+        std::int64_t fed_sample = 0;                 // the file's output samples given to LAME so far end here so far
         bool running = true;
         WorkerResult result;
         Share* next = nullptr; // the share after this one in the file
@@ -32,17 +32,17 @@ public:
         bool head_ready = false;
     };
     // What the owner of a share may do now: feed LAME up to end_sample (none: to the end)
-    // and count as its own progress only what lies before nominal_end (none: the end).
+    // and count as its own progress only what lies before end_kept_sample (none: the end).
     struct Limits {
         std::optional<std::int64_t> end_sample;
-        std::optional<std::int64_t> nominal_end;
+        std::optional<std::int64_t> end_kept_sample;
     };
 
     WorkShares(const Plan& plan, const Grid& grid, std::int64_t total_frames);
 
     Share& planned(std::size_t index);
-    // Called before each block the owner encodes, from position on.
-    Limits report(Share& share, std::int64_t position);
+    // Called before each block the owner encodes, from fed_sample on.
+    Limits report(Share& share, std::int64_t fed_sample);
     // The share's frames from the first candidate of its join on, as far as the joiner looks.
     void publish_head(Share& share, std::vector<IndexedFrame> head);
     // The head of the share after this one, once it has been published; empty until then.

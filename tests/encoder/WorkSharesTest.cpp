@@ -16,14 +16,14 @@ TEST(WorkShares, AFinishedWorkerTakesOverHalfOfTheLargestRemainder) {
     shares.report(second, 6000 * grid.frame_samples);
     WorkShares::Share* taken = shares.finish(shares.planned(0), true);
     ASSERT_NE(taken, nullptr);
-    const std::int64_t join = taken->nominal_start / grid.frame_samples;
+    const std::int64_t join = taken->first_kept_sample / grid.frame_samples;
     EXPECT_GE(join, 6000 + 16);
     EXPECT_EQ(taken->segment.first_frame, join - 18) << "the taker warms up before its join";
     EXPECT_FALSE(taken->segment.end_sample) << "to the end of the file";
-    EXPECT_FALSE(taken->nominal_end);
+    EXPECT_FALSE(taken->end_kept_sample);
     EXPECT_FALSE(taken->segment.info_frame);
     const WorkShares::Limits owner = shares.report(second, 6001 * grid.frame_samples);
-    EXPECT_EQ(owner.nominal_end.value_or(-1), taken->nominal_start);
+    EXPECT_EQ(owner.end_kept_sample.value_or(-1), taken->first_kept_sample);
     EXPECT_EQ(owner.end_sample.value_or(-1), (join + 130) * grid.frame_samples)
         << "the owner encodes past the join for the joiner";
     // Both have the same left to do: the owner up to the join and the few frames past it
@@ -56,11 +56,11 @@ TEST(WorkShares, TakesFromTheLargestRemainderAndKeepsJoinsApart) {
     shares.report(shares.planned(3), (12000 - 1500) * grid.frame_samples);
     WorkShares::Share* taken = shares.finish(shares.planned(0), true);
     ASSERT_NE(taken, nullptr);
-    EXPECT_EQ(taken->nominal_end.value_or(-1), plan.joins[2] * grid.frame_samples)
+    EXPECT_EQ(taken->end_kept_sample.value_or(-1), plan.joins[2] * grid.frame_samples)
         << "taken from share 2, the largest remainder";
     // Whatever is left later, no join comes closer than the spacing to another or the end.
     for (int round = 0; round < 40 && taken; ++round) {
-        shares.report(*taken, taken->nominal_start + 5 * grid.frame_samples);
+        shares.report(*taken, taken->first_kept_sample + 5 * grid.frame_samples);
         taken = shares.finish(*taken, true);
     }
     std::vector<WorkerResult> results;

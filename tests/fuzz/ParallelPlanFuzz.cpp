@@ -47,11 +47,12 @@ void run_shares(Bytes& in, const Plan& plan, const Grid& grid, std::int64_t tota
     for (int step = 0; step < 200 && !running.empty() && in.left(); ++step) {
         const std::size_t pick = in.next() % running.size();
         WorkShares::Share& share = *running[pick];
-        const WorkShares::Limits limits = shares.report(share, share.position + in.next16() * grid.frame_samples / 16);
-        if (limits.end_sample && share.position < *limits.end_sample && (in.next() & 3) != 0) continue;
+        const WorkShares::Limits limits =
+            shares.report(share, share.fed_sample + in.next16() * grid.frame_samples / 16);
+        if (limits.end_sample && share.fed_sample < *limits.end_sample && (in.next() & 3) != 0) continue;
         running.erase(running.begin() + static_cast<std::ptrdiff_t>(pick));
         if (WorkShares::Share* taken = shares.finish(share, true)) {
-            const std::int64_t join = taken->nominal_start / grid.frame_samples;
+            const std::int64_t join = taken->first_kept_sample / grid.frame_samples;
             if (join - taken->segment.first_frame != grid.pre_roll()) std::abort();
             running.push_back(taken);
         }

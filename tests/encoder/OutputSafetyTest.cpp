@@ -11,7 +11,10 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -272,9 +275,20 @@ TEST_F(OutputSafety, AReaderThatWentAwayDoesNotCutTheOutputShort) {
 // Nothing but a regular file is an output: a FIFO (which would hold the encoder until
 // someone reads it), a device or a socket is refused at once and left as it is.
 TEST_F(OutputSafety, AFifoOrDeviceAtTheOutputPathIsRefusedAtOnce) {
-    const std::string fifo = out.file("pipe.mp3");
+    // All in the test's own folder: a fault that replaced them must not replace a device
+    // of the system's.
+    const std::string fifo = out.file("pipe.mp3"), socket_path = out.file("socket.mp3");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    for (const std::string& target : {fifo, std::string("/dev/null")}) {
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path.c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    std::vector<std::string> targets{fifo, socket_path};
+    // A device node of its own where the test may make one (root): the null device's numbers.
+    if (::mknod(out.file("device.mp3").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0)
+        targets.push_back(out.file("device.mp3"));
+    for (const std::string& target : targets) {
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
@@ -296,8 +310,13 @@ TEST_F(OutputSafety, AFifoOrDeviceAtTheOutputPathIsRefusedAtOnce) {
         }
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 4) << target << " " << status;
     }
+    ::close(listener);
     EXPECT_TRUE(fs::is_fifo(fifo));
-    EXPECT_EQ(entries(out.path()), std::vector<std::string>{"pipe.mp3"});
+    EXPECT_TRUE(fs::is_socket(socket_path));
+    if (targets.size() == 3) {
+        EXPECT_TRUE(fs::is_character_file(out.file("device.mp3")));
+    }
+    EXPECT_EQ(entries(out.path()).size(), targets.size()) << "nothing but what the test made";
 }
 
 TEST_F(OutputSafety, AResultKeepsTheOldFilesModeOrTakesTheUmasksAndFollowsASymlink) {

@@ -92,24 +92,13 @@ StdioFile OutputFile::scratch() const {
 // A nameless result gets a hidden name first: a name can only be given to a file where
 // none is, and the output may already be there.
 void OutputFile::name_the_result() {
-    const int fd = ::fileno(m_stream.get());
+    const std::string by_descriptor = "/proc/self/fd/" + std::to_string(::fileno(m_stream.get()));
     std::string hidden = shared::work_file_of(m_final, ::getpid()) + "-XXXXXX";
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        for (std::size_t i = hidden.size() - 6; i < hidden.size(); ++i)
-            hidden[i] = kLetters[static_cast<std::size_t>(std::rand()) % (sizeof kLetters - 1)];
-        m_slot = SignalCleanup::list(hidden);
-        const std::string by_descriptor = "/proc/self/fd/" + std::to_string(fd);
-        if (::linkat(AT_FDCWD, by_descriptor.c_str(), AT_FDCWD, hidden.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            m_work = hidden;
-            return;
-        }
-        const int error = errno;
-        SignalCleanup::drop(m_slot);
-        m_slot = -1;
-        if (error != EEXIST) fail_errno(kFailOutput, m_path, error);
-    }
-    fail_errno(kFailOutput, m_path, EEXIST);
+    const auto link = [&](const char* name) {
+        return ::linkat(AT_FDCWD, by_descriptor.c_str(), AT_FDCWD, name, AT_SYMLINK_FOLLOW);
+    };
+    if (SignalCleanup::make_listed(hidden, m_slot, link) < 0) fail_errno(kFailOutput, m_path, errno);
+    m_work = hidden;
 }
 
 void OutputFile::commit() {

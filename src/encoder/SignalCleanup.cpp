@@ -52,30 +52,42 @@ int SignalCleanup::add(const std::string& path) {
     return -1;
 }
 
-int SignalCleanup::create_listed(std::string& pattern, int& slot) {
+int SignalCleanup::make_listed(std::string& pattern, int& slot, const std::function<int(const char*)>& make) {
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     static thread_local std::mt19937_64 random{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
     if (pattern.size() < 6) return -1;
     for (int attempt = 0; attempt < 100; ++attempt) {
         for (std::size_t i = pattern.size() - 6; i < pattern.size(); ++i)
             pattern[i] = kLetters[random() % (sizeof kLetters - 1)];
-        const int fd = create_listed_as(pattern, slot);
-        if (fd >= 0 || errno != EEXIST) return fd;
+        const int made = make_listed_as(pattern, slot, make);
+        if (made >= 0 || errno != EEXIST) return made;
     }
     errno = EEXIST;
     return -1;
 }
 
-int SignalCleanup::create_listed_as(const std::string& path, int& slot) {
+int SignalCleanup::make_listed_as(const std::string& path, int& slot, const std::function<int(const char*)>& make) {
     slot = add(path);
     if (slot < 0) return -1;
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0) return fd;
+    const int made = make(path.c_str());
+    if (made >= 0) return made;
     const int error = errno;
     drop(slot);
     slot = -1;
     errno = error;
     return -1;
+}
+
+int SignalCleanup::create_listed(std::string& pattern, int& slot) {
+    return make_listed(pattern, slot, create_new);
+}
+
+int SignalCleanup::create_listed_as(const std::string& path, int& slot) {
+    return make_listed_as(path, slot, create_new);
+}
+
+int SignalCleanup::create_new(const char* path) {
+    return ::open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
 }
 
 void SignalCleanup::drop(int slot) {

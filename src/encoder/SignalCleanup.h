@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace encoder {
@@ -19,13 +20,17 @@ public:
     static int create_listed(std::string& pattern, int& slot);
     // The same under the name path itself; -1 with EEXIST when it is taken.
     static int create_listed_as(const std::string& path, int& slot);
-    // Lists a path that is about to be made some other way; the slot, or -1.
-    static int list(const std::string& path) { return add(path); }
+    // The same for a file that make (given the name, and failing with -1 and errno as
+    // open does) brings into being some other way: a new name from pattern until make
+    // fails otherwise than with EEXIST, or the one name path. Returns what make returned.
+    static int make_listed(std::string& pattern, int& slot, const std::function<int(const char*)>& make);
+    static int make_listed_as(const std::string& path, int& slot, const std::function<int(const char*)>& make);
     // Takes the file off the list (it was renamed or removed).
     static void drop(int slot);
 
 private:
     static int add(const std::string& path);
+    static int create_new(const char* path);
 };
 
 } // namespace encoder

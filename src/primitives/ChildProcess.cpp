@@ -63,7 +63,7 @@ public:
         posix_spawnattr_init(&m_attributes);
         sigset_t none;
         sigemptyset(&none);
-        const sigset_t reset = reset_in_child();
+        static const sigset_t reset = reset_in_child(); // the same for every child
         posix_spawnattr_setsigdefault(&m_attributes, &reset);
         posix_spawnattr_setsigmask(&m_attributes, &none);
         // A process group of its own: Ctrl+C in the terminal, a hangup to the foreground

@@ -503,13 +503,10 @@ void ConversionRunTest::anEncoderThatSaysDoneButWroteNothingFailed() {
 // From real failures of the encoder: an empty source, a full disk, a read-only folder,
 // and an encoder killed mid-row. The reason is what a screen reader says of the cell too.
 void ConversionRunTest::everyFailedRowSaysWhyInChineseToEyeAndEar() {
-    TempDir in, full, read_only, out;
+    TempDir in, out;
+    const TmpfsMount full("size=16k"), read_only("", MS_RDONLY);
+    if (!full.mounted() || !read_only.mounted()) QSKIP("cannot mount a tmpfs here (needs root)");
     const std::string song = make_mp3(in, "song.mp3", 20.0);
-    if (::mount("tmpfs", full.path().c_str(), "tmpfs", 0, "size=16k") != 0 ||
-        ::mount("tmpfs", read_only.path().c_str(), "tmpfs", MS_RDONLY, nullptr) != 0) {
-        ::umount(full.path().c_str());
-        QSKIP("cannot mount a tmpfs here (needs root)");
-    }
     const auto reason_of = [&](int row) {
         const QModelIndex at = table()->model()->index(row, tracks::RatioColumn);
         const QString shown = at.data(Qt::ToolTipRole).toString();
@@ -530,8 +527,6 @@ void ConversionRunTest::everyFailedRowSaysWhyInChineseToEyeAndEar() {
         QCOMPARE(cell(table(), last, tracks::RatioColumn), QStringLiteral("失败"));
         QVERIFY2(reason_of(last).startsWith(row.reason), qPrintable(reason_of(last)));
     }
-    ::umount(full.path().c_str());
-    ::umount(read_only.path().c_str());
 
     // Killed as it starts, as the out-of-memory killer would; re-encoded, not copied (a
     // copy could be done before the kill arrives).

@@ -3,13 +3,9 @@
 #include "primitives/Files.h"
 #include "shared/FileIdentity.h"
 
-#include <cstdio>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/mount.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 using namespace convert;
@@ -44,13 +40,9 @@ TEST(OutputPlan, NeverChoosesASourceOrAnEarlierResult) {
     ASSERT_EQ(::mkdir(out.file("folder.mp3").c_str(), 0755), 0);
     EXPECT_EQ(plan.choose(out.path() + "/", "fifo.mp3").path, out.file("fifo (2).mp3"));
     EXPECT_EQ(plan.choose(out.path() + "/", "folder.mp3").path, out.file("folder (2).mp3"));
-    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", out.file("socket.mp3").c_str());
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const ListeningSocket listener(out.file("socket.mp3"));
+    ASSERT_TRUE(listener.listening());
     EXPECT_EQ(plan.choose(out.path() + "/", "socket.mp3").path, out.file("socket (2).mp3"));
-    ::close(listener);
 }
 
 // A file is its device and inode: two file systems number their files alike, and a

@@ -117,15 +117,11 @@ TEST(Staging, BasesOthersCanChangeAreNeverUsed) {
 // A read-only or full base gives way to the next, and so does one where no program may
 // start. Needs mounts of its own (root).
 TEST(Staging, ReadOnlyFullAndNoexecBasesGiveWayToTheNext) {
-    TempDir read_only, full, no_programs, fallback;
+    const TmpfsMount read_only("mode=0700", MS_RDONLY), full("mode=0700,size=16k"), no_programs("mode=0700", MS_NOEXEC);
+    TempDir fallback;
     ::chmod(fallback.path().c_str(), 0700);
-    if (::mount("tmpfs", read_only.path().c_str(), "tmpfs", MS_RDONLY, "mode=0700") != 0 ||
-        ::mount("tmpfs", full.path().c_str(), "tmpfs", 0, "mode=0700,size=16k") != 0 ||
-        ::mount("tmpfs", no_programs.path().c_str(), "tmpfs", MS_NOEXEC, "mode=0700") != 0) {
-        ::umount(read_only.path().c_str());
-        ::umount(full.path().c_str());
+    if (!read_only.mounted() || !full.mounted() || !no_programs.mounted())
         GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
-    }
     {
         const StagingEnvironment environment(no_programs.path(), fallback.path());
         FolderLock lock;
@@ -134,7 +130,6 @@ TEST(Staging, ReadOnlyFullAndNoexecBasesGiveWayToTheNext) {
         EXPECT_TRUE(std::filesystem::is_empty(no_programs.path()));
         remove_staged_encoder(staged, lock);
     }
-    ::umount(no_programs.path().c_str());
     {
         const StagingEnvironment environment(read_only.path(), full.path());
         ::setenv("XDG_CACHE_HOME", fallback.path().c_str(), 1);
@@ -144,8 +139,6 @@ TEST(Staging, ReadOnlyFullAndNoexecBasesGiveWayToTheNext) {
         EXPECT_TRUE(std::filesystem::is_empty(full.path())) << "a failed attempt leaves nothing";
         remove_staged_encoder(staged, lock);
     }
-    ::umount(read_only.path().c_str());
-    ::umount(full.path().c_str());
 }
 
 TEST(Staging, StartUpRemovesOnlyFoldersThatNoRunningProgramHolds) {

@@ -11,10 +11,8 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -126,6 +124,18 @@ pid_t start_encoding(const std::vector<std::string>& args) {
     return n > 0 || figures() >= 2 ? pid : -1;
 }
 
+// Whether pid ended within a minute (far more than any encode here takes), and how; one
+// that did not, waiting on something for ever, is killed.
+bool ended_in_time(pid_t pid, int& status) {
+    for (int i = 0; i < 600; ++i) {
+        if (::waitpid(pid, &status, WNOHANG) == pid) return true;
+        ::usleep(100000);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return false;
+}
+
 class OutputSafety : public testing::Test {
 protected:
     void SetUp() override {
@@ -218,15 +228,7 @@ TEST_F(OutputSafety, TheSourceAsOpenedIsWhatIsEncodedWhateverTakesItsName) {
         ASSERT_GT(pid, 0);
         ASSERT_EQ(::rename(other.c_str(), source.c_str()), 0);
         int status = 0;
-        bool ended = false;
-        // A minute is far more than the encode takes; an encoder reading the FIFO never ends.
-        for (int i = 0; i < 600 && !(ended = ::waitpid(pid, &status, WNOHANG) == pid); ++i)
-            ::usleep(100000);
-        if (!ended) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            FAIL() << replacement << ": the encoder waited on what took the source's name";
-        }
+        if (!ended_in_time(pid, status)) FAIL() << replacement << ": the encoder waited on what took the source's name";
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << replacement << " " << status;
         std::vector<float> pcm;
         const Decoded d = decode_mp3(target, &pcm);
@@ -279,11 +281,8 @@ TEST_F(OutputSafety, AFifoOrDeviceAtTheOutputPathIsRefusedAtOnce) {
     // of the system's.
     const std::string fifo = out.file("pipe.mp3"), socket_path = out.file("socket.mp3");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path.c_str());
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ListeningSocket listener(socket_path);
+    ASSERT_TRUE(listener.listening());
     std::vector<std::string> targets{fifo, socket_path};
     // A device node of its own where the test may make one (root): the null device's numbers.
     if (::mknod(out.file("device.mp3").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0)
@@ -299,18 +298,10 @@ TEST_F(OutputSafety, AFifoOrDeviceAtTheOutputPathIsRefusedAtOnce) {
             ::_exit(127);
         }
         int status = 0;
-        bool ended = false;
         // A refusal takes no time; an encoder waiting for a reader would never end.
-        for (int i = 0; i < 600 && !(ended = ::waitpid(pid, &status, WNOHANG) == pid); ++i)
-            ::usleep(100000);
-        if (!ended) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            FAIL() << target << ": the encoder waited on it";
-        }
+        if (!ended_in_time(pid, status)) FAIL() << target << ": the encoder waited on it";
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 4) << target << " " << status;
     }
-    ::close(listener);
     EXPECT_TRUE(fs::is_fifo(fifo));
     EXPECT_TRUE(fs::is_socket(socket_path));
     if (targets.size() == 3) {

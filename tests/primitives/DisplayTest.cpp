@@ -2,21 +2,14 @@
 #include "ScopedEnvironment.h"
 #include "TempDir.h"
 
-#include <cstdio>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 TEST(Display, AWaylandSessionCountsWhereQtHasItsPlugin) {
     TempDir runtime;
     const std::string socket_path = runtime.file("wayland-test");
-    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path.c_str());
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
+    ListeningSocket listener(socket_path);
+    ASSERT_TRUE(listener.listening());
     // Qt's Wayland plugin, as its file name shows it: the check looks no further.
     TempDir plugins;
     plugins.write("libqwayland-generic.so", "");
@@ -39,7 +32,7 @@ TEST(Display, AWaylandSessionCountsWhereQtHasItsPlugin) {
     ::unlink(plugins.file("libqwayland-generic.so").c_str());
     EXPECT_FALSE(primitives::display_reachable()) << "a Wayland session Qt has no plugin for";
     plugins.write("libqwayland-generic.so", "");
-    ::close(listener);
+    listener.close();
     ::unlink(socket_path.c_str());
     EXPECT_FALSE(primitives::display_reachable()) << "nobody listens any more";
 }

@@ -13,12 +13,9 @@
 #include <QRegularExpression>
 #include <QTranslator>
 #include <QtTest>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
+#include <optional>
 
 namespace {
 
@@ -161,24 +158,20 @@ void DesktopTest::withoutADisplayTheProgramSaysSoAndEnds() {
     if (environment.value(QStringLiteral("XDG_RUNTIME_DIR")).isEmpty())
         environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
     // A compositor's socket that answers: only Qt's missing plugin stands in the way.
-    const int compositor = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    std::optional<ListeningSocket> compositor;
     if (environment.value(QStringLiteral("WAYLAND_DISPLAY")) == QStringLiteral("served")) {
         if (!QDir(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"))
                  .entryList({QStringLiteral("libqwayland*")})
                  .isEmpty())
             QSKIP("Qt's Wayland plugin is installed here");
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", runtime.file("served").c_str());
-        QVERIFY(::bind(compositor, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
-        QVERIFY(::listen(compositor, 4) == 0);
+        compositor.emplace(runtime.file("served"));
+        QVERIFY(compositor->listening());
     }
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(TUNVASK_PATH), {});
     QVERIFY(program.waitForFinished(30000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 1);
-    ::close(compositor);
     QCOMPARE(QString::fromUtf8(program.readAllStandardError()), QStringLiteral("无法连接到图形界面 (no display)\n"));
 }
 

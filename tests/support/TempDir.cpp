@@ -1,5 +1,6 @@
 #include "TempDir.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -7,6 +8,9 @@
 #include <memory>
 #include <sstream>
 #include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 TempDir::TempDir() {
     char pattern[] = "/tmp/tunvask-test-XXXXXX";
@@ -25,8 +29,26 @@ std::string TempDir::write(const std::string& name, const std::string& content) 
     return path;
 }
 
-TmpfsMount::TmpfsMount(const std::string& options)
-    : m_mounted(::mount("tmpfs", m_folder.path().c_str(), "tmpfs", 0, options.c_str()) == 0) {}
+TmpfsMount::TmpfsMount(const std::string& options, unsigned long flags)
+    : m_mounted(::mount("tmpfs", m_folder.path().c_str(), "tmpfs", flags, options.c_str()) == 0) {}
+
+ListeningSocket::ListeningSocket(const std::string& path) : m_fd(::socket(AF_UNIX, SOCK_STREAM, 0)) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    m_listening =
+        m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::listen(m_fd, 4) == 0;
+}
+
+ListeningSocket::~ListeningSocket() {
+    close();
+}
+
+void ListeningSocket::close() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+    m_listening = false;
+}
 
 TmpfsMount::~TmpfsMount() {
     if (!m_mounted) return;

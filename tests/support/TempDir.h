@@ -19,11 +19,30 @@ private:
     std::string m_path;
 };
 
+// A Unix socket listening at path (a compositor's, say, or something that is no regular
+// file at an output name), closed when the test ends.
+class ListeningSocket {
+public:
+    explicit ListeningSocket(const std::string& path);
+    ~ListeningSocket();
+    ListeningSocket(const ListeningSocket&) = delete;
+    ListeningSocket& operator=(const ListeningSocket&) = delete;
+
+    bool listening() const { return m_listening; }
+    // Stops listening; the socket file stays.
+    void close();
+
+private:
+    int m_fd;
+    bool m_listening;
+};
+
 // A small tmpfs of its own mounted on a fresh folder, unmounted when the test ends.
 // Needs root (or a user namespace); mounted() says whether it worked.
 class TmpfsMount {
 public:
-    explicit TmpfsMount(const std::string& options = "size=4m");
+    // flags as mount(2) takes them: MS_RDONLY, MS_NOEXEC.
+    explicit TmpfsMount(const std::string& options = "size=4m", unsigned long flags = 0);
     ~TmpfsMount();
     TmpfsMount(const TmpfsMount&) = delete;
     TmpfsMount& operator=(const TmpfsMount&) = delete;

@@ -22,8 +22,7 @@ std::optional<std::int64_t> JoinWatch::check(std::span<const IndexedFrame> head)
         // far from the start of the stream.
         constexpr std::int64_t kFar = std::int64_t{1} << 40;
         const std::int64_t area_start = kFar - t.frame.capacity();
-        const std::int64_t data_end =
-            area_start - t.frame.main_data_begin + static_cast<std::int64_t>(t.frame.main_data.size());
+        const std::int64_t data_end = area_start - t.frame.main_data_begin + t.frame.main_size;
         const auto lag = join_lag({kFar, data_end}, head.subspan(static_cast<std::size_t>(at)));
         if (lag && *lag <= 0) {
             ++m_checked;

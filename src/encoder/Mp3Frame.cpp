@@ -1,6 +1,7 @@
 #include "encoder/Mp3Frame.h"
 
 #include <cstring>
+#include <unistd.h>
 
 namespace encoder {
 
@@ -84,6 +85,7 @@ bool read_frame(const std::uint8_t* bytes, const FrameHeader& h, std::vector<std
     const auto length = static_cast<std::size_t>(h.length);
     const std::size_t head_size = 4 + static_cast<std::size_t>(h.side_info);
     frame.head.assign(bytes, bytes + head_size);
+    frame.head_size = static_cast<int>(head_size);
     frame.length = h.length;
     frame.mpeg1 = h.mpeg1;
 
@@ -109,6 +111,7 @@ bool read_frame(const std::uint8_t* bytes, const FrameHeader& h, std::vector<std
     if (start > areas.size() || start + size > area_end) return false;
     frame.main_data.assign(areas.begin() + static_cast<std::ptrdiff_t>(start),
                            areas.begin() + static_cast<std::ptrdiff_t>(start + size));
+    frame.main_size = static_cast<int>(size);
     // Only the last few hundred bytes can ever be pointed back to.
     if (areas.size() > 4096) areas.erase(areas.begin(), areas.end() - 1024);
     return true;
@@ -138,12 +141,13 @@ bool Mp3FrameParser::next(Mp3Frame& frame) {
 }
 
 bool Mp3FrameReader::next(Mp3Frame& frame) {
-    std::uint8_t buffer[4096];
+    std::uint8_t buffer[1 << 15];
     while (!m_parser.next(frame)) {
         if (m_parser.bad()) return false;
-        const std::size_t n = std::fread(buffer, 1, sizeof buffer, m_file);
-        if (n == 0) return false;
-        m_parser.append(buffer, n);
+        const ssize_t n = ::pread(m_fd, buffer, sizeof buffer, m_offset);
+        if (n <= 0) return false;
+        m_offset += n;
+        m_parser.append(buffer, static_cast<std::size_t>(n));
     }
     return true;
 }

@@ -1,25 +1,31 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
 namespace encoder {
 
-// One Layer III frame taken apart: its header and side information, and its main
-// data (scale factors and Huffman bits), which the bit reservoir may have placed
-// partly in earlier frames.
-struct Mp3Frame {
-    std::vector<std::uint8_t> head; // header and side information
-    int length = 0;                 // whole frame in bytes
-    std::vector<std::uint8_t> main_data;
+// What joining and packing need to know of a Layer III frame, without its bytes:
+// a worker keeps one for every frame it makes.
+struct FrameShape {
+    int length = 0;          // whole frame in bytes
+    int head_size = 0;       // header and side information
+    int main_size = 0;       // bytes of main data
     int main_data_begin = 0; // as the encoder placed it
     bool mpeg1 = true;
     bool starts_long = true; // first granule opens with a long window half
     bool ends_long = true;   // last granule closes with a long window half
 
-    int capacity() const { return length - static_cast<int>(head.size()); }
+    int capacity() const { return length - head_size; }
     int max_main_data_begin() const { return mpeg1 ? 511 : 255; }
+};
+
+// One Layer III frame taken apart: its header and side information, and its main
+// data (scale factors and Huffman bits), which the bit reservoir may have placed
+// partly in earlier frames.
+struct Mp3Frame : FrameShape {
+    std::vector<std::uint8_t> head;      // head_size bytes
+    std::vector<std::uint8_t> main_data; // main_size bytes
 };
 
 // Rewrites main_data_begin in the side information of the frame that starts at bytes.
@@ -55,15 +61,17 @@ private:
     bool m_bad = false;
 };
 
-// Reads the frames of a LAME stream in order and gives each its main data.
+// Reads the frames of a LAME stream in a file in order, each with its main data, at a
+// position of its own: several readers may share the file.
 class Mp3FrameReader {
 public:
-    explicit Mp3FrameReader(std::FILE* file) : m_file(file) {}
-    // False at the end of the stream.
+    explicit Mp3FrameReader(int fd) : m_fd(fd) {}
+    // False at the end of the stream, or where it cannot be read.
     bool next(Mp3Frame& frame);
 
 private:
-    std::FILE* m_file;
+    int m_fd;
+    std::int64_t m_offset = 0;
     Mp3FrameParser m_parser;
 };
 

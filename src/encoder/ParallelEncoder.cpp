@@ -1,16 +1,18 @@
 #include "encoder/ParallelEncoder.h"
 
 #include "encoder/Failure.h"
-#include "encoder/FrameJoiner.h"
 #include "encoder/InfoFrame.h"
+#include "encoder/JoinPlan.h"
 #include "encoder/ParallelPlan.h"
 #include "encoder/ParallelWorker.h"
 #include "encoder/StdioFile.h"
+#include "encoder/StretchWriter.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <numeric>
+#include <optional>
 
 namespace encoder {
 
@@ -23,25 +25,31 @@ void write_all(std::FILE* out, const std::string& path, const std::vector<std::u
 
 // Where each join lands in the decoded audio (a decoder drops delay + 529 samples), how
 // far from its planned frame, and how many frames both workers at it encoded.
-void report_joins(const std::vector<std::int64_t>& frames, const Grid& grid, const Plan& plan,
-                  const std::vector<WorkerResult>& results, int delay) {
+void report_joins(const JoinPlan& joined, const Grid& grid, const Plan& plan, const std::vector<WorkerResult>& results,
+                  int delay) {
     constexpr int kDecoderDelay = 529;
-    for (std::size_t k = 0; k < frames.size(); ++k) {
+    for (std::size_t k = 0; k + 1 < joined.stretches.size(); ++k) {
+        const std::int64_t frame = joined.stretches[k + 1].first_frame;
         const std::int64_t tail_end =
             (plan.segments[k].first_frame * grid.frame_samples + results[k].fed + grid.frame_samples - 1) /
             grid.frame_samples;
         std::fprintf(stderr, "tvenc: joined at sample %lld, %+lld frames off plan, %lld frames encoded twice\n",
-                     static_cast<long long>(frames[k] * grid.frame_samples - delay - kDecoderDelay),
-                     static_cast<long long>(frames[k] - plan.joins[k]),
+                     static_cast<long long>(frame * grid.frame_samples - delay - kDecoderDelay),
+                     static_cast<long long>(frame - plan.joins[k]),
                      static_cast<long long>(tail_end - plan.segments[k + 1].first_frame));
     }
 }
 
-// The serial part (this thread: opening, joining; the progress reporter) and each worker
-// thread, for a benchmark to project the time on as many cores as there are workers.
+// The serial part (this thread: opening, planning the joins; the progress reporter), each
+// worker thread's encoding and each stretch packed after it, for a benchmark to project
+// the time on as many cores as there are workers.
 void report_cpu(const ThreadTimes& times) {
-    std::fprintf(stderr, "tvenc: cpu seconds serial %.4f workers", thread_cpu_seconds() + times.reporter);
+    std::fprintf(stderr, "tvenc: cpu seconds serial %.4f workers",
+                 thread_cpu_seconds() - times.tasks_here + times.reporter);
     for (double seconds : times.workers)
+        std::fprintf(stderr, " %.4f", seconds);
+    std::fprintf(stderr, " packing");
+    for (double seconds : times.tasks)
         std::fprintf(stderr, " %.4f", seconds);
     std::fputc('\n', stderr);
 }
@@ -54,32 +62,79 @@ std::vector<std::uint8_t> own_info_frame(std::FILE* stream, const ParallelJob& j
     return read ? compact_info_frame(head, (job.options.bit_rate + 500) / 1000) : std::vector<std::uint8_t>{};
 }
 
-// Writes tags, Info frame and the joined frames; false when no join fits.
-bool write_joined(const ParallelJob& job, const Grid& grid, const Plan& plan, std::vector<WorkerResult>& results,
-                  std::FILE* out) {
-    const std::string& path = job.output.path();
-    write_all(out, path, job.tags.leading);
-    std::vector<std::uint8_t> info =
-        results[0].info.empty() ? own_info_frame(results[0].stream.get(), job) : results[0].info;
-    write_all(out, path, info);
-    FrameJoiner joiner(out, results, plan.segments, plan.joins);
-    if (!joiner.join()) return false;
-    ReservoirPacker& packer = joiner.packer();
-    if (!packer.finish()) fail_errno(kFailOutput, path, errno);
-    write_all(out, path, job.tags.trailing);
-    const std::int64_t samples = plan.segments.back().first_frame * grid.frame_samples + results.back().fed;
-    const int delay = results[0].delay;
-    const auto padding =
-        static_cast<int>(static_cast<std::int64_t>(packer.frames()) * grid.frame_samples - samples - delay);
-    const auto& sizes = packer.frame_sizes();
-    const std::uint64_t audio_bytes = std::accumulate(sizes.begin(), sizes.end(), std::uint64_t{0});
-    complete_info_frame(info, {packer.frames(), &sizes, audio_bytes, delay, std::max(0, padding), packer.crc()});
-    if (job.options.report_joins) report_joins(joiner.chosen, grid, plan, results, delay);
-    if (std::fseek(out, static_cast<long>(job.tags.leading.size()), SEEK_SET) != 0)
-        fail_errno(kFailOutput, path, errno);
-    write_all(out, path, info);
-    return true;
-}
+// The output as the workers make it: the joins planned on the main thread once every
+// share is encoded, then each stretch packed and written in its place by a worker.
+class JoinedOutput {
+public:
+    JoinedOutput(const ParallelJob& job, const Grid& grid) : m_job(job), m_grid(grid) {}
+
+    AfterEncoding after_encoding() {
+        return {
+            [this](Plan& plan, std::vector<WorkerResult>& results) { return prepare(plan, results); },
+            [this](std::size_t k) { m_crc_parts[k] = write_stretch(*m_joined, k, *m_plan, *m_results, *m_target); }};
+    }
+
+    // Tags, the Info frame and the audio's CRC once every stretch is written; false
+    // when no join fits.
+    bool finish(const Plan& plan, const std::vector<WorkerResult>& results) {
+        if (!m_joined) return false;
+        std::FILE* out = m_job.output.stream();
+        const std::string& path = m_job.output.path();
+        seek(out, m_target->audio_start + static_cast<std::int64_t>(m_joined->audio_bytes));
+        write_all(out, path, m_job.tags.trailing);
+        std::uint16_t crc = 0;
+        for (std::uint16_t part : m_crc_parts)
+            crc ^= part;
+        const auto frames = static_cast<std::uint32_t>(m_joined->frame_sizes.size());
+        const std::int64_t samples = plan.segments.back().first_frame * m_grid.frame_samples + results.back().fed;
+        const int delay = results[0].delay;
+        const auto padding =
+            static_cast<int>(static_cast<std::int64_t>(frames) * m_grid.frame_samples - samples - delay);
+        complete_info_frame(m_info,
+                            {frames, &m_joined->frame_sizes, m_joined->audio_bytes, delay, std::max(0, padding), crc});
+        if (m_job.options.report_joins) report_joins(*m_joined, m_grid, plan, results, delay);
+        seek(out, static_cast<std::int64_t>(m_job.tags.leading.size()));
+        write_all(out, path, m_info);
+        return true;
+    }
+
+private:
+    std::size_t prepare(Plan& plan, std::vector<WorkerResult>& results) {
+        for (const WorkerResult& r : results)
+            if (r.error || r.format_changed || r.not_started) return 0;
+        // Where a frame is too small to hold it, LAME keeps no place for the Info frame.
+        plan.segments[0].info_frame = !results[0].info.empty();
+        m_joined = plan_joins(plan, results);
+        if (!m_joined) return 0;
+        std::FILE* out = m_job.output.stream();
+        const std::string& path = m_job.output.path();
+        write_all(out, path, m_job.tags.leading);
+        m_info = results[0].info.empty() ? own_info_frame(results[0].stream.get(), m_job) : results[0].info;
+        write_all(out, path, m_info);
+        // The stretches are written past stdio, each at its place.
+        if (std::fflush(out) != 0) fail_errno(kFailOutput, path, errno);
+        m_target.emplace(
+            AudioTarget{::fileno(out), path, static_cast<std::int64_t>(m_job.tags.leading.size() + m_info.size())});
+        m_plan = &plan;
+        m_results = &results;
+        m_crc_parts.assign(m_joined->stretches.size(), 0);
+        return m_joined->stretches.size();
+    }
+
+    void seek(std::FILE* out, std::int64_t offset) {
+        if (std::fseek(out, static_cast<long>(offset), SEEK_SET) != 0)
+            fail_errno(kFailOutput, m_job.output.path(), errno);
+    }
+
+    const ParallelJob& m_job;
+    Grid m_grid;
+    std::optional<JoinPlan> m_joined;
+    std::vector<std::uint8_t> m_info;
+    std::optional<AudioTarget> m_target;
+    const Plan* m_plan = nullptr;
+    const std::vector<WorkerResult>* m_results = nullptr;
+    std::vector<std::uint16_t> m_crc_parts;
+};
 
 } // namespace
 
@@ -90,14 +145,14 @@ bool encode_in_parallel(const ParallelJob& job) {
     if (count < 2) return false;
     Plan plan = plan_segments(total_frames, count, grid);
     ThreadTimes times;
-    std::vector<WorkerResult> results = run_workers(job, grid, plan, total_frames, job.progress, times);
+    JoinedOutput output(job, grid);
+    const AfterEncoding after = output.after_encoding();
+    std::vector<WorkerResult> results = run_workers(job, grid, plan, total_frames, job.progress, times, after);
     for (WorkerResult& r : results) {
         if (r.error) std::rethrow_exception(r.error);
         if (r.format_changed || r.not_started) return false;
     }
-    // Where a frame is too small to hold it, LAME keeps no place for the Info frame.
-    plan.segments[0].info_frame = !results[0].info.empty();
-    if (!write_joined(job, grid, plan, results, job.output.stream())) return false;
+    if (!output.finish(plan, results)) return false;
     if (std::fflush(job.output.stream()) != 0) fail_errno(kFailOutput, job.output.path(), errno);
     // What progress counted: each input frame once, whatever the workers encoded twice.
     if (job.options.report_joins)

@@ -12,11 +12,12 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
-#include <sys/resource.h>
 #include <system_error>
 #include <thread>
+#include <time.h>
 #include <utility>
 
 namespace encoder {
@@ -131,20 +132,27 @@ private:
         if (made > 0 && std::fwrite(m_bytes.data(), 1, static_cast<std::size_t>(made), r.stream.get()) !=
                             static_cast<std::size_t>(made))
             throw NoRoom{};
-        // What the flush adds is no longer the stream a longer encode makes.
-        if (streaming && made > 0) take_frames(r, made);
+        if (made > 0) take_frames(r, made, streaming);
     }
 
-    void take_frames(WorkerResult& r, int made) {
+    // Every frame's shape is kept for the join; what the flush adds is no longer the
+    // stream a longer encode makes, so only the frames before it are tried as joins.
+    void take_frames(WorkerResult& r, int made, bool streaming) {
         m_parser.append(m_bytes.data(), static_cast<std::size_t>(made));
         Mp3Frame frame;
         while (m_parser.next(frame)) {
-            if (std::exchange(m_skip_info, false) && keeps_info_frame()) continue;
+            if (std::exchange(m_skip_info, false) && keeps_info_frame()) {
+                r.frames_before = 1;
+                continue;
+            }
+            r.shapes.push_back(frame);
             IndexedFrame indexed{m_next_index++, std::move(frame)};
+            if (!streaming) continue;
             r.clean_end_frame = m_next_index;
             watch_for_join(indexed);
             collect_head(std::move(indexed));
         }
+        if (m_parser.bad()) r.shapes_whole = false;
     }
 
     // Where a frame is too small to hold it, LAME keeps no place for the Info frame. Its
@@ -216,31 +224,86 @@ void work(const ParallelJob& job, const Grid& grid, WorkShares::Share* share, Wo
     cpu_seconds = thread_cpu_seconds();
 }
 
+// The work after encoding: the main thread hands out the tasks once every thread is
+// done encoding, and the threads share them.
+class Tasks {
+public:
+    explicit Tasks(const AfterEncoding& after) : m_after(after) {}
+
+    // On a worker thread: done encoding; then the tasks, as long as there are any.
+    void run_after_encoding(std::vector<double>& task_seconds, std::vector<std::exception_ptr>& errors) {
+        std::unique_lock lock(m_mutex);
+        ++m_encoded;
+        m_changed.notify_all();
+        m_changed.wait(lock, [&] { return m_count.has_value(); });
+        lock.unlock();
+        for (std::size_t i; (i = m_next++) < *m_count;)
+            run(i, task_seconds, errors);
+    }
+    // On the main thread: once threads threads are done encoding, the tasks there are.
+    void start_after(std::size_t threads, const std::function<std::size_t()>& prepare) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_encoded == threads; });
+        m_count = prepare();
+        m_changed.notify_all();
+    }
+    // The tasks one after another on this thread (none waits for them).
+    void run_here(std::size_t count, std::vector<double>& task_seconds, std::vector<std::exception_ptr>& errors) {
+        for (std::size_t i = 0; i < count; ++i)
+            run(i, task_seconds, errors);
+    }
+
+private:
+    void run(std::size_t i, std::vector<double>& task_seconds, std::vector<std::exception_ptr>& errors) {
+        const double before = thread_cpu_seconds();
+        try {
+            m_after.task(i);
+        } catch (...) {
+            errors[i] = std::current_exception();
+        }
+        task_seconds[i] = thread_cpu_seconds() - before;
+    }
+
+    const AfterEncoding& m_after;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::size_t m_encoded = 0;
+    std::optional<std::size_t> m_count;
+    std::atomic<std::size_t> m_next{0};
+};
+
 } // namespace
 
 double thread_cpu_seconds() {
-    rusage usage{};
-    if (::getrusage(RUSAGE_THREAD, &usage) != 0) return 0;
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    // The scheduler's own count, to the nanosecond: getrusage's split into user and system
+    // time is sampled at the timer tick, too coarse for the few milliseconds of the serial part.
+    timespec t{};
+    if (::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) != 0) return 0;
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
 std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, Plan& plan, std::int64_t total_frames,
-                                      Progress& progress, ThreadTimes& times) {
+                                      Progress& progress, ThreadTimes& times, const AfterEncoding& after) {
     std::atomic<std::int64_t> progress_samples{0};
     WorkShares shares(plan, grid, total_frames);
+    Tasks tasks(after);
     std::vector<std::thread> threads;
     const std::size_t count = plan.segments.size();
     times.workers.assign(count, 0.0);
+    std::vector<std::exception_ptr> task_errors;
     // For a benchmark, the workers can run one after another, the last first, each as it
     // would on a core of its own: the head after its share is always there by its end.
+    // Their tasks then run on this thread, each timed on its own.
     const bool in_turn = job.options.workers_in_turn;
     const auto index = [&](std::size_t n) { return in_turn ? count - 1 - n : n; };
     for (std::size_t n = 0; n < count; ++n) {
         const std::size_t i = index(n);
         WorkShares::Share* share = &shares.planned(i);
         try {
-            threads.emplace_back([&, share, i] { work(job, grid, share, shares, progress_samples, times.workers[i]); });
+            threads.emplace_back([&, share, i] {
+                work(job, grid, share, shares, progress_samples, times.workers[i]);
+                if (!in_turn) tasks.run_after_encoding(times.tasks, task_errors);
+            });
             if (in_turn) threads.back().join();
         } catch (const std::system_error&) {
             // Out of threads or memory for a stack: the file goes to one core instead.
@@ -266,18 +329,44 @@ std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, 
     } catch (const std::system_error&) {
         // Without its reporter the parallel encode only shows no figures until done.
     }
-    for (std::thread& t : threads)
-        if (t.joinable()) t.join();
-    {
-        const std::lock_guard lock(mutex);
-        done = true;
-    }
-    finished.notify_one();
-    if (reporter) reporter->join();
-    // The count as it stands at the end, not as the reporter last saw it.
-    progress.set(progress_samples);
     std::vector<WorkerResult> results;
-    plan = shares.collect(results);
+    std::size_t task_count = 0;
+    std::exception_ptr prepare_error;
+    const auto prepare = [&] {
+        {
+            const std::lock_guard lock(mutex);
+            done = true;
+        }
+        finished.notify_one();
+        if (reporter) reporter->join();
+        // The count as it stands at the end, not as the reporter last saw it.
+        progress.set(progress_samples);
+        plan = shares.collect(results);
+        // Sized while every worker thread waits: none of them has a task yet.
+        try {
+            task_count = after.prepare(plan, results);
+        } catch (...) {
+            prepare_error = std::current_exception();
+            task_count = 0;
+        }
+        times.tasks.assign(task_count, 0.0);
+        task_errors.assign(task_count, nullptr);
+        return task_count;
+    };
+    if (in_turn) {
+        prepare();
+        const double before = thread_cpu_seconds();
+        tasks.run_here(task_count, times.tasks, task_errors);
+        times.tasks_here = thread_cpu_seconds() - before;
+    } else {
+        const std::size_t started = threads.size();
+        tasks.start_after(started, prepare);
+        for (std::thread& t : threads)
+            t.join();
+    }
+    if (prepare_error) std::rethrow_exception(prepare_error);
+    for (const std::exception_ptr& error : task_errors)
+        if (error) std::rethrow_exception(error);
     return results;
 }
 

@@ -1,6 +1,7 @@
 #include "encoder/ReservoirPacker.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -52,10 +53,44 @@ std::uint16_t crc16(const std::uint8_t* data, std::size_t size, std::uint16_t cr
     return crc;
 }
 
-bool ReservoirPacker::advance(State& state, const Mp3Frame& frame, bool* caught_up) {
+namespace {
+
+// The CRC state as a linear map over GF(2): each of the 16 entries is where one bit goes.
+using Crc16Map = std::array<std::uint16_t, 16>;
+
+std::uint16_t apply(const Crc16Map& map, std::uint16_t crc) {
+    std::uint16_t out = 0;
+    for (int bit = 0; crc; ++bit, crc = static_cast<std::uint16_t>(crc >> 1))
+        if (crc & 1) out ^= map[static_cast<std::size_t>(bit)];
+    return out;
+}
+
+Crc16Map twice(const Crc16Map& map) {
+    Crc16Map out{};
+    for (std::size_t bit = 0; bit < 16; ++bit)
+        out[bit] = apply(map, map[bit]);
+    return out;
+}
+
+} // namespace
+
+std::uint16_t crc16_zeros(std::uint16_t crc, std::uint64_t zeros) {
+    // One zero bit: shift right, folding the polynomial in where a one drops out.
+    Crc16Map step{};
+    step[0] = 0xA001;
+    for (std::size_t bit = 1; bit < 16; ++bit)
+        step[bit] = static_cast<std::uint16_t>(1u << (bit - 1));
+    for (int i = 0; i < 3; ++i)
+        step = twice(step); // one zero byte
+    for (; zeros; zeros >>= 1, step = twice(step))
+        if (zeros & 1) crc = apply(step, crc);
+    return crc;
+}
+
+bool ReservoirPacker::advance(State& state, const FrameShape& frame, bool* caught_up) {
     const std::int64_t area_start = state.area_end;
     const std::int64_t start = std::max({state.data_end, area_start - frame.max_main_data_begin(), std::int64_t{0}});
-    const auto size = static_cast<std::int64_t>(frame.main_data.size());
+    const std::int64_t size = frame.main_size;
     if (start > area_start || start + size > area_start + frame.capacity()) return false;
     if (caught_up) *caught_up = start <= area_start - frame.main_data_begin;
     state.area_end = area_start + frame.capacity();
@@ -66,9 +101,9 @@ bool ReservoirPacker::advance(State& state, const Mp3Frame& frame, bool* caught_
 bool ReservoirPacker::append(const Mp3Frame& frame) {
     const State before = m_state;
     if (!advance(m_state, frame)) return false;
-    const std::int64_t start = m_state.data_end - static_cast<std::int64_t>(frame.main_data.size());
+    const std::int64_t start = m_state.data_end - frame.main_size;
     Pending pending{std::vector<std::uint8_t>(static_cast<std::size_t>(frame.length), 0), before.area_end,
-                    static_cast<int>(frame.head.size())};
+                    frame.head_size};
     std::copy(frame.head.begin(), frame.head.end(), pending.bytes.begin());
     write_main_data_begin(pending.bytes.data(), frame.mpeg1, static_cast<int>(before.area_end - start));
     m_pending.push_back(std::move(pending));
@@ -83,7 +118,15 @@ void ReservoirPacker::place_bytes(std::int64_t at, const std::vector<std::uint8_
     for (Pending& p : m_pending) {
         const std::int64_t capacity = static_cast<std::int64_t>(p.bytes.size()) - p.head;
         if (done == data.size()) return;
-        if (at < p.area_start || at >= p.area_start + capacity) continue;
+        // Bytes before the first frame held belong to frames already given out, or
+        // packed by someone else.
+        if (at < p.area_start) {
+            const auto skip =
+                static_cast<std::size_t>(std::min(p.area_start - at, static_cast<std::int64_t>(data.size() - done)));
+            done += skip;
+            at += static_cast<std::int64_t>(skip);
+        }
+        if (done == data.size() || at >= p.area_start + capacity) continue;
         // As much as this frame's area holds from here, in one copy.
         const auto n = static_cast<std::size_t>(
             std::min(p.area_start + capacity - at, static_cast<std::int64_t>(data.size() - done)));
@@ -95,19 +138,18 @@ void ReservoirPacker::place_bytes(std::int64_t at, const std::vector<std::uint8_
 }
 
 void ReservoirPacker::flush_before(std::int64_t area_position) {
-    while (!m_pending.empty()) {
+    while (!m_pending.empty() && m_frames < m_limit) {
         const Pending& p = m_pending.front();
         if (p.area_start + static_cast<std::int64_t>(p.bytes.size()) - p.head > area_position) break;
-        if (std::fwrite(p.bytes.data(), 1, p.bytes.size(), m_out) != p.bytes.size()) m_ok = false;
+        m_output.insert(m_output.end(), p.bytes.begin(), p.bytes.end());
         m_crc = crc16(p.bytes.data(), p.bytes.size(), m_crc);
-        m_sizes.push_back(static_cast<std::uint16_t>(p.bytes.size()));
+        ++m_frames;
         m_pending.pop_front();
     }
 }
 
-bool ReservoirPacker::finish() {
+void ReservoirPacker::finish() {
     flush_before(INT64_MAX);
-    return m_ok;
 }
 
 } // namespace encoder

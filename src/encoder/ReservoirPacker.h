@@ -3,15 +3,17 @@
 #include "encoder/Mp3Frame.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <deque>
 #include <vector>
 
 namespace encoder {
 
-// Writes Layer III frames whose main data has been taken out of them, placing each
+// Packs Layer III frames whose main data has been taken out of them, placing each
 // frame's main data as early as the bit reservoir allows and rewriting its
 // main_data_begin to match. Frames from different encoders can be joined this way.
+// A packer may start anywhere in a stream, from the state that the frames before
+// left: it then packs one stretch of the stream, and the main data of its frames that
+// falls before its first frame is left to whoever packs the frames there.
 class ReservoirPacker {
 public:
     // Positions in the stream of main data areas (frame bytes after the side information).
@@ -23,18 +25,25 @@ public:
     // Places frame after state: false when its main data cannot fit. caught_up tells
     // whether it starts no later than its encoder had put it, after which every
     // following frame of that encoder fits too.
-    static bool advance(State& state, const Mp3Frame& frame, bool* caught_up = nullptr);
+    static bool advance(State& state, const FrameShape& frame, bool* caught_up = nullptr);
 
-    explicit ReservoirPacker(std::FILE* out) : m_out(out) {}
+    ReservoirPacker() = default;
+    explicit ReservoirPacker(State start) : m_state(start) {}
     const State& state() const { return m_state; }
     // False when the frame's main data does not fit after what was appended.
     bool append(const Mp3Frame& frame);
-    // Writes every frame still held; false on a write error.
-    bool finish();
+    // Gives out no more than this many frames; the frames after them only fill the
+    // room they leave.
+    void stop_after(std::uint32_t frames) { m_limit = frames; }
+    // Gives out every frame still held (up to the limit).
+    void finish();
 
-    std::uint32_t frames() const { return static_cast<std::uint32_t>(m_sizes.size()); }
-    std::uint16_t crc() const { return m_crc; }
-    const std::vector<std::uint16_t>& frame_sizes() const { return m_sizes; }
+    // The bytes of the frames given out so far, which no later frame can change; the
+    // caller takes them away as it likes.
+    std::vector<std::uint8_t>& output() { return m_output; }
+    std::uint32_t frames() const { return m_frames; }
+    bool all_given_out() const { return m_frames == m_limit; }
+    std::uint16_t crc() const { return m_crc; } // of every byte given out
 
 private:
     struct Pending {
@@ -45,15 +54,19 @@ private:
     void place_bytes(std::int64_t at, const std::vector<std::uint8_t>& data);
     void flush_before(std::int64_t area_position);
 
-    std::FILE* m_out;
     State m_state;
     std::deque<Pending> m_pending;
-    std::vector<std::uint16_t> m_sizes;
+    std::vector<std::uint8_t> m_output;
+    std::uint32_t m_frames = 0;
+    std::uint32_t m_limit = UINT32_MAX;
     std::uint16_t m_crc = 0;
-    bool m_ok = true;
 };
 
 // CRC-16 as the LAME tag uses it (the ARC variant).
 std::uint16_t crc16(const std::uint8_t* data, std::size_t size, std::uint16_t crc = 0);
+// The CRC-16 of bytes whose CRC is crc once zeros more zero bytes follow them. The CRC
+// is linear: that of a stream is the exclusive or of its stretches' CRCs, each carried
+// on over the bytes after it, so stretches packed apart can be summed up.
+std::uint16_t crc16_zeros(std::uint16_t crc, std::uint64_t zeros);
 
 } // namespace encoder

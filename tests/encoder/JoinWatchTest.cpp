@@ -13,9 +13,9 @@ constexpr std::int64_t kNominal = 1000;
 // A frame of 400 bytes of main data area whose data starts main_data_begin bytes back.
 IndexedFrame frame(std::int64_t index, int main_data_begin, std::size_t size, bool long_edges = true) {
     IndexedFrame f{index, {}};
-    f.frame.head.assign(36, 0);
+    f.frame.head_size = 36;
     f.frame.length = 436;
-    f.frame.main_data.assign(size, 0);
+    f.frame.main_size = static_cast<int>(size);
     f.frame.main_data_begin = main_data_begin;
     f.frame.starts_long = f.frame.ends_long = long_edges;
     return f;
@@ -72,7 +72,7 @@ TEST(JoinWatch, AJoinWhoseFollowingFramesOverflowIsRefused) {
     watch.add(frame(kNominal, 300, 200));
     std::vector<IndexedFrame> head = head_frames();
     for (IndexedFrame& f : head)
-        f.frame.main_data.assign(1000, 0); // more than a frame and the whole reservoir hold
+        f.frame.main_size = 1000; // more than a frame and the whole reservoir hold
     EXPECT_FALSE(watch.check(head));
 }
 

@@ -67,9 +67,9 @@ void run_shares(Bytes& in, const Plan& plan, const Grid& grid, std::int64_t tota
 
 IndexedFrame frame(Bytes& in, std::int64_t index) {
     IndexedFrame f{index, {}};
-    f.frame.head.assign(36, 0);
+    f.frame.head_size = 36;
     f.frame.length = 36 + 100 + static_cast<int>(in.next() * 2);
-    f.frame.main_data.assign(in.next() * 3, 0);
+    f.frame.main_size = static_cast<int>(in.next() * 3);
     f.frame.main_data_begin = static_cast<int>(in.next16() % 512);
     f.frame.starts_long = (in.next() & 7) != 0;
     f.frame.ends_long = (in.next() & 7) != 0;

@@ -28,6 +28,12 @@ struct StreamFacts {
     std::int64_t frames = 0;     // per channel; an estimate that may be off
     double average_bit_rate = 0; // bits per second of the audio part (MPEG only)
     bool mono_throughout = false;
+    // MPEG: where every offsets_step-th frame starts, to seek straight to a frame; and
+    // whether the stream's own header tells the length that was counted (a cut file's
+    // does not), so that a decoder opened again need not count the frames once more.
+    std::vector<std::int64_t> frame_offsets;
+    std::int64_t offsets_step = 0;
+    bool header_length_holds = false;
 };
 
 // A decoder for one input file. read() points block at the next piece of audio

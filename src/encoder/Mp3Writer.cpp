@@ -53,14 +53,14 @@ OutputFormat choose_output_format(const EncoderSettings& settings, const std::st
     const int channels = settings.downmix || settings.in_channels == 1 ? 1 : 2;
     const LameHandle probe(new_lame(settings.in_rate, channels, settings.bit_rate));
     if (!probe) fail(kFailOutput, Cause::NoMemory, output_path, "out of memory: the MP3 encoder could not be set up");
+    // Set up as the encode will be (LAME choosing the rate the encode then names), before
+    // any file is made: where memory runs short, nothing is left behind.
     const int ready = lame_init_params(probe.get());
     const long rate = lame_get_out_samplerate(probe.get());
+    if (ready == LAME_NOMEM)
+        fail(kFailOutput, Cause::NoMemory, output_path, "out of memory: the MP3 encoder could not be set up");
     if (ready < 0 || rate <= 0)
         fail(kFailOutput, Cause::Format, output_path, "no MP3 format fits this bit rate and sample rate");
-    // Set up once more as the encode will be, before any file is made: where memory runs
-    // short, nothing is left behind.
-    if (!make_lame(rate, channels, settings.bit_rate, true))
-        fail(kFailOutput, Cause::NoMemory, output_path, "out of memory: the MP3 encoder could not be set up");
     return {rate, channels};
 }
 

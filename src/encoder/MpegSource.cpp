@@ -49,6 +49,19 @@ std::unique_ptr<MpegSource> MpegSource::open(const SourceFile& file, bool mono, 
     return source;
 }
 
+std::unique_ptr<MpegSource> MpegSource::reopen(const SourceFile& file, bool mono, const StreamFacts& counted) {
+    if (!counted.header_length_holds) return open(file, mono, true);
+    auto source = open(file, mono, false);
+    if (!source) return nullptr;
+    source->m_facts.frames = counted.frames;
+    source->m_facts.average_bit_rate = counted.average_bit_rate;
+    source->m_facts.header_length_holds = true;
+    std::vector<off_t> offsets(counted.frame_offsets.begin(), counted.frame_offsets.end());
+    if (!offsets.empty())
+        mpg123_set_index(source->decoder(), offsets.data(), static_cast<off_t>(counted.offsets_step), offsets.size());
+    return source;
+}
+
 bool MpegSource::probe(bool scan) {
     int encoding = 0;
     if (mpg123_getformat(decoder(), &m_rate, &m_channels, &encoding) != MPG123_OK) return false;
@@ -81,7 +94,16 @@ long info_frame_bytes(const SourceFile& file, std::size_t at) {
 // frames as they stand in the file, encoder delay and padding included: tags and
 // the Info frame are not audio.
 void MpegSource::scan_average_bit_rate() {
+    const off_t claimed = mpg123_framelength(decoder());
     mpg123_scan(decoder());
+    m_facts.header_length_holds = claimed == mpg123_framelength(decoder());
+    off_t* offsets = nullptr;
+    off_t step = 0;
+    std::size_t fill = 0;
+    if (mpg123_index(decoder(), &offsets, &step, &fill) == MPG123_OK && offsets) {
+        m_facts.frame_offsets.assign(offsets, offsets + fill);
+        m_facts.offsets_step = step;
+    }
     const off_t frames = mpg123_length(decoder());
     m_facts.frames = frames > 0 ? frames : 0;
     m_facts.mono_throughout = m_channels == 1;

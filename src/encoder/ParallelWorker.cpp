@@ -28,11 +28,15 @@ namespace {
 // room for the output alone.
 struct NoRoom {};
 
-// The worker that decodes to the end counts the frames as the first look did: where a
-// Xing header claims more than a cut file holds, libmpg123 then ends the audio alike.
+// Each worker seeks straight to its first frame through the frames the first look
+// counted. The worker that decodes to the end ends the audio as the first look did:
+// where a Xing header claims more than a cut file holds, it counts the frames too.
 std::unique_ptr<AudioSource> open_for_worker(const ParallelJob& job, bool to_the_end) {
-    if (job.facts.mpeg) return MpegSource::open(job.source, job.options.downmix, to_the_end);
-    return SndfileSource::open(job.source);
+    if (!job.facts.mpeg) return SndfileSource::open(job.source);
+    if (to_the_end) return MpegSource::reopen(job.source, job.options.downmix, job.facts);
+    StreamFacts seek_only = job.facts;
+    seek_only.header_length_holds = true; // a worker that stops short never meets the end
+    return MpegSource::reopen(job.source, job.options.downmix, seek_only);
 }
 
 class Worker {

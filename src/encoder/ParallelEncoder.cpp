@@ -40,12 +40,11 @@ void report_joins(const JoinPlan& joined, const Grid& grid, const Plan& plan, co
     }
 }
 
-// The serial part (this thread: opening, planning the joins; the progress reporter), each
+// The serial part (this thread: opening, planning the joins, showing progress), each
 // worker thread's encoding and each stretch packed after it, for a benchmark to project
 // the time on as many cores as there are workers.
 void report_cpu(const ThreadTimes& times) {
-    std::fprintf(stderr, "tvenc: cpu seconds serial %.4f workers",
-                 thread_cpu_seconds() - times.tasks_here + times.reporter);
+    std::fprintf(stderr, "tvenc: cpu seconds serial %.4f workers", thread_cpu_seconds() - times.tasks_here);
     for (double seconds : times.workers)
         std::fprintf(stderr, " %.4f", seconds);
     std::fprintf(stderr, " packing");

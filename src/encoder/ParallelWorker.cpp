@@ -244,10 +244,22 @@ public:
         for (std::size_t i; (i = m_next++) < *m_count;)
             run(i, task_seconds, errors);
     }
-    // On the main thread: once threads threads are done encoding, the tasks there are.
-    void start_after(std::size_t threads, const std::function<std::size_t()>& prepare) {
+    // For a share that no thread could be had for: nothing to wait for.
+    void encoded_without_thread() {
+        const std::lock_guard lock(m_mutex);
+        ++m_encoded;
+        m_changed.notify_all();
+    }
+    // On the main thread: tick every 20 ms until shares shares are encoded, then the
+    // tasks there are. Woken at once when the last is done: the join never waits a tick.
+    void start_after(std::size_t shares, const std::function<void()>& tick,
+                     const std::function<std::size_t()>& prepare) {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_encoded == threads; });
+        while (!m_changed.wait_for(lock, std::chrono::milliseconds(20), [&] { return m_encoded == shares; })) {
+            lock.unlock();
+            tick();
+            lock.lock();
+        }
         m_count = prepare();
         m_changed.notify_all();
     }
@@ -276,6 +288,79 @@ private:
     std::atomic<std::size_t> m_next{0};
 };
 
+// The worker threads of one file. Each thread first starts the threads of shares 2i+1
+// and 2i+2 and ends them after its own work, so that on many cores no one thread starts
+// them all one after another. A thread that cannot be had (out of threads or memory for
+// a stack) leaves its shares, and those it would have started, to one core.
+class Crew {
+public:
+    Crew(const ParallelJob& job, const Grid& grid, WorkShares& shares, Tasks& tasks,
+         std::atomic<std::int64_t>& progress, ThreadTimes& times, std::vector<std::exception_ptr>& task_errors)
+        : m_job(job), m_grid(grid), m_shares(shares), m_tasks(tasks), m_progress(progress), m_times(times),
+          m_task_errors(task_errors), m_count(times.workers.size()) {}
+
+    void start(std::size_t i, std::optional<std::thread>& thread) {
+        try {
+            thread.emplace([this, i] { m_job.options.workers_in_turn ? run_in_turn(i) : run(i); });
+        } catch (const std::system_error&) {
+            give_up(i);
+        }
+    }
+
+private:
+    void run(std::size_t i) {
+        std::optional<std::thread> children[2];
+        for (std::size_t k = 0; k < 2; ++k)
+            if (2 * i + 1 + k < m_count) start(2 * i + 1 + k, children[k]);
+        work(m_job, m_grid, &m_shares.planned(i), m_shares, m_progress, m_times.workers[i]);
+        m_tasks.run_after_encoding(m_times.tasks, m_task_errors);
+        for (std::optional<std::thread>& child : children)
+            if (child) child->join();
+    }
+
+    // For a benchmark, the workers run one after another, the last first, each as it
+    // would on a core of its own: the head after its share is always there by its end.
+    // Each starts the one before it once done, and that is its time too.
+    void run_in_turn(std::size_t i) {
+        work(m_job, m_grid, &m_shares.planned(i), m_shares, m_progress, m_times.workers[i]);
+        if (i == 0) return;
+        const double before = thread_cpu_seconds();
+        std::optional<std::thread> next;
+        start(i - 1, next);
+        if (next) next->join();
+        m_times.workers[i] += thread_cpu_seconds() - before;
+    }
+
+    // Share i and those its thread would have started: in turn, every share before it;
+    // otherwise, its two children and theirs.
+    void give_up(std::size_t i) {
+        if (m_job.options.workers_in_turn) {
+            for (std::size_t j = 0; j <= i; ++j)
+                not_started(j);
+        } else if (i < m_count) {
+            not_started(i);
+            give_up(2 * i + 1);
+            give_up(2 * i + 2);
+        }
+    }
+
+    void not_started(std::size_t i) {
+        WorkShares::Share& share = m_shares.planned(i);
+        share.result.not_started = true;
+        m_shares.finish(share, false);
+        m_tasks.encoded_without_thread();
+    }
+
+    const ParallelJob& m_job;
+    const Grid& m_grid;
+    WorkShares& m_shares;
+    Tasks& m_tasks;
+    std::atomic<std::int64_t>& m_progress;
+    ThreadTimes& m_times;
+    std::vector<std::exception_ptr>& m_task_errors;
+    std::size_t m_count;
+};
+
 } // namespace
 
 double thread_cpu_seconds() {
@@ -291,82 +376,41 @@ std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, 
     std::atomic<std::int64_t> progress_samples{0};
     WorkShares shares(plan, grid, total_frames);
     Tasks tasks(after);
-    std::vector<std::thread> threads;
     const std::size_t count = plan.segments.size();
     times.workers.assign(count, 0.0);
     std::vector<std::exception_ptr> task_errors;
-    // For a benchmark, the workers can run one after another, the last first, each as it
-    // would on a core of its own: the head after its share is always there by its end.
-    // Their tasks then run on this thread, each timed on its own.
-    const bool in_turn = job.options.workers_in_turn;
-    const auto index = [&](std::size_t n) { return in_turn ? count - 1 - n : n; };
-    for (std::size_t n = 0; n < count; ++n) {
-        const std::size_t i = index(n);
-        WorkShares::Share* share = &shares.planned(i);
-        try {
-            threads.emplace_back([&, share, i] {
-                work(job, grid, share, shares, progress_samples, times.workers[i]);
-                if (!in_turn) tasks.run_after_encoding(times.tasks, task_errors);
-            });
-            if (in_turn) threads.back().join();
-        } catch (const std::system_error&) {
-            // Out of threads or memory for a stack: the file goes to one core instead.
-            share->result.not_started = true;
-            shares.finish(*share, false);
-            for (std::size_t later = n + 1; later < count; ++later)
-                shares.finish(shares.planned(index(later)), false);
-            break;
-        }
-    }
-    std::mutex mutex;
-    std::condition_variable finished;
-    bool done = false;
-    std::optional<std::thread> reporter;
-    try {
-        reporter.emplace([&] {
-            std::unique_lock lock(mutex);
-            // Woken at once when the workers are done: the join never waits for a tick.
-            while (!finished.wait_for(lock, std::chrono::milliseconds(20), [&] { return done; }))
-                progress.set(progress_samples);
-            times.reporter = thread_cpu_seconds();
-        });
-    } catch (const std::system_error&) {
-        // Without its reporter the parallel encode only shows no figures until done.
-    }
     std::vector<WorkerResult> results;
-    std::size_t task_count = 0;
     std::exception_ptr prepare_error;
     const auto prepare = [&] {
-        {
-            const std::lock_guard lock(mutex);
-            done = true;
-        }
-        finished.notify_one();
-        if (reporter) reporter->join();
-        // The count as it stands at the end, not as the reporter last saw it.
+        // The count as it stands at the end, not as it was last shown.
         progress.set(progress_samples);
         plan = shares.collect(results);
         // Sized while every worker thread waits: none of them has a task yet.
+        std::size_t task_count = 0;
         try {
             task_count = after.prepare(plan, results);
         } catch (...) {
             prepare_error = std::current_exception();
-            task_count = 0;
         }
         times.tasks.assign(task_count, 0.0);
         task_errors.assign(task_count, nullptr);
         return task_count;
     };
-    if (in_turn) {
-        prepare();
+    Crew crew(job, grid, shares, tasks, progress_samples, times, task_errors);
+    std::optional<std::thread> first;
+    if (job.options.workers_in_turn) {
+        // Their tasks then run on this thread, each timed on its own.
+        crew.start(count - 1, first);
+        if (first) first->join();
+        const std::size_t task_count = prepare();
         const double before = thread_cpu_seconds();
         tasks.run_here(task_count, times.tasks, task_errors);
         times.tasks_here = thread_cpu_seconds() - before;
     } else {
-        const std::size_t started = threads.size();
-        tasks.start_after(started, prepare);
-        for (std::thread& t : threads)
-            t.join();
+        crew.start(0, first);
+        tasks.start_after(
+            count, [&] { progress.set(progress_samples); }, prepare);
+        if (first) first->join();
     }
     if (prepare_error) std::rethrow_exception(prepare_error);
     for (const std::exception_ptr& error : task_errors)

@@ -30,12 +30,11 @@ struct WorkerResult {
     std::exception_ptr error; // whatever ended the worker, for the main thread to handle
 };
 
-// CPU seconds of each worker thread and of the progress reporter, when asked for.
+// CPU seconds of each worker thread and of each task after encoding, when asked for.
 struct ThreadTimes {
-    std::vector<double> workers; // encoding
+    std::vector<double> workers; // encoding, and starting the threads after it
     std::vector<double> tasks;   // each task after encoding
     double tasks_here = 0;       // of those, what ran on the calling thread
-    double reporter = 0;
 };
 
 // CPU seconds the calling thread has used so far.
@@ -50,7 +49,7 @@ struct AfterEncoding {
 };
 
 // Runs one worker per segment, each on its own thread, and reports their progress
-// together; a worker that is done takes over part of the largest remainder, which
+// together from the calling thread; a worker that is done takes over part of the largest remainder, which
 // adds a segment. Once all are done, the tasks after. Returns the results in the order
 // of the file, with the plan as it ended. A worker whose thread or scratch file cannot
 // be had is marked not_started. A task's failure is thrown here.

@@ -224,9 +224,20 @@ FAULTS = [
     ("src/encoder/Options.cpp", "        if (known_switch(argv[i])) return false;\n", "", "CommandLine", "a switch taken for a path"),
     ("src/layouts/ListRows.cpp", "role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole", "role == Qt::ToolTipRole",
      "conversion_run", "a failed row's reason unheard by screen readers"),
-    ("src/encoder/ParallelWorker.cpp", "return MpegSource::open(job.source, job.options.downmix, to_the_end);",
-     "return MpegSource::open(*new SourceFile(job.options.input), job.options.downmix, to_the_end);", "OutputSafety",
+    ("src/encoder/ParallelWorker.cpp", "return MpegSource::reopen(job.source, job.options.downmix, seek_only);",
+     "return MpegSource::reopen(*new SourceFile(job.options.input), job.options.downmix, seek_only);", "OutputSafety",
      "a worker reopens the source by its name"),
+    ("src/encoder/ReservoirPacker.cpp", "    while (!m_pending.empty() && m_frames < m_limit) {", "    while (!m_pending.empty()) {",
+     "Reservoir|Parallel", "a stretch writes the frames after it too"),
+    ("src/encoder/ReservoirPacker.cpp", "        if (at < p.area_start) {", "        if (false) {",
+     "Reservoir|Parallel", "main data that falls before a stretch is not left to the stretch before"),
+    ("src/encoder/StretchWriter.cpp", "    return crc16_zeros(packer.crc(), plan.audio_bytes - stretch.offset - stretch.bytes);",
+     "    return packer.crc();", "Reservoir|Parallel", "the music CRC summed without carrying each stretch's over the bytes after it"),
+    ("src/encoder/StretchWriter.cpp", "    for (std::size_t j = k + 1; j < plan.stretches.size() && !packer.all_given_out(); ++j) {",
+     "    for (std::size_t j = plan.stretches.size(); j < plan.stretches.size(); ++j) {", "Parallel",
+     "a stretch leaves out the main data that the next stretch's first frames put in it"),
+    ("src/encoder/MpegSource.cpp", "    if (!counted.header_length_holds) return open(file, mono, true);\n", "",
+     "BrokenStreams|Parallel", "the worker decoding to the end of a cut file trusts its Xing header's length"),
 ]
 
 def run(cmd, cwd, timeout=900):

@@ -10,8 +10,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <numeric>
 #include <optional>
 
 namespace encoder {
@@ -101,8 +99,6 @@ private:
     std::size_t prepare(Plan& plan, std::vector<WorkerResult>& results) {
         for (const WorkerResult& r : results)
             if (r.error || r.format_changed || r.not_started) return 0;
-        // Where a frame is too small to hold it, LAME keeps no place for the Info frame.
-        plan.segments[0].info_frame = !results[0].info.empty();
         m_joined = plan_joins(plan, results);
         if (!m_joined) return 0;
         std::FILE* out = m_job.output.stream();

@@ -33,10 +33,9 @@ struct NoRoom {};
 // where a Xing header claims more than a cut file holds, it counts the frames too.
 std::unique_ptr<AudioSource> open_for_worker(const ParallelJob& job, bool to_the_end) {
     if (!job.facts.mpeg) return SndfileSource::open(job.source);
-    if (to_the_end) return MpegSource::reopen(job.source, job.options.downmix, job.facts);
-    StreamFacts seek_only = job.facts;
-    seek_only.header_length_holds = true; // a worker that stops short never meets the end
-    return MpegSource::reopen(job.source, job.options.downmix, seek_only);
+    StreamFacts counted = job.facts;
+    if (!to_the_end) counted.header_length_holds = true; // it never meets the end
+    return MpegSource::reopen(job.source, job.options.downmix, counted);
 }
 
 class Worker {

@@ -15,7 +15,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <system_error>
+#include <stdexcept>
 #include <thread>
 #include <time.h>
 #include <utility>
@@ -301,7 +301,7 @@ public:
     void start(std::size_t i, std::optional<std::thread>& thread) {
         try {
             thread.emplace([this, i] { m_job.options.workers_in_turn ? run_in_turn(i) : run(i); });
-        } catch (const std::system_error&) {
+        } catch (const std::exception&) { // std::system_error, or std::bad_alloc for its state
             give_up(i);
         }
     }

@@ -10,7 +10,8 @@
 # takes its summed CPU time ÷ N, a perfect split that a real shell loop only approaches.
 # tvenc's CPU is measured with the thread's own clock (CLOCK_THREAD_CPUTIME_ID).
 # Inputs: five songs of 3 to 5 minutes and one 40-minute file, 320 kbps stereo, converted
-# at 128 and 64 kbps; least CPU of the alternating rounds for every figure.
+# at 128 and 64 kbps; least CPU of the alternating rounds for every figure, tvenc's thread
+# by thread.
 # Usage: bench/many_cores.sh [rounds, default 2]
 source "$(dirname "$0")/common.sh"
 rounds=${1:-2}
@@ -32,9 +33,8 @@ cpu() { # user+system CPU seconds of one run
   /usr/bin/time -f '%U %S' -o "$work/cpu" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
   awk '{ printf "%.4f", $1 + $2 }' "$work/cpu"
 }
-# Of one tvenc run on N threads: "<projected wall> <total CPU> <workers>", the wall being
-# the serial part plus the busiest worker's encoding plus the longest of the stretches
-# packed after it (the workers pack them at once, each its own).
+# Of one tvenc run on N threads: "<total CPU> <serial> <each worker's encoding> | <each
+# stretch's packing>"; one core gives "<total CPU> <total CPU> |".
 threads_run() {
   /usr/bin/time -f '%U %S' -o "$work/cpu" "$tvenc" "$1" "$work/t.mp3" -br "$2" --threads "$3" --report-cpu \
     --workers-in-turn \
@@ -42,17 +42,27 @@ threads_run() {
   local total
   total=$(awk '{ printf "%.4f", $1 + $2 }' "$work/cpu")
   tr '\r' '\n' <"$work/err" | awk -v total="$total" '/^tvenc: cpu seconds serial/ {
-      most = 0; packing = 0; workers = 0; i = 7
-      for (; i <= NF && $i != "packing"; ++i) { ++workers; if ($i > most) most = $i }
-      for (++i; i <= NF; ++i) if ($i > packing) packing = $i
-      printf "%.4f %s %d\n", $5 + most + packing, total, workers; found = 1 }
-    END { if (!found) printf "%s %s 1\n", total, total }'
+      line = total " " $5; for (i = 7; i <= NF; ++i) line = line " " ($i == "packing" ? "|" : $i)
+      print line; found = 1 }
+    END { if (!found) print total, total, "|" }'
 }
-# The least of two "wall cpu workers" lines, by wall and by CPU apart.
-least_pair() {
+# Two such lines taken figure by figure, the least of each: every worker encodes the same
+# frames in every round, so its least is its time without what the host took from it, and
+# the busiest worker is then the one with the most work, not the one the host disturbed.
+least_threads() {
   [[ -z $1 ]] && { echo "$2"; return; }
-  awk -v a="$1" -v b="$2" 'BEGIN { split(a, x, " "); split(b, y, " ")
-    printf "%.4f %.4f %d\n", (x[1] < y[1] ? x[1] : y[1]), (x[2] < y[2] ? x[2] : y[2]), y[3] }'
+  awk -v a="$1" -v b="$2" 'BEGIN { n = split(a, x, " "); split(b, y, " "); line = ""
+    for (i = 1; i <= n; ++i) line = line (i > 1 ? " " : "") (x[i] == "|" ? "|" : (x[i] < y[i] ? x[i] : y[i]))
+    print line }'
+}
+# "<projected wall> <total CPU> <workers>" of such a line: the serial part plus the
+# busiest worker's encoding plus the longest of the stretches packed after it (the
+# workers pack them at once, each its own).
+projected() {
+  awk -v a="$1" 'BEGIN { n = split(a, x, " "); most = 0; packing = 0; workers = 0; i = 3
+    for (; i <= n && x[i] != "|"; ++i) { ++workers; if (x[i] > most) most = x[i] }
+    for (++i; i <= n; ++i) if (x[i] > packing) packing = x[i]
+    printf "%.4f %s %d\n", x[2] + most + packing, x[1], (workers ? workers : 1) }'
 }
 
 declare -A one ff run
@@ -63,7 +73,7 @@ for kbps in 128 64; do
       ff[$kbps,$f]=$(least "${ff[$kbps,$f]:-}" \
         "$(cpu ffmpeg -v error -y -threads 1 -i "$f" -c:a libmp3lame -b:a "${kbps}k" "$work/f.mp3")")
       for n in "${cores_list[@]}"; do
-        run[$kbps,$f,$n]=$(least_pair "${run[$kbps,$f,$n]:-}" "$(threads_run "$f" "${kbps}000" "$n")")
+        run[$kbps,$f,$n]=$(least_threads "${run[$kbps,$f,$n]:-}" "$(threads_run "$f" "${kbps}000" "$n")")
       done
     done
   done
@@ -77,7 +87,7 @@ report() { # title, kbps, files...
   for n in "${cores_list[@]}"; do
     local wall=0 cpu_n=0 cpu_1=0 cpu_ff=0 workers=""
     for f in "$@"; do
-      read -r w c k <<<"${run[$kbps,$f,$n]}"
+      read -r w c k <<<"$(projected "${run[$kbps,$f,$n]}")"
       wall=$(echo "$wall + $w" | bc -l); cpu_n=$(echo "$cpu_n + $c" | bc -l)
       cpu_1=$(echo "$cpu_1 + ${one[$kbps,$f]}" | bc -l); cpu_ff=$(echo "$cpu_ff + ${ff[$kbps,$f]}" | bc -l)
       workers="$workers${workers:+,}$k"

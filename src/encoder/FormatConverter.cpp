@@ -1,6 +1,7 @@
 #include "encoder/FormatConverter.h"
 
 #include "encoder/Failure.h"
+#include "encoder/Soxr.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +9,7 @@
 namespace encoder {
 
 FormatConverter::~FormatConverter() {
-    if (m_soxr) soxr_delete(m_soxr);
+    if (m_soxr) Soxr::get().destroy(m_soxr);
 }
 
 namespace {
@@ -54,10 +55,11 @@ std::span<const float> FormatConverter::convert(const AudioBlock& block) {
         drain(m_out);
         m_in_rate = block.rate;
         if (m_in_rate != m_out_rate) {
+            const Soxr& soxr = Soxr::get();
             soxr_error_t error = nullptr;
-            const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
-            const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
-            m_soxr = soxr_create(static_cast<double>(m_in_rate), static_cast<double>(m_out_rate),
+            const soxr_io_spec_t io = soxr.io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+            const soxr_quality_spec_t quality = soxr.quality_spec(SOXR_HQ, 0);
+            m_soxr = soxr.create(static_cast<double>(m_in_rate), static_cast<double>(m_out_rate),
                                  static_cast<unsigned>(m_out_channels), &error, &io, &quality, nullptr);
             if (error) fail(kFailInput, Cause::Internal, "resampler", error);
         }
@@ -80,7 +82,7 @@ void FormatConverter::resample(const float* in, std::size_t frames, std::vector<
         const std::size_t start = out.size();
         out.resize(start + room * ch);
         std::size_t used = 0, made = 0;
-        soxr_process(m_soxr, in, frames, &used, out.data() + start, room, &made);
+        Soxr::get().process(m_soxr, in, frames, &used, out.data() + start, room, &made);
         out.resize(start + made * ch);
         if (!in) {
             if (made == 0) return;
@@ -101,7 +103,7 @@ std::span<const float> FormatConverter::flush() {
 void FormatConverter::drain(std::vector<float>& out) {
     if (!m_soxr) return;
     resample(nullptr, 0, out);
-    soxr_delete(m_soxr);
+    Soxr::get().destroy(m_soxr);
     m_soxr = nullptr;
 }
 

@@ -33,7 +33,7 @@ SF_VIRTUAL_IO g_reader{
 std::unique_ptr<SndfileSource> SndfileSource::open(const SourceFile& source) {
     SF_INFO info{};
     auto reader = std::make_unique<SourceCursor>(&source);
-    SndfileHandle file(sf_open_virtual(&g_reader, SFM_READ, &info, reader.get()));
+    SndfileHandle file(Sndfile::get().open_virtual(&g_reader, SFM_READ, &info, reader.get()));
     if (!file) return nullptr;
     const int major = info.format & SF_FORMAT_TYPEMASK;
     if (major == SF_FORMAT_MPEG) return nullptr;
@@ -53,18 +53,19 @@ SndfileSource::SndfileSource(std::unique_ptr<SourceCursor> cursor, SndfileHandle
     m_facts.frames = info.frames;
     m_facts.mono_throughout = info.channels == 1;
     // Integer data is read as floats in -1..1 without clipping surprises.
-    sf_command(m_file.get(), SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
+    Sndfile::get().command(m_file.get(), SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
 }
 
 bool SndfileSource::read(AudioBlock& block) {
     block.rate = m_facts.rate;
     block.channels = m_facts.channels;
     m_buffer.resize(static_cast<std::size_t>(kBlockFrames * m_facts.channels));
-    const sf_count_t got = sf_readf_float(m_file.get(), m_buffer.data(), kBlockFrames);
+    const Sndfile& sndfile = Sndfile::get();
+    const sf_count_t got = sndfile.readf_float(m_file.get(), m_buffer.data(), kBlockFrames);
     if (got <= 0) {
-        if (sf_error(m_file.get()) != SF_ERR_NO_ERROR || m_read < m_facts.frames)
+        if (sndfile.error(m_file.get()) != SF_ERR_NO_ERROR || m_read < m_facts.frames)
             fail(kFailInput, Cause::Damaged, m_cursor->file->path(),
-                 std::string("decoding stopped: ") + sf_strerror(m_file.get()));
+                 std::string("decoding stopped: ") + sndfile.strerror(m_file.get()));
         return false;
     }
     m_read += got;
@@ -78,7 +79,7 @@ namespace encoder {
 
 bool SndfileSource::seek(std::int64_t frame) {
     m_read = frame;
-    return sf_seek(m_file.get(), frame, SEEK_SET) == frame;
+    return Sndfile::get().seek(m_file.get(), frame, SEEK_SET) == frame;
 }
 
 } // namespace encoder

@@ -1,16 +1,15 @@
 #pragma once
 
 #include "encoder/AudioSource.h"
+#include "encoder/Sndfile.h"
 #include "encoder/SourceFile.h"
 
 #include "shared/Owned.h"
 
-#include <sndfile.h>
-
 namespace encoder {
 
 inline void close_sndfile(SNDFILE* file) {
-    sf_close(file);
+    Sndfile::get().close(file);
 }
 using SndfileHandle = shared::Owned<SNDFILE*, close_sndfile>;
 

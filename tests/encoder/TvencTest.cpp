@@ -161,6 +161,32 @@ TEST_F(Tvenc, AnOutputWithTheInputsInodeNumberElsewhereIsWritten) {
     EXPECT_EQ(decode_mp3(output).channels, 2);
 }
 
+// libsndfile and libsoxr are loaded only when a source needs them. Where one cannot be
+// loaded (here a broken copy found first), only the files that need it fail, cleanly.
+TEST_F(Tvenc, ALibraryThatCannotBeLoadedFailsOnlyTheFilesThatNeedIt) {
+    const std::string mp3 = dir.file("source.mp3");
+    ASSERT_EQ(tvenc({wav, mp3}).status, 0);
+    const TempDir broken;
+    broken.write("libsndfile.so.1", "");
+    broken.write("libsoxr.so.0", "");
+    const auto without = [&](const std::string& input, const std::string& output, const std::string& bits) {
+        return run_program({"/usr/bin/env", "LD_LIBRARY_PATH=" + broken.file(""), kTvenc, input, output, "-br", bits});
+    };
+    const RunResult at_its_rate = without(mp3, dir.file("at_its_rate.mp3"), "112000");
+    EXPECT_EQ(at_its_rate.status, 0) << at_its_rate.err;
+    EXPECT_EQ(decode_mp3(dir.file("at_its_rate.mp3")).rate, kRate);
+    struct Case {
+        std::string input, bits, library;
+    } cases[] = {{wav, "128000", "libsndfile"}, {mp3, "16000", "libsoxr"}};
+    for (const Case& c : cases) {
+        const RunResult r = without(c.input, dir.file("failed.mp3"), c.bits);
+        EXPECT_EQ(r.status, 3) << c.library;
+        EXPECT_NE(r.err.find("cannot load " + c.library), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("[internal]"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("")), {}), 3) << "nothing left behind";
+}
+
 TEST(TvencCorpus, EveryFileConvertsOrFailsCleanly) {
     const std::string corpus = corpus_folder();
     if (corpus.empty()) GTEST_SKIP() << "shared corpus folder not found";

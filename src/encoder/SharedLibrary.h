@@ -11,6 +11,19 @@ class SharedLibrary {
 public:
     explicit SharedLibrary(const char* name);
 
+    template <typename Functions> struct Loaded {
+        Functions functions{};
+        std::string error; // empty when the library and all its functions were found
+    };
+    // The library's functions, each bound by bind_all(library, functions).
+    template <typename Functions, typename BindAll> static Loaded<Functions> load(const char* name, BindAll bind_all) {
+        SharedLibrary library(name);
+        Loaded<Functions> loaded;
+        bind_all(library, loaded.functions);
+        loaded.error = library.error();
+        return loaded;
+    }
+
     // Sets function to the library's function of that name; where it is missing, the
     // reason is kept in error().
     template <typename Function> void bind(Function& function, const char* name) {

@@ -5,31 +5,16 @@
 
 namespace encoder {
 
-namespace {
-
-struct Loaded {
-    Soxr soxr{};
-    std::string error;
-};
-
-Loaded load() {
-    SharedLibrary library(TUNVASK_SOXR_LIBRARY);
-    Loaded loaded;
-    library.bind(loaded.soxr.io_spec, "soxr_io_spec");
-    library.bind(loaded.soxr.quality_spec, "soxr_quality_spec");
-    library.bind(loaded.soxr.create, "soxr_create");
-    library.bind(loaded.soxr.process, "soxr_process");
-    library.bind(loaded.soxr.destroy, "soxr_delete");
-    loaded.error = library.error();
-    return loaded;
-}
-
-} // namespace
-
 const Soxr& Soxr::get() {
-    static const Loaded loaded = load();
+    static const auto loaded = SharedLibrary::load<Soxr>(TUNVASK_SOXR_LIBRARY, [](SharedLibrary& library, Soxr& soxr) {
+        library.bind(soxr.io_spec, "soxr_io_spec");
+        library.bind(soxr.quality_spec, "soxr_quality_spec");
+        library.bind(soxr.create, "soxr_create");
+        library.bind(soxr.process, "soxr_process");
+        library.bind(soxr.destroy, "soxr_delete");
+    });
     if (!loaded.error.empty()) fail(kFailInput, Cause::Internal, "resampler", loaded.error);
-    return loaded.soxr;
+    return loaded.functions;
 }
 
 } // namespace encoder

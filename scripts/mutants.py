@@ -238,7 +238,7 @@ FAULTS = [
     ("src/encoder/StretchWriter.cpp", "    for (std::size_t j = k + 1; j < plan.stretches.size() && !packer.all_given_out(); ++j) {",
      "    for (std::size_t j = plan.stretches.size(); j < plan.stretches.size(); ++j) {", "Parallel",
      "a stretch leaves out the main data that the next stretch's first frames put in it"),
-    ("src/encoder/MpegSource.cpp", "    if (!counted.header_length_holds) return open(file, mono, true);\n", "",
+    ("src/encoder/MpegSource.cpp", "    if (to_the_end && !counted.header_length_holds) return open(file, mono, true);\n", "",
      "BrokenStreams|Parallel", "the worker decoding to the end of a cut file trusts its Xing header's length"),
 ]
 

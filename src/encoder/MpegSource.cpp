@@ -49,13 +49,14 @@ std::unique_ptr<MpegSource> MpegSource::open(const SourceFile& file, bool mono, 
     return source;
 }
 
-std::unique_ptr<MpegSource> MpegSource::reopen(const SourceFile& file, bool mono, const StreamFacts& counted) {
-    if (!counted.header_length_holds) return open(file, mono, true);
+std::unique_ptr<MpegSource> MpegSource::reopen(const SourceFile& file, bool mono, const StreamFacts& counted,
+                                               bool to_the_end) {
+    if (to_the_end && !counted.header_length_holds) return open(file, mono, true);
     auto source = open(file, mono, false);
     if (!source) return nullptr;
     source->m_facts.frames = counted.frames;
     source->m_facts.average_bit_rate = counted.average_bit_rate;
-    source->m_facts.header_length_holds = true;
+    source->m_facts.header_length_holds = counted.header_length_holds;
     std::vector<off_t> offsets(counted.frame_offsets.begin(), counted.frame_offsets.end());
     if (!offsets.empty())
         mpg123_set_index(source->decoder(), offsets.data(), static_cast<off_t>(counted.offsets_step), offsets.size());

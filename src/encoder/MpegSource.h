@@ -25,9 +25,11 @@ public:
     // seeks and decodes needs neither).
     static std::unique_ptr<MpegSource> open(const SourceFile& file, bool mono = false, bool scan = true);
     // Opened again on a file whose frames were counted (by a scan): its length and bit
-    // rate, and seeking straight to a frame, without counting them once more, unless the
-    // stream's header tells another length, whose end libmpg123 would keep.
-    static std::unique_ptr<MpegSource> reopen(const SourceFile& file, bool mono, const StreamFacts& counted);
+    // rate, and seeking straight to a frame, without counting them once more, unless it
+    // decodes to the end and the stream's header tells another length, whose end
+    // libmpg123 would keep.
+    static std::unique_ptr<MpegSource> reopen(const SourceFile& file, bool mono, const StreamFacts& counted,
+                                              bool to_the_end);
 
     const StreamFacts& facts() const override { return m_facts; }
     bool read(AudioBlock& block) override;

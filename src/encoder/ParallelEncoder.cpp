@@ -73,8 +73,10 @@ public:
 
     // Tags, the Info frame and the audio's CRC once every stretch is written; false
     // when no join fits.
-    bool finish(const Plan& plan, const std::vector<WorkerResult>& results) {
+    bool finish() {
         if (!m_joined) return false;
+        const Plan& plan = *m_plan;
+        const std::vector<WorkerResult>& results = *m_results;
         std::FILE* out = m_job.output.stream();
         const std::string& path = m_job.output.path();
         seek(out, m_target->audio_start + static_cast<std::int64_t>(m_joined->audio_bytes));
@@ -98,7 +100,7 @@ public:
 private:
     std::size_t prepare(Plan& plan, std::vector<WorkerResult>& results) {
         for (const WorkerResult& r : results)
-            if (r.error || r.format_changed || r.not_started) return 0;
+            if (!r.encoded()) return 0;
         m_joined = plan_joins(plan, results);
         if (!m_joined) return 0;
         std::FILE* out = m_job.output.stream();
@@ -145,9 +147,9 @@ bool encode_in_parallel(const ParallelJob& job) {
     std::vector<WorkerResult> results = run_workers(job, grid, plan, total_frames, job.progress, times, after);
     for (WorkerResult& r : results) {
         if (r.error) std::rethrow_exception(r.error);
-        if (r.format_changed || r.not_started) return false;
+        if (!r.encoded()) return false;
     }
-    if (!output.finish(plan, results)) return false;
+    if (!output.finish()) return false;
     if (std::fflush(job.output.stream()) != 0) fail_errno(kFailOutput, job.output.path(), errno);
     // What progress counted: each input frame once, whatever the workers encoded twice.
     if (job.options.report_joins)

@@ -33,9 +33,7 @@ struct NoRoom {};
 // where a Xing header claims more than a cut file holds, it counts the frames too.
 std::unique_ptr<AudioSource> open_for_worker(const ParallelJob& job, bool to_the_end) {
     if (!job.facts.mpeg) return SndfileSource::open(job.source);
-    StreamFacts counted = job.facts;
-    if (!to_the_end) counted.header_length_holds = true; // it never meets the end
-    return MpegSource::reopen(job.source, job.options.downmix, counted);
+    return MpegSource::reopen(job.source, job.options.downmix, job.facts, to_the_end);
 }
 
 class Worker {
@@ -149,8 +147,8 @@ private:
                 continue;
             }
             r.shapes.push_back(frame);
-            IndexedFrame indexed{m_next_index++, std::move(frame)};
             if (!streaming) continue;
+            IndexedFrame indexed{m_next_index++, std::move(frame)};
             r.clean_end_frame = m_next_index;
             watch_for_join(indexed);
             collect_head(std::move(indexed));
@@ -221,7 +219,7 @@ void work(const ParallelJob& job, const Grid& grid, WorkShares::Share* share, Wo
     while (share) {
         Worker(job, grid, *share, shares, progress).run(share->result);
         const WorkerResult& r = share->result;
-        const bool more = !r.error && !r.format_changed && !r.not_started && !job.options.workers_in_turn;
+        const bool more = r.encoded() && !job.options.workers_in_turn;
         share = shares.finish(*share, more);
     }
     cpu_seconds = thread_cpu_seconds();

@@ -28,6 +28,9 @@ struct WorkerResult {
     bool format_changed = false;
     bool not_started = false; // no thread, or no room for its frames, could be had for it
     std::exception_ptr error; // whatever ended the worker, for the main thread to handle
+
+    // Encoded to the end of its share, in the format the file started with.
+    bool encoded() const { return !error && !format_changed && !not_started; }
 };
 
 // CPU seconds of each worker thread and of each task after encoding, when asked for.

@@ -11,22 +11,15 @@ namespace encoder {
 
 namespace {
 
-// The frames of one worker's stream from a given frame on, read where the worker wrote them.
-class WorkerFrames {
-public:
-    WorkerFrames(const WorkerResult& result, std::int64_t first_frame, std::int64_t from)
-        : m_reader(::fileno(result.stream.get())) {
-        Mp3Frame skipped;
-        for (int i = 0; i < result.frames_before; ++i)
-            m_reader.next(skipped);
-        for (std::int64_t i = first_frame; i < from; ++i)
-            m_reader.next(skipped);
-    }
-    bool next(Mp3Frame& frame) { return m_reader.next(frame); }
-
-private:
-    Mp3FrameReader m_reader;
-};
+// The frames of one worker's stream from a given frame on, read where the worker wrote
+// them: past the place kept for the Info frame and the frames before from.
+Mp3FrameReader frames_from(const WorkerResult& result, std::int64_t first_frame, std::int64_t from) {
+    Mp3FrameReader reader(::fileno(result.stream.get()));
+    Mp3Frame skipped;
+    for (std::int64_t i = first_frame - result.frames_before; i < from; ++i)
+        reader.next(skipped);
+    return reader;
+}
 
 class Writer {
 public:
@@ -68,16 +61,16 @@ std::uint16_t write_stretch(const JoinPlan& plan, std::size_t k, const Plan& seg
     packer.stop_after(static_cast<std::uint32_t>(stretch.frames));
     Writer writer(target, stretch.offset);
     Mp3Frame frame;
-    const auto append = [&](WorkerFrames& frames) {
+    const auto append = [&](Mp3FrameReader& frames) {
         if (!frames.next(frame) || !packer.append(frame)) not_as_planned(target);
         if (packer.output().size() >= kWriteBytes) writer.write(packer.output());
     };
-    WorkerFrames own(results[k], segments.segments[k].first_frame, stretch.first_frame);
+    Mp3FrameReader own = frames_from(results[k], segments.segments[k].first_frame, stretch.first_frame);
     for (std::int64_t i = 0; i < stretch.frames; ++i)
         append(own);
     // The frames after this stretch may start their main data in its last frames.
     for (std::size_t j = k + 1; j < plan.stretches.size() && !packer.all_given_out(); ++j) {
-        WorkerFrames later(results[j], segments.segments[j].first_frame, plan.stretches[j].first_frame);
+        Mp3FrameReader later = frames_from(results[j], segments.segments[j].first_frame, plan.stretches[j].first_frame);
         for (std::int64_t i = 0; i < plan.stretches[j].frames && !packer.all_given_out(); ++i)
             append(later);
     }

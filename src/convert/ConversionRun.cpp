@@ -172,7 +172,11 @@ void ConversionRun::child_finished(int exit_code, bool crashed) {
     } else if (exit_code != 0) {
         reason = failure_reason(m_lines.failure_line(), exit_code);
         detail = m_lines.failure_line().empty() ? "tvenc: exit status " + to_text(exit_code) : m_lines.failure_line();
-    } else if (file_size(m_output) <= 0) {
+    } else if (m_lines.numbered() > 0) {
+        // Another file came to the output's name meanwhile and stays; the result is beside it.
+        m_output = shared::numbered_path(m_output, m_lines.numbered());
+    }
+    if (reason.empty() && file_size(m_output) <= 0) {
         // Success means a result exists, not only that the encoder said so.
         reason = kReasonNoOutput;
         detail = kNoOutput;

@@ -1,5 +1,7 @@
 #include "convert/FailureReason.h"
 
+#include "shared/FailureContract.h"
+
 #include <array>
 #include <utility>
 
@@ -7,7 +9,7 @@ namespace convert {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 14> kReasons{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 15> kReasons{{
     {"not-audio", "这不是可以识别的音频文件，请确认它是完好的 MP3 或 WAV 文件。"},
     {"empty", "源文件是空的（0 字节），请重新获取这个文件。"},
     {"damaged", "源文件已损坏，无法解码，请重新下载或换用其他副本。"},
@@ -22,7 +24,9 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 14> kReasons
     {"same-file", "输出文件就是源文件本身，请选择其他输出路径。"},
     {"format", "这个比特率无法用于此文件，请选择其他比特率。"},
     {"internal", "编码器内部出错，请重试。"},
+    {"changed", "转换时源文件被改动了，请再转换一次。"},
 }};
+static_assert(kReasons.size() == failure_contract::kCauseWords.size(), "a sentence for every cause word");
 
 // The word in brackets at the end of the line, if any.
 std::string_view cause_of(std::string_view line) {
@@ -33,17 +37,21 @@ std::string_view cause_of(std::string_view line) {
     return open == std::string_view::npos ? std::string_view{} : line.substr(open + 1, line.size() - open - 2);
 }
 
-} // namespace
-
-std::string_view failure_reason(const primitives::Text& encoder_line, int exit_code) {
-    const std::string_view cause = cause_of(encoder_line);
+std::string_view reason_of(std::string_view cause) {
     for (const auto& [word, reason] : kReasons) {
         if (word == cause) return reason;
     }
+    return {};
+}
+
+} // namespace
+
+std::string_view failure_reason(const primitives::Text& encoder_line, int exit_code) {
+    if (const std::string_view reason = reason_of(cause_of(encoder_line)); !reason.empty()) return reason;
     // An encoder that names no cause: its exit status says which side failed.
-    if (exit_code == 3) return "无法转换这个源文件，请确认它是完好的音频文件。";
-    if (exit_code == 4) return "无法写入输出文件，请检查输出文件夹的空间和权限。";
-    return kReasons.back().second;
+    if (exit_code == failure_contract::kInput) return "无法转换这个源文件，请确认它是完好的音频文件。";
+    if (exit_code == failure_contract::kOutput) return "无法写入输出文件，请检查输出文件夹的空间和权限。";
+    return reason_of("internal");
 }
 
 } // namespace convert

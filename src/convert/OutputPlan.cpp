@@ -1,16 +1,10 @@
 #include "convert/OutputPlan.h"
 
+#include "shared/PathParts.h"
+
 namespace convert {
 
 using namespace primitives;
-
-Text numbered_name(const Text& file_name, int n) {
-    const auto dot = file_name.rfind('.');
-    const bool has_extension = dot != Text::npos && dot > 0;
-    const Text stem = has_extension ? file_name.substr(0, dot) : file_name;
-    const Text extension = has_extension ? file_name.substr(dot) : Text{};
-    return stem + " (" + to_text(n) + ")" + extension;
-}
 
 OutputPlan::OutputPlan(std::vector<Text> sources) : m_source_paths(std::move(sources)) {}
 
@@ -34,7 +28,7 @@ OutputPlan::Choice OutputPlan::choose(const Text& folder, const Text& file_name)
     if (use == Use::Free) return {plain, false};
     // Numbered names that are sources are passed over as well: the series goes on.
     for (int n = 2;; ++n) {
-        const Text candidate = folder + numbered_name(file_name, n);
+        const Text candidate = folder + shared::numbered_name(file_name, n);
         if (use_of(candidate) == Use::Free) return {candidate, false};
     }
 }

@@ -38,7 +38,4 @@ private:
     std::unordered_set<primitives::FileId, primitives::FileIdHash> m_written;
 };
 
-// "name (n).ext": the name with its number before the last dot of the file name.
-primitives::Text numbered_name(const primitives::Text& file_name, int n);
-
 } // namespace convert

@@ -13,6 +13,7 @@ namespace {
 
 const Text kPrefix = progress_contract::kPrefix;
 const Text kFailurePrefix = progress_contract::kFailurePrefix;
+const Text kNumberedPrefix = progress_contract::kNumberedPrefix;
 // A child that never ends a line must not make the run hold its output forever.
 constexpr std::size_t kLongestLine = 4096;
 
@@ -41,8 +42,19 @@ std::optional<ProgressUpdate> ProgressLines::finish() {
     return update;
 }
 
+Text ProgressLines::failure_line() const {
+    return starts_with(m_last, kFailurePrefix) ? m_last : Text{};
+}
+
 std::optional<ProgressUpdate> ProgressLines::take_line(const Text& line) {
-    if (starts_with(line, kFailurePrefix)) m_failure = line;
+    if (line.empty()) return std::nullopt;
+    m_last = line;
+    if (starts_with(line, kNumberedPrefix)) {
+        const std::size_t digits = line.find_first_not_of("0123456789", kNumberedPrefix.size());
+        const Text number = line.substr(kNumberedPrefix.size(), digits - kNumberedPrefix.size());
+        if (!number.empty() && number.size() < 6 && digits != Text::npos && line[digits] == ':')
+            m_numbered = std::stoi(number);
+    }
     if (!starts_with(line, kPrefix)) return std::nullopt;
     const auto percent = line.find(progress_contract::kFigureEnd, kPrefix.size());
     if (percent == Text::npos) return std::nullopt;

@@ -18,8 +18,12 @@ class ProgressLines {
 public:
     // The figure of the newest complete progress line in this piece, if any.
     std::optional<ProgressUpdate> feed(const primitives::Text& piece);
-    // The newest complete line beginning "tvenc: ", the encoder's reason for failing.
-    const primitives::Text& failure_line() const { return m_failure; }
+    // The encoder's reason for failing: its last line, where that begins "tvenc: ". A
+    // line before it, whatever it says, is no reason.
+    primitives::Text failure_line() const;
+    // The number of the name the result took where its own was taken meanwhile; 0 when
+    // it went to the name it was given.
+    int numbered() const { return m_numbered; }
     // The output has ended: a last line without its end counts too.
     std::optional<ProgressUpdate> finish();
 
@@ -27,7 +31,8 @@ private:
     std::optional<ProgressUpdate> take_line(const primitives::Text& line);
 
     primitives::Text m_partial;
-    primitives::Text m_failure;
+    primitives::Text m_last;
+    int m_numbered = 0;
 };
 
 } // namespace convert

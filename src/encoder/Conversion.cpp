@@ -1,6 +1,7 @@
 #include "encoder/Conversion.h"
 
 #include "encoder/AudioSource.h"
+#include "encoder/Console.h"
 #include "encoder/Failure.h"
 #include "encoder/FormatConverter.h"
 #include "encoder/Mp3Writer.h"
@@ -10,6 +11,7 @@
 #include "encoder/SourceFile.h"
 #include "encoder/Tags.h"
 #include "shared/FileIdentity.h"
+#include "shared/ProgressContract.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -79,6 +81,17 @@ void encode_file(const Options& options, const SourceFile& file, AudioSource& so
     progress.done();
 }
 
+// The result is put in place only if the source stayed as it was opened.
+void commit(const SourceFile& file, OutputFile& output) {
+    if (file.written_since_opened())
+        fail(kFailInput, Cause::Changed, file.path(),
+             "the file was written to while it was converted; convert it again");
+    const int number = output.commit();
+    if (number == 0) return;
+    Console::print_line(progress_contract::kNumberedPrefix + std::to_string(number) + ": '" +
+                        echoed(output.numbered(number)) + "'");
+}
+
 } // namespace
 
 int convert(const Options& options) {
@@ -88,20 +101,27 @@ int convert(const Options& options) {
     if (shared::same_file(options.input, options.output))
         fail(kFailOutput, Cause::SameFile, options.output, "the output is the input file itself");
     auto source = open_source(file);
+    // A file from which nothing decodes is no audio at any rate: not even one to copy.
+    AudioBlock block;
+    const auto first_block = [&] {
+        if (!source->read(block)) fail(kFailInput, Cause::NotAudio, options.input, "contains no audio");
+    };
+    first_block();
     if (worth_copying(source->facts(), options)) {
         OutputFile output(options.output);
         copy_file(file, source->facts(), output);
-        output.commit();
+        commit(file, output);
         return kSuccess;
     }
-    if (options.downmix && source->facts().mpeg) source = open_mono_source(file);
-    AudioBlock block;
-    if (!source->read(block)) fail(kFailInput, Cause::NotAudio, options.input, "contains no audio");
+    if (options.downmix && source->facts().mpeg) {
+        source = open_mono_source(file);
+        first_block();
+    }
     const OutputFormat format =
         choose_output_format({block.rate, block.channels, options.bit_rate, options.downmix}, options.output);
     OutputFile output(options.output);
     encode_file(options, file, *source, block, format, output);
-    output.commit();
+    commit(file, output);
     return kSuccess;
 }
 

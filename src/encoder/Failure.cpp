@@ -1,38 +1,42 @@
 #include "encoder/Failure.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "shared/ProgressContract.h"
 
 namespace encoder {
 
-namespace {
-
-// A progress reader takes the figure after "n:" up to the next "%": a name that holds
-// both in that order has its "%" written as "\x25", so no message looks like progress.
 std::string echoed(const std::string& file) {
     const auto marker = file.find("n:");
-    if (marker == std::string::npos || file.find('%', marker) == std::string::npos) return file;
+    const bool looks_like_progress = marker != std::string::npos && file.find('%', marker) != std::string::npos;
     std::string text;
-    for (char c : file)
-        text += c == '%' ? std::string("\\x25") : std::string(1, c);
+    for (const char c : file) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            text += "\\n";
+        } else if (c == '\t') {
+            text += "\\t";
+        } else if (byte < 0x20 || byte == 0x7F || (c == '%' && looks_like_progress)) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            text += escape;
+        } else {
+            text += c;
+        }
+    }
     return text;
 }
 
-} // namespace
-
-const char* cause_word(Cause cause) {
-    static constexpr const char* kWords[] = {"not-audio",  "empty",      "damaged",   "unsupported", "no-source",
-                                             "unreadable", "not-a-file", "no-folder", "read-only",   "disk-full",
-                                             "no-memory",  "same-file",  "format",    "internal"};
-    return kWords[static_cast<int>(cause)];
+std::string_view cause_word(Cause cause) {
+    return failure_contract::kCauseWords[static_cast<std::size_t>(cause)];
 }
 
 void fail(ExitCode code, Cause cause, const std::string& file, const std::string& reason) {
     // Quoted, so a name ending in "n" never forms the "n:" that progress readers look for.
     throw Failure{code, std::string(progress_contract::kFailurePrefix) + "'" + echoed(file) + "': " + reason + " [" +
-                            cause_word(cause) + "]"};
+                            std::string(cause_word(cause)) + "]"};
 }
 
 void fail_errno(ExitCode code, const std::string& file, int error) {

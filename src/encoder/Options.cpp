@@ -1,5 +1,7 @@
 #include "encoder/Options.h"
 
+#include "encoder/Failure.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -47,17 +49,29 @@ bool known_switch(const char* argument) {
     return false;
 }
 
-bool parse_switches(int argc, char** argv, int first, Options& options) {
+std::string quoted(const char* word) {
+    return "'" + echoed(word) + "'";
+}
+
+// The value of the switch at argv[i], within its bounds; the problem when it is not.
+std::string take_number(int argc, char** argv, int& i, long lowest, long highest, const char* what, int& value) {
+    const char* name = argv[i];
+    if (i + 1 >= argc) return std::string(name) + " needs " + what;
+    const auto number = whole_number(argv[++i], lowest, highest);
+    if (!number) return std::string(name) + " takes " + what + ", not " + quoted(argv[i]);
+    value = static_cast<int>(*number);
+    return {};
+}
+
+std::string parse_switches(int argc, char** argv, int first, Options& options) {
     for (int i = first; i < argc; ++i) {
-        const bool has_value = i + 1 < argc;
+        std::string problem;
+        if (is(argv[i], "--")) break;
         if (is(argv[i], "-br")) {
-            const auto rate = has_value ? whole_number(argv[++i], kLowestBitRate, kHighestBitRate) : std::nullopt;
-            if (!rate) return false;
-            options.bit_rate = static_cast<int>(*rate);
+            problem = take_number(argc, argv, i, kLowestBitRate, kHighestBitRate, "a bit rate from 8000 to 320000",
+                                  options.bit_rate);
         } else if (is(argv[i], "--threads")) {
-            const auto count = has_value ? whole_number(argv[++i], 1, kMostThreads) : std::nullopt;
-            if (!count) return false;
-            options.threads = static_cast<int>(*count);
+            problem = take_number(argc, argv, i, 1, kMostThreads, "a count of threads from 1 to 256", options.threads);
         } else {
             options.downmix = options.downmix || is(argv[i], "-dm");
             options.report_joins = options.report_joins || is(argv[i], "--report-joins");
@@ -66,29 +80,42 @@ bool parse_switches(int argc, char** argv, int first, Options& options) {
             options.help = options.help || is(argv[i], "--help") || is(argv[i], "-h");
             options.version = options.version || is(argv[i], "--version");
         }
+        if (!problem.empty()) return problem;
     }
-    return true;
+    return {};
+}
+
+// What is wrong with argument as a path, if anything.
+std::string path_problem(const char* argument, bool switches_ended) {
+    if (is(argument, "-"))
+        return "'-' is not a path here: standard output carries the progress, and audio is read from files only";
+    if (switches_ended || argument[0] != '-') return {};
+    if (known_switch(argument)) return quoted(argument) + " stands where a file must: the two files come first";
+    return "unknown switch " + quoted(argument) + " (name a file that starts with '-' as ./" + echoed(argument) + ")";
 }
 
 } // namespace
 
-bool parse_options(int argc, char** argv, Options& options) {
+std::string parse_options(int argc, char** argv, Options& options) {
+    const std::string missing = "an input and an output file are needed";
     // Alone, the first argument is a switch; otherwise the first two are the paths.
     if (argc == 2) {
         parse_switches(argc, argv, 1, options);
-        return false;
+        return options.help || options.version || argv[1][0] != '-' ? missing : path_problem(argv[1], false);
     }
-    if (argc < 3) return false;
-    for (int i = 1; i <= 2; ++i) {
-        options.help = is(argv[i], "--help") || is(argv[i], "-h");
-        if (known_switch(argv[i])) return false;
+    const bool switches_ended = argc > 1 && is(argv[1], "--");
+    const int first = switches_ended ? 2 : 1;
+    if (argc < first + 2) return missing;
+    for (int i = first; i < first + 2; ++i) {
+        if (!switches_ended && (is(argv[i], "--help") || is(argv[i], "-h"))) {
+            options.help = true;
+            return missing;
+        }
+        if (std::string problem = path_problem(argv[i], switches_ended); !problem.empty()) return problem;
     }
-    options.input = argv[1];
-    options.output = argv[2];
-    // Standard output carries the last progress line, so it cannot carry audio; nor is
-    // "-" read as standard input. Such a path is a usage error, not a file named "-".
-    if (options.input == "-" || options.output == "-") return false;
-    return parse_switches(argc, argv, 3, options);
+    options.input = argv[first];
+    options.output = argv[first + 1];
+    return parse_switches(argc, argv, first + 2, options);
 }
 
 } // namespace encoder

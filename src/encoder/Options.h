@@ -19,11 +19,13 @@ struct Options {
     bool version = false;
 };
 
-// The input and output paths come first, then switches; unknown arguments (the "on" after "-dm"
-// included) are ignored. "-h", "--help" and "--version" count where a switch may stand, or
-// alone. False when the two paths are missing, a known switch stands where a path must (help,
-// when it is "-h" or "--help"), or a switch's value is not one it takes.
-bool parse_options(int argc, char** argv, Options& options);
+// The input and output paths come first (after "--" where one starts with "-"), then
+// switches up to a "--"; unknown switches after the paths (the "on" after "-dm"
+// included) are ignored. "-h", "--help" and "--version" count where a switch may stand,
+// or alone. Returns what is wrong with the command, in a few words, or nothing when it
+// is complete: the two paths are missing, a switch stands where a path must, a path is
+// "-", or a switch's value is not one it takes.
+std::string parse_options(int argc, char** argv, Options& options);
 
 extern const char* const kUsage;
 extern const char* const kVersion;

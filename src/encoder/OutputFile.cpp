@@ -5,6 +5,7 @@
 #include "shared/PathParts.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -34,6 +35,7 @@ OutputFile::OutputFile(const std::string& path) : m_path(path), m_final(shared::
     // A FIFO would hold the encoder until someone reads it, a device never ends.
     if (!S_ISREG(info.st_mode)) fail(kFailOutput, Cause::NotAFile, path, "not a regular file");
     if (::access(path.c_str(), W_OK) != 0) fail_errno(kFailOutput, path, errno);
+    m_replaced.emplace(info.st_dev, info.st_ino);
     stage_beside(static_cast<int>(info.st_mode & 07777));
 }
 
@@ -101,14 +103,45 @@ void OutputFile::name_the_result() {
     m_work = hidden;
 }
 
-void OutputFile::commit() {
+bool OutputFile::take_free_name(const std::string& name) {
+    if (::renameat2(AT_FDCWD, m_work.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) return true;
+    // File systems that cannot rename without replacing can still link without it.
+    if (errno == EINVAL || errno == ENOSYS) {
+        if (::link(m_work.c_str(), name.c_str()) == 0) {
+            ::unlink(m_work.c_str());
+            return true;
+        }
+    }
+    if (errno == EEXIST) return false;
+    fail_errno(kFailOutput, m_path, errno);
+}
+
+std::string OutputFile::numbered(int n) const {
+    return shared::numbered_path(m_path, n);
+}
+
+int OutputFile::commit() {
     if (std::fflush(m_stream.get()) != 0) fail_errno(kFailOutput, m_path, errno);
     if (m_work.empty()) name_the_result();
     if (!close_stdio(m_stream)) fail_errno(kFailOutput, m_path, errno);
-    if (::rename(m_work.c_str(), m_final.c_str()) != 0) fail_errno(kFailOutput, m_path, errno);
+    int number = 0;
+    struct stat now {};
+    const bool still_there = m_replaced && ::stat(m_final.c_str(), &now) == 0 && now.st_dev == m_replaced->first &&
+                             now.st_ino == m_replaced->second;
+    if (still_there) {
+        if (::rename(m_work.c_str(), m_final.c_str()) != 0) fail_errno(kFailOutput, m_path, errno);
+    } else if (m_replaced || !take_free_name(m_final)) {
+        constexpr int kMostNumbers = 10000;
+        int n = 2;
+        while (n < kMostNumbers && !take_free_name(numbered(n)))
+            ++n;
+        if (n == kMostNumbers) fail(kFailOutput, Cause::Internal, m_path, "the name and every numbered one are taken");
+        number = n;
+    }
     m_work.clear();
     SignalCleanup::drop(m_slot);
     m_slot = -1;
+    return number;
 }
 
 } // namespace encoder

@@ -1,5 +1,6 @@
 #include "encoder/ParallelEncoder.h"
 
+#include "encoder/Console.h"
 #include "encoder/Failure.h"
 #include "encoder/InfoFrame.h"
 #include "encoder/JoinPlan.h"
@@ -31,7 +32,8 @@ void report_joins(const JoinPlan& joined, const Grid& grid, const Plan& plan, co
         const std::int64_t tail_end =
             (plan.segments[k].first_frame * grid.frame_samples + results[k].fed + grid.frame_samples - 1) /
             grid.frame_samples;
-        std::fprintf(stderr, "tvenc: joined at sample %lld, %+lld frames off plan, %lld frames encoded twice\n",
+        std::fprintf(Console::stream(),
+                     "tvenc: joined at sample %lld, %+lld frames off plan, %lld frames encoded twice\n",
                      static_cast<long long>(frame * grid.frame_samples - delay - kDecoderDelay),
                      static_cast<long long>(frame - plan.joins[k]),
                      static_cast<long long>(tail_end - plan.segments[k + 1].first_frame));
@@ -42,13 +44,13 @@ void report_joins(const JoinPlan& joined, const Grid& grid, const Plan& plan, co
 // worker thread's encoding and each stretch packed after it, for a benchmark to project
 // the time on as many cores as there are workers.
 void report_cpu(const ThreadTimes& times) {
-    std::fprintf(stderr, "tvenc: cpu seconds serial %.4f workers", thread_cpu_seconds() - times.tasks_here);
+    std::fprintf(Console::stream(), "tvenc: cpu seconds serial %.4f workers", thread_cpu_seconds() - times.tasks_here);
     for (double seconds : times.workers)
-        std::fprintf(stderr, " %.4f", seconds);
-    std::fprintf(stderr, " packing");
+        std::fprintf(Console::stream(), " %.4f", seconds);
+    std::fprintf(Console::stream(), " packing");
     for (double seconds : times.tasks)
-        std::fprintf(stderr, " %.4f", seconds);
-    std::fputc('\n', stderr);
+        std::fprintf(Console::stream(), " %.4f", seconds);
+    std::fputc('\n', Console::stream());
 }
 
 // Our own Info frame, where LAME's did not fit, in the format of the first frame.
@@ -153,7 +155,7 @@ bool encode_in_parallel(const ParallelJob& job) {
     if (std::fflush(job.output.stream()) != 0) fail_errno(kFailOutput, job.output.path(), errno);
     // What progress counted: each input frame once, whatever the workers encoded twice.
     if (job.options.report_joins)
-        std::fprintf(stderr, "tvenc: progress counted %lld of %lld input samples\n",
+        std::fprintf(Console::stream(), "tvenc: progress counted %lld of %lld input samples\n",
                      static_cast<long long>(job.progress.counted()), static_cast<long long>(job.facts.frames));
     job.progress.done();
     if (job.options.report_cpu) report_cpu(times);

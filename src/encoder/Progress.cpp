@@ -1,5 +1,6 @@
 #include "encoder/Progress.h"
 
+#include "encoder/Console.h"
 #include "shared/ProgressContract.h"
 
 #include <algorithm>
@@ -43,13 +44,11 @@ void Progress::print(int thirds, bool final) {
     const double speed = elapsed > 0 ? audio / elapsed : 0.0;
     const int e = static_cast<int>(elapsed);
     const int g = static_cast<int>(to_go);
-    std::FILE* stream = final ? stdout : stderr;
+    std::FILE* stream = final ? stdout : Console::stream();
     std::fprintf(stream, progress_contract::kLineFormat, thirds / 3.0, e / 60, e % 60, g / 60, g % 60, speed);
     std::fflush(stream);
-    if (final) {
-        std::fputc('\n', stderr);
-        std::fflush(stderr);
-    }
+    if (final) std::fputc('\n', Console::stream());
+    Console::set_progress_open(!final);
 }
 
 } // namespace encoder

@@ -15,12 +15,31 @@ namespace encoder {
 SourceFile::SourceFile(const std::string& path) : m_path(path) {
     m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (m_fd < 0) fail_errno(kFailInput, path, errno);
-    struct stat info {};
-    if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(m_fd, &m_opened) != 0 || !S_ISREG(m_opened.st_mode)) {
         ::close(m_fd);
         fail(kFailInput, Cause::NotAFile, path, "not a regular file");
     }
-    m_size = info.st_size;
+    m_size = m_opened.st_size;
+}
+
+namespace {
+
+bool same_time(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+} // namespace
+
+bool SourceFile::written_since_opened() const {
+    struct stat now {};
+    if (::fstat(m_fd, &now) != 0) return true;
+    if (now.st_size != m_opened.st_size || !same_time(now.st_mtim, m_opened.st_mtim)) return true;
+    // A write whose time was set back afterwards still moved the change time. So do a
+    // rename, a new link and a deletion, which change nothing that was read: the change
+    // time counts only while the file still has its links and its name.
+    if (same_time(now.st_ctim, m_opened.st_ctim) || now.st_nlink != m_opened.st_nlink) return false;
+    struct stat named {};
+    return ::stat(m_path.c_str(), &named) == 0 && named.st_dev == now.st_dev && named.st_ino == now.st_ino;
 }
 
 SourceFile::~SourceFile() {

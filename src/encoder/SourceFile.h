@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <vector>
 
@@ -21,6 +22,10 @@ public:
 
     const std::string& path() const { return m_path; }
     std::int64_t size() const { return m_size; } // as opened
+    // Whether the file was written to since it was opened (the same file rewritten in
+    // place: a copy onto it, a tool that saves over it): then what was read of it may
+    // mix two versions. Its name renamed, deleted or given to another file is no change.
+    bool written_since_opened() const;
     // Up to size bytes from offset; 0 at the end, -1 on an error.
     ssize_t read_at(void* buffer, std::size_t size, std::int64_t offset) const;
 
@@ -28,6 +33,7 @@ private:
     std::string m_path;
     int m_fd = -1;
     std::int64_t m_size = 0;
+    struct stat m_opened {};
 };
 
 // A reading position in a SourceFile, as the decoders' read and seek callbacks keep it.

@@ -1,3 +1,4 @@
+#include "encoder/Console.h"
 #include "encoder/Conversion.h"
 #include "encoder/Failure.h"
 #include "encoder/Options.h"
@@ -26,8 +27,12 @@ void follow_parent() {
 }
 
 int report(ExitCode code, const std::string& message) {
-    std::fprintf(stderr, "\n%s\n", message.c_str());
+    Console::print_line(message);
     return code;
+}
+
+std::string failure_line(const char* what, Cause cause) {
+    return std::string(progress_contract::kFailurePrefix) + what + " [" + std::string(cause_word(cause)) + "]";
 }
 
 } // namespace
@@ -35,8 +40,9 @@ int report(ExitCode code, const std::string& message) {
 int main(int argc, char** argv) {
     SignalCleanup::install();
     follow_parent();
+    Console::take_over_standard_error();
     Options options;
-    const bool complete = parse_options(argc, argv, options);
+    const std::string problem = parse_options(argc, argv, options);
     if (options.help) {
         std::fputs(kUsage, stdout);
         return kSuccess;
@@ -45,8 +51,9 @@ int main(int argc, char** argv) {
         std::fputs(kVersion, stdout);
         return kSuccess;
     }
-    if (!complete) {
-        std::fputs(kUsage, stderr);
+    if (!problem.empty()) {
+        Console::print_line(progress_contract::kFailurePrefix + problem);
+        std::fputs(kUsage, Console::stream());
         return kFailUsage;
     }
     // Every failure, whatever thread it arose on, ends here; the staged output is gone by now.
@@ -55,10 +62,8 @@ int main(int argc, char** argv) {
     } catch (const Failure& failure) {
         return report(failure.code, failure.message);
     } catch (const std::bad_alloc&) {
-        return report(kFailInput, std::string(progress_contract::kFailurePrefix) + "out of memory [" +
-                                      cause_word(Cause::NoMemory) + "]");
+        return report(kFailInput, failure_line("out of memory", Cause::NoMemory));
     } catch (const std::exception& error) {
-        return report(kFailInput, std::string(progress_contract::kFailurePrefix) + error.what() + " [" +
-                                      cause_word(Cause::Internal) + "]");
+        return report(kFailInput, failure_line(error.what(), Cause::Internal));
     }
 }

@@ -17,6 +17,20 @@ std::string name_of(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string numbered_name(const std::string& file_name, int n) {
+    const auto dot = file_name.rfind('.');
+    const bool has_extension = dot != std::string::npos && dot > 0;
+    const std::string stem = has_extension ? file_name.substr(0, dot) : file_name;
+    const std::string extension = has_extension ? file_name.substr(dot) : std::string{};
+    return stem + " (" + std::to_string(n) + ")" + extension;
+}
+
+std::string numbered_path(const std::string& path, int n) {
+    const auto slash = path.rfind('/');
+    const std::size_t name_at = slash == std::string::npos ? 0 : slash + 1;
+    return path.substr(0, name_at) + numbered_name(path.substr(name_at), n);
+}
+
 std::string destination_of(const std::string& path) {
     char buffer[PATH_MAX];
     if (::realpath(path.c_str(), buffer)) return buffer;

@@ -12,6 +12,12 @@ std::string folder_of(const std::string& path);
 // The name after the last "/" (the whole path when there is none).
 std::string name_of(const std::string& path);
 
+// "name (n).ext": the name with its number before the last dot of the file name, the
+// series of names under which a result goes where its own name is taken.
+std::string numbered_name(const std::string& file_name, int n);
+// The same for the name part of a path, its folder as it is spelled.
+std::string numbered_path(const std::string& path, int n);
+
 // Where writing to path ends up: the real path of an existing file, through every
 // symlink; for a link whose target does not exist yet, where the links lead; else
 // path itself.

@@ -19,4 +19,10 @@ static_assert(std::string_view(kLineFormat).starts_with(kPrefix), "the line star
 // takes any "n:" before a "%" as progress must never find one in it.
 inline constexpr char kFailurePrefix[] = "tvenc: ";
 
+// The result went under a numbered name ("name (2).mp3", shared::numbered_path of the
+// output as given) because another file came to the output's name while it was
+// converted: after the last progress line, one line of this prefix, the number, ": "
+// and the name written.
+inline constexpr char kNumberedPrefix[] = "tvenc: the name was taken meanwhile; the result is number ";
+
 } // namespace progress_contract

@@ -66,13 +66,17 @@ std::vector<std::string> child_processes(bool ended) {
 QStringList inherited_descriptors() {
     QStringList held;
     std::error_code gone;
-    for (const std::string& child : child_processes(false))
+    for (const std::string& child : child_processes(false)) {
+        // The encoder writes its own lines through a copy of its standard error, which is
+        // the run's pipe like its standard output.
+        const std::string own_errors = std::filesystem::read_symlink(child + "/fd/1", gone).string();
         for (const auto& fd : std::filesystem::directory_iterator(child + "/fd", gone)) {
             const std::string target = std::filesystem::read_symlink(fd.path(), gone).string();
-            if (!gone && std::stoi(fd.path().filename().string()) > 2 &&
+            if (!gone && std::stoi(fd.path().filename().string()) > 2 && target != own_errors &&
                 (target[0] != '/' || target.ends_with("/lock")))
                 held << QString::fromStdString(target);
         }
+    }
     return held;
 }
 

@@ -2,6 +2,7 @@
 #include "TempDir.h"
 #include "primitives/Files.h"
 #include "shared/FileIdentity.h"
+#include "shared/PathParts.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -11,10 +12,12 @@
 using namespace convert;
 
 TEST(OutputPlan, NumberedNamesGoBeforeTheExtension) {
-    EXPECT_EQ(numbered_name("01.mp3", 2), "01 (2).mp3");
-    EXPECT_EQ(numbered_name("a.b.mp3", 3), "a.b (3).mp3");
-    EXPECT_EQ(numbered_name("noext", 2), "noext (2)");
-    EXPECT_EQ(numbered_name(".mp3", 2), ".mp3 (2)");
+    EXPECT_EQ(shared::numbered_name("01.mp3", 2), "01 (2).mp3");
+    EXPECT_EQ(shared::numbered_name("a.b.mp3", 3), "a.b (3).mp3");
+    EXPECT_EQ(shared::numbered_name("noext", 2), "noext (2)");
+    EXPECT_EQ(shared::numbered_name(".mp3", 2), ".mp3 (2)");
+    EXPECT_EQ(shared::numbered_path("/in/a.b/01.mp3", 2), "/in/a.b/01 (2).mp3");
+    EXPECT_EQ(shared::numbered_path("01.mp3", 2), "01 (2).mp3");
 }
 
 TEST(OutputPlan, NeverChoosesASourceOrAnEarlierResult) {

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::string& word : words)
         argv.push_back(word.data());
     encoder::Options options;
-    if (!encoder::parse_options(static_cast<int>(argv.size()), argv.data(), options)) return 0;
+    if (!encoder::parse_options(static_cast<int>(argv.size()), argv.data(), options).empty()) return 0;
     if (options.input == "-" || options.output == "-") std::abort();
     if (options.bit_rate < 8000 || options.bit_rate > 320000) std::abort();
     if (options.threads < 0 || options.threads > 256) std::abort();

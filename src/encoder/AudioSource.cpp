@@ -2,35 +2,31 @@
 
 #include "encoder/Failure.h"
 #include "encoder/MpegSource.h"
+#include "encoder/MpegSync.h"
 #include "encoder/SndfileSource.h"
+#include "encoder/Tags.h"
 
 #include <cerrno>
-#include <cstring>
+#include <optional>
 
 namespace encoder {
 
-namespace {
-
-// An ID3v2 tag or an MPEG frame header first. Such a file goes to libmpg123 before
-// libsndfile, which would hand it to a libmpg123 of its own that prints notes on stderr.
-bool starts_like_mpeg(const unsigned char* bytes, ssize_t size) {
-    if (size >= 3 && std::memcmp(bytes, "ID3", 3) == 0) return true;
-    return size >= 2 && bytes[0] == 0xFF && (bytes[1] & 0xE0) == 0xE0;
-}
-
-} // namespace
-
 std::unique_ptr<AudioSource> open_source(const SourceFile& file) {
-    unsigned char start[3] = {};
-    const ssize_t got = file.read_at(start, sizeof start, 0);
+    char first = 0;
+    const ssize_t got = file.read_at(&first, 1, 0);
     if (got < 0) fail_errno(kFailInput, file.path(), errno);
     if (got == 0) fail(kFailInput, Cause::Empty, file.path(), "the file is empty");
-    const bool mpeg_first = starts_like_mpeg(start, got);
-    if (mpeg_first) {
+    const std::int64_t audio_start = leading_tag_bytes(file);
+    // MPEG audio that starts right after the tags goes to libmpg123 first; libsndfile
+    // knows its own formats by their headers, which is surer than frames found further on.
+    const std::optional<std::int64_t> frames = MpegSync::find(file, audio_start);
+    if (frames == audio_start) {
         if (auto mpeg = MpegSource::open(file)) return mpeg;
     }
-    if (auto pcm = SndfileSource::open(file)) return pcm;
-    if (auto mpeg = mpeg_first ? nullptr : MpegSource::open(file)) return mpeg;
+    if (auto pcm = SndfileSource::open(file, audio_start)) return pcm;
+    if (frames && frames != audio_start) {
+        if (auto mpeg = MpegSource::open(file)) return mpeg;
+    }
     fail(kFailInput, Cause::NotAudio, file.path(),
          "not a recognised audio file (MPEG audio, WAV or another PCM format)");
 }

@@ -28,6 +28,7 @@ struct StreamFacts {
     std::int64_t frames = 0;     // per channel; an estimate that may be off
     double average_bit_rate = 0; // bits per second of the audio part (MPEG only)
     bool mono_throughout = false;
+    std::int64_t stream_start_byte = 0; // where the decoder's stream starts (after a tag it does not know)
     // MPEG: where every offsets_step-th frame starts, to seek straight to a frame; and
     // whether the stream's own header tells the length that was counted (a cut file's
     // does not), so that a decoder opened again need not count the frames once more.

@@ -144,9 +144,11 @@ bool encode_in_parallel(const ParallelJob& job) {
     if (count < 2) return false;
     Plan plan = plan_segments(total_frames, count, grid);
     ThreadTimes times;
+    // Owned here, before the joined output that reads them, so they outlive it.
+    std::vector<WorkerResult> results;
     JoinedOutput output(job, grid);
     const AfterEncoding after = output.after_encoding();
-    std::vector<WorkerResult> results = run_workers(job, grid, plan, total_frames, job.progress, times, after);
+    run_workers(job, grid, plan, total_frames, job.progress, times, after, results);
     for (WorkerResult& r : results) {
         if (r.error) std::rethrow_exception(r.error);
         if (!r.encoded()) return false;

@@ -32,7 +32,7 @@ struct NoRoom {};
 // counted. The worker that decodes to the end ends the audio as the first look did:
 // where a Xing header claims more than a cut file holds, it counts the frames too.
 std::unique_ptr<AudioSource> open_for_worker(const ParallelJob& job, bool to_the_end) {
-    if (!job.facts.mpeg) return SndfileSource::open(job.source);
+    if (!job.facts.mpeg) return SndfileSource::open(job.source, job.facts.stream_start_byte);
     return MpegSource::reopen(job.source, job.options.downmix, job.facts, to_the_end);
 }
 
@@ -368,15 +368,14 @@ double thread_cpu_seconds() {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
-std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, Plan& plan, std::int64_t total_frames,
-                                      Progress& progress, ThreadTimes& times, const AfterEncoding& after) {
+void run_workers(const ParallelJob& job, const Grid& grid, Plan& plan, std::int64_t total_frames, Progress& progress,
+                 ThreadTimes& times, const AfterEncoding& after, std::vector<WorkerResult>& results) {
     std::atomic<std::int64_t> progress_samples{0};
     WorkShares shares(plan, grid, total_frames);
     Tasks tasks(after);
     const std::size_t count = plan.segments.size();
     times.workers.assign(count, 0.0);
     std::vector<std::exception_ptr> task_errors;
-    std::vector<WorkerResult> results;
     std::exception_ptr prepare_error;
     const auto prepare = [&] {
         // The count as it stands at the end, not as it was last shown.
@@ -412,7 +411,6 @@ std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, 
     if (prepare_error) std::rethrow_exception(prepare_error);
     for (const std::exception_ptr& error : task_errors)
         if (error) std::rethrow_exception(error);
-    return results;
 }
 
 } // namespace encoder

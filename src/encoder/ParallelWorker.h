@@ -53,10 +53,11 @@ struct AfterEncoding {
 
 // Runs one worker per segment, each on its own thread, and reports their progress
 // together from the calling thread; a worker that is done takes over part of the largest remainder, which
-// adds a segment. Once all are done, the tasks after. Returns the results in the order
-// of the file, with the plan as it ended. A worker whose thread or scratch file cannot
-// be had is marked not_started. A task's failure is thrown here.
-std::vector<WorkerResult> run_workers(const ParallelJob& job, const Grid& grid, Plan& plan, std::int64_t total_frames,
-                                      Progress& progress, ThreadTimes& times, const AfterEncoding& after);
+// adds a segment. Once all are done, the tasks after. Fills results, which the caller
+// owns and after.prepare sees, in the order of the file, with the plan as it ended. A
+// worker whose thread or scratch file cannot be had is marked not_started. A task's
+// failure is thrown here.
+void run_workers(const ParallelJob& job, const Grid& grid, Plan& plan, std::int64_t total_frames, Progress& progress,
+                 ThreadTimes& times, const AfterEncoding& after, std::vector<WorkerResult>& results);
 
 } // namespace encoder

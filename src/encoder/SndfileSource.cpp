@@ -18,21 +18,24 @@ SourceCursor& cursor(void* data) {
 }
 
 SF_VIRTUAL_IO g_reader{
-    [](void* data) -> sf_count_t { return cursor(data).file->size(); },
-    [](sf_count_t offset, int whence, void* data) -> sf_count_t { return cursor(data).seek(offset, whence); },
+    [](void* data) -> sf_count_t { return cursor(data).file->size() - cursor(data).origin; },
+    [](sf_count_t offset, int whence, void* data) -> sf_count_t {
+        const std::int64_t at = cursor(data).seek(offset, whence);
+        return at < 0 ? -1 : at - cursor(data).origin;
+    },
     [](void* to, sf_count_t count, void* data) -> sf_count_t {
         const ssize_t got = cursor(data).read(to, static_cast<std::size_t>(count));
         return got < 0 ? 0 : got;
     },
     nullptr,
-    [](void* data) -> sf_count_t { return cursor(data).position; },
+    [](void* data) -> sf_count_t { return cursor(data).position - cursor(data).origin; },
 };
 
 } // namespace
 
-std::unique_ptr<SndfileSource> SndfileSource::open(const SourceFile& source) {
+std::unique_ptr<SndfileSource> SndfileSource::open(const SourceFile& source, std::int64_t from) {
     SF_INFO info{};
-    auto reader = std::make_unique<SourceCursor>(&source);
+    auto reader = std::make_unique<SourceCursor>(&source, from);
     SndfileHandle file(Sndfile::get().open_virtual(&g_reader, SFM_READ, &info, reader.get()));
     if (!file) return nullptr;
     const int major = info.format & SF_FORMAT_TYPEMASK;
@@ -52,6 +55,7 @@ SndfileSource::SndfileSource(std::unique_ptr<SourceCursor> cursor, SndfileHandle
     m_facts.channels = info.channels;
     m_facts.frames = info.frames;
     m_facts.mono_throughout = info.channels == 1;
+    m_facts.stream_start_byte = m_cursor->origin;
     // Integer data is read as floats in -1..1 without clipping surprises.
     Sndfile::get().command(m_file.get(), SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
 }

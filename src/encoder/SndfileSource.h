@@ -19,7 +19,9 @@ public:
     // Null when libsndfile does not recognise the file, or when it is MPEG audio,
     // which goes through libmpg123 for gapless decoding. Throws a Failure for a rate
     // or channel count that no encoder can take.
-    static std::unique_ptr<SndfileSource> open(const SourceFile& file);
+    // The audio file starts at from (after the ID3v2 tag that some editors put before
+    // a WAV).
+    static std::unique_ptr<SndfileSource> open(const SourceFile& file, std::int64_t from = 0);
 
     const StreamFacts& facts() const override { return m_facts; }
     bool read(AudioBlock& block) override;

@@ -86,8 +86,8 @@ ssize_t SourceCursor::read(void* buffer, std::size_t size) {
 }
 
 std::int64_t SourceCursor::seek(std::int64_t offset, int whence) {
-    const std::int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? position : file->size();
-    if (base + offset < 0) return -1;
+    const std::int64_t base = whence == SEEK_SET ? origin : whence == SEEK_CUR ? position : file->size();
+    if (base + offset < origin) return -1;
     position = base + offset;
     return position;
 }

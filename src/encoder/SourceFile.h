@@ -40,13 +40,17 @@ private:
 // The decoders read a frame header, then its body: reads come from a window of the
 // file read ahead, not one system call each.
 struct SourceCursor {
-    explicit SourceCursor(const SourceFile* source) : file(source) {}
+    // origin: where the stream read through it starts (after a tag that its decoder
+    // does not know); seeks from the start count from there.
+    explicit SourceCursor(const SourceFile* source, std::int64_t from = 0)
+        : file(source), origin(from), position(from) {}
 
     const SourceFile* file;
-    std::int64_t position = 0;
+    std::int64_t origin;
+    std::int64_t position;
 
     ssize_t read(void* buffer, std::size_t size);
-    // As lseek: the new position, -1 for one before the start.
+    // As lseek: the new position, -1 for one before the origin.
     std::int64_t seek(std::int64_t offset, int whence);
 
 private:

@@ -23,24 +23,28 @@ std::uint64_t id3v2_size(const std::uint8_t* h) {
 
 } // namespace
 
+std::int64_t leading_tag_bytes(const SourceFile& file) {
+    std::uint8_t header[kHeaderBytes];
+    const auto file_size = static_cast<std::uint64_t>(file.size());
+    // Some writers leave several tags in a row; all of them belong to the start.
+    std::uint64_t at = 0;
+    while (file.read_at(header, kHeaderBytes, static_cast<std::int64_t>(at)) == kHeaderBytes) {
+        const std::uint64_t size = id3v2_size(header);
+        // A header may claim up to 256 MB: nothing is taken that the file does not hold.
+        if (size == 0 || size > file_size - at) break;
+        at += size;
+    }
+    return static_cast<std::int64_t>(at);
+}
+
 SourceTags read_tags(const SourceFile& file) {
     SourceTags tags;
-    std::uint8_t header[kHeaderBytes];
     const auto file_size = static_cast<std::uint64_t>(file.size());
     const auto read_at = [&](std::uint8_t* to, std::uint64_t size, std::uint64_t at) {
         return file.read_at(to, size, static_cast<std::int64_t>(at)) == static_cast<ssize_t>(size);
     };
-    // Some writers leave several tags in a row; all of them belong to the start.
-    for (std::uint64_t at = 0;;) {
-        if (!read_at(header, kHeaderBytes, at)) break;
-        const std::uint64_t size = id3v2_size(header);
-        // A header may claim up to 256 MB: nothing is taken that the file does not hold.
-        if (size == 0 || size > file_size - at) break;
-        std::vector<std::uint8_t> tag(size);
-        if (!read_at(tag.data(), size, at)) break;
-        tags.leading.insert(tags.leading.end(), tag.begin(), tag.end());
-        at += size;
-    }
+    tags.leading.resize(static_cast<std::size_t>(leading_tag_bytes(file)));
+    if (!read_at(tags.leading.data(), tags.leading.size(), 0)) tags.leading.clear();
     std::vector<std::uint8_t> trailer(kTrailerBytes);
     if (file_size >= tags.leading.size() + kTrailerBytes &&
         read_at(trailer.data(), kTrailerBytes, file_size - kTrailerBytes) && std::memcmp(trailer.data(), "TAG", 3) == 0)

@@ -16,5 +16,7 @@ struct SourceTags {
 };
 
 SourceTags read_tags(const SourceFile& file);
+// The bytes of the ID3v2 tags at the start, where the audio begins.
+std::int64_t leading_tag_bytes(const SourceFile& file);
 
 } // namespace encoder

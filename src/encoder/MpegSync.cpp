@@ -1,0 +1,108 @@
+#include "encoder/MpegSync.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace encoder {
+
+namespace {
+
+// kbps by bit-rate index: MPEG-1 layers I, II, III, then MPEG-2 and 2.5 layer I, then
+// their layers II and III.
+constexpr int kRates[5][15] = {
+    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+};
+constexpr long kSampleRates[] = {44100, 48000, 32000};
+// A free-format frame (bit-rate index 0) is as long as the distance to the next header
+// like it; none is longer than this.
+constexpr std::size_t kLongestFrame = 4096;
+constexpr std::size_t kShortestFrame = 24;
+
+struct Header {
+    int version = 0; // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
+    int layer = 0;   // 1 to 3
+    long rate = 0;
+    std::size_t length = 0; // 0: free format
+};
+
+std::optional<Header> header_at(const std::uint8_t* b) {
+    if (b[0] != 0xFF || (b[1] & 0xE0) != 0xE0) return std::nullopt;
+    Header h;
+    h.version = (b[1] >> 3) & 3;
+    h.layer = 4 - ((b[1] >> 1) & 3);
+    const int bit_rate_index = (b[2] >> 4) & 15;
+    const int rate_index = (b[2] >> 2) & 3;
+    if (h.version == 1 || h.layer == 4 || bit_rate_index == 15 || rate_index == 3) return std::nullopt;
+    h.rate = kSampleRates[rate_index] >> (h.version == 3 ? 0 : h.version == 2 ? 1 : 2);
+    const bool mpeg1 = h.version == 3;
+    const long bits = 1000L * kRates[mpeg1 ? h.layer - 1 : (h.layer == 1 ? 3 : 4)][bit_rate_index];
+    const long padding = (b[2] >> 1) & 1;
+    if (bit_rate_index == 0) {
+        h.length = 0;
+    } else if (h.layer == 1) {
+        h.length = static_cast<std::size_t>((12 * bits / h.rate + padding) * 4);
+    } else {
+        h.length = static_cast<std::size_t>((h.layer == 3 && !mpeg1 ? 72 : 144) * bits / h.rate + padding);
+    }
+    return h;
+}
+
+// The length of the free-format frame at bytes[at]: up to the next header of its kind.
+std::size_t free_length(const std::uint8_t* bytes, std::size_t size, std::size_t at) {
+    for (std::size_t next = at + kShortestFrame; next + 3 <= size && next - at <= kLongestFrame; ++next) {
+        if (bytes[next] == 0xFF && bytes[next + 1] == bytes[at + 1] &&
+            (bytes[next + 2] & 0xFC) == (bytes[at + 2] & 0xFC))
+            return next - at;
+    }
+    return 0;
+}
+
+} // namespace
+
+bool MpegSync::run_at(const std::uint8_t* bytes, std::size_t size, std::size_t at, std::size_t end) {
+    std::optional<Header> first;
+    for (int k = 0; k < kRunFrames; ++k) {
+        if (at + 4 > size) return false;
+        const auto h = header_at(bytes + at);
+        if (!h) return false;
+        if (!first) first = h;
+        if (h->version != first->version || h->layer != first->layer || h->rate != first->rate) return false;
+        const std::size_t length = h->length ? h->length : free_length(bytes, size, at);
+        if (length == 0) return false;
+        at += length;
+        if (at == end) return true;
+    }
+    return true;
+}
+
+std::optional<std::int64_t> MpegSync::find(const SourceFile& file, std::int64_t from) {
+    constexpr std::size_t kRunBytes = kRunFrames * kLongestFrame;
+    const std::int64_t available = file.size() - from;
+    if (available <= 0) return std::nullopt;
+    const auto size = static_cast<std::size_t>(std::min<std::int64_t>(available, kSearchBytes + kRunBytes));
+    std::vector<std::uint8_t> bytes(size);
+    const ssize_t got = file.read_at(bytes.data(), size, from);
+    if (got <= 0) return std::nullopt;
+    bytes.resize(static_cast<std::size_t>(got));
+    // The audio ends at the file's end, or where an ID3v1 trailer begins; a run that
+    // ends there may be short. Where the bytes read stop before, no run is.
+    std::size_t end = SIZE_MAX;
+    if (static_cast<std::int64_t>(bytes.size()) == available) {
+        end = bytes.size();
+        if (end >= 128 && std::memcmp(bytes.data() + end - 128, "TAG", 3) == 0) end -= 128;
+    }
+    const std::size_t last = std::min<std::size_t>(bytes.size(), kSearchBytes);
+    for (std::size_t at = 0; at < last; ++at) {
+        if (bytes[at] == 0xFF && run_at(bytes.data(), bytes.size(), at, end))
+            return from + static_cast<std::int64_t>(at);
+    }
+    return std::nullopt;
+}
+
+} // namespace encoder

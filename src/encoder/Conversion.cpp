@@ -81,25 +81,22 @@ void encode_file(const Options& options, const SourceFile& file, AudioSource& so
     progress.done();
 }
 
-// The result is put in place only if the source stayed as it was opened.
-void commit(const SourceFile& file, OutputFile& output) {
+void fail_if_written(const SourceFile& file) {
     if (file.written_since_opened())
         fail(kFailInput, Cause::Changed, file.path(),
              "the file was written to while it was converted; convert it again");
+}
+
+// The result is put in place only if the source stayed as it was opened.
+void commit(const SourceFile& file, OutputFile& output) {
+    fail_if_written(file);
     const int number = output.commit();
     if (number == 0) return;
     Console::print_line(progress_contract::kNumberedPrefix + std::to_string(number) + ": '" +
                         echoed(output.numbered(number)) + "'");
 }
 
-} // namespace
-
-int convert(const Options& options) {
-    // Only a regular file is read: a FIFO would block the encoder (and the run) for ever,
-    // a device would never end. It is opened once, and only that file is read.
-    const SourceFile file(options.input);
-    if (shared::same_file(options.input, options.output))
-        fail(kFailOutput, Cause::SameFile, options.output, "the output is the input file itself");
+int convert_opened(const Options& options, const SourceFile& file) {
     auto source = open_source(file);
     // A file from which nothing decodes is no audio at any rate: not even one to copy.
     AudioBlock block;
@@ -123,6 +120,23 @@ int convert(const Options& options) {
     encode_file(options, file, *source, block, format, output);
     commit(file, output);
     return kSuccess;
+}
+
+} // namespace
+
+int convert(const Options& options) {
+    // Only a regular file is read: a FIFO would block the encoder (and the run) for ever,
+    // a device would never end. It is opened once, and only that file is read.
+    const SourceFile file(options.input);
+    if (shared::same_file(options.input, options.output))
+        fail(kFailOutput, Cause::SameFile, options.output, "the output is the input file itself");
+    try {
+        return convert_opened(options, file);
+    } catch (const Failure&) {
+        // A source cut short or rewritten meanwhile breaks its decoding: the change is the cause.
+        fail_if_written(file);
+        throw;
+    }
 }
 
 } // namespace encoder

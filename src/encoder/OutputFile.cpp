@@ -16,6 +16,17 @@ namespace encoder {
 
 namespace {
 
+// A file system without nameless files (FAT on a player or a stick) is not at hand
+// where tvenc is tested: TVENC_NO_NAMELESS_FILES takes the path it takes there.
+int open_nameless(const std::string& folder) {
+    static const bool allowed = std::getenv("TVENC_NO_NAMELESS_FILES") == nullptr;
+    if (!allowed) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+}
+
 int default_mode() {
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -40,7 +51,7 @@ OutputFile::OutputFile(const std::string& path) : m_path(path), m_final(shared::
 }
 
 void OutputFile::stage_beside(int mode) {
-    int fd = ::open(shared::folder_of(m_final).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    int fd = open_nameless(shared::folder_of(m_final));
     if (fd < 0) {
         m_work = shared::work_file_of(m_final, ::getpid());
         fd = SignalCleanup::create_listed_as(m_work, m_slot);
@@ -76,7 +87,7 @@ void OutputFile::start_over() {
 
 StdioFile OutputFile::scratch() const {
     const std::string folder = shared::folder_of(m_final);
-    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    int fd = open_nameless(folder);
     if (fd < 0) {
         // File systems without nameless files: a hidden name, removed at once.
         std::string pattern = folder + "/.tvenc-part-XXXXXX";

@@ -1,6 +1,10 @@
 #include "AudioFixtures.h"
+#include "ScopedEnvironment.h"
 #include "TempDir.h"
+#include "shared/PathParts.h"
+#include "shared/ProgressContract.h"
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
@@ -136,6 +140,71 @@ bool ended_in_time(pid_t pid, int& status) {
     return false;
 }
 
+// tvenc on args, held still (SIGSTOP) once it is encoding, so that a test can change
+// the files around it at a known point; finish() lets it go on to its end.
+class PausedEncoder {
+public:
+    explicit PausedEncoder(const std::vector<std::string>& args) {
+        int ends[2];
+        if (::pipe(ends) != 0) return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::dup2(ends[1], 2);
+            ::dup2(::open("/dev/null", O_WRONLY), 1);
+            std::vector<char*> argv{const_cast<char*>(kTvenc.c_str())};
+            for (const std::string& a : args)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(kTvenc.c_str(), argv.data());
+            ::_exit(127);
+        }
+        ::close(ends[1]);
+        m_errors = ends[0];
+        // A figure after the first (0.0): the output is staged and the source being read.
+        while (std::count_if(m_err.begin(), m_err.end(), [](char c) { return c == '\r'; }) < 2) {
+            if (!read_some()) break;
+        }
+        int status = 0;
+        if (m_pid > 0 &&
+            (::kill(m_pid, SIGSTOP) != 0 || ::waitpid(m_pid, &status, WUNTRACED) != m_pid || !WIFSTOPPED(status)))
+            m_pid = -1;
+    }
+    ~PausedEncoder() {
+        if (m_pid > 0) finish();
+    }
+    bool paused() const { return m_pid > 0; }
+    RunResult finish() {
+        RunResult result;
+        ::kill(m_pid, SIGCONT);
+        while (read_some()) {
+        }
+        ::close(m_errors);
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        result.err = m_err;
+        return result;
+    }
+
+private:
+    bool read_some() {
+        char buffer[512];
+        const ssize_t n = ::read(m_errors, buffer, sizeof buffer);
+        if (n > 0) m_err.append(buffer, static_cast<std::size_t>(n));
+        return n > 0;
+    }
+
+    pid_t m_pid = -1;
+    int m_errors = -1;
+    std::string m_err;
+};
+
+std::string long_wav() {
+    return suite_folder("signals", [](const TempDir& dir) { write_wav(dir.file("long.wav"), 44100, 2, 44100 * 300); })
+        .file("long.wav");
+}
+
 class OutputSafety : public testing::Test {
 protected:
     void SetUp() override {
@@ -185,14 +254,11 @@ TEST_F(OutputSafety, AFullDiskLeavesTheOldFileAndNoPartOfTheNewOne) {
 // Whatever ends the encoder mid-file, a kill included, leaves the older result and no
 // trace beside it.
 TEST_F(OutputSafety, EndingSignalsAndKillsLeaveTheOlderResultAndNothingElse) {
-    const std::string long_wav = suite_folder("signals", [](const TempDir& dir) {
-                                     write_wav(dir.file("long.wav"), 44100, 2, 44100 * 300);
-                                 }).file("long.wav");
     const std::string target = out.write("out.mp3", "older result");
     const auto before = entries(out.path());
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGKILL}) {
         for (const char* threads : {"1", "2"}) {
-            const pid_t pid = start_encoding({long_wav, target, "--threads", threads});
+            const pid_t pid = start_encoding({long_wav(), target, "--threads", threads});
             ASSERT_GT(pid, 0);
             ::kill(pid, signal);
             int status = 0;
@@ -241,6 +307,121 @@ TEST_F(OutputSafety, TheSourceAsOpenedIsWhatIsEncodedWhateverTakesItsName) {
             energy += pcm[i] * pcm[i];
         EXPECT_GT(energy / static_cast<double>(last_second), 0.01) << replacement;
     }
+}
+
+// The source written to while it is converted (a copy onto it, a tool that saves over
+// it, a damaged stretch): what was read may mix two versions, so the row fails and no
+// result appears. Its name renamed or deleted changes nothing that is read.
+TEST_F(OutputSafety, ASourceWrittenToMeanwhileFailsAndOneRenamedOrDeletedDoesNot) {
+    struct Case {
+        const char* name;
+        void (*change)(const std::string& source);
+        int status;
+    };
+    const Case cases[] = {
+        {"copied over", [](const std::string& source) { std::ofstream(source, std::ios::binary) << "other song"; }, 3},
+        {"zeros inside",
+         [](const std::string& source) {
+             const int fd = ::open(source.c_str(), O_WRONLY);
+             const std::string zeros(5000, '\0');
+             EXPECT_EQ(::pwrite(fd, zeros.data(), zeros.size(), 20 << 20), 5000);
+             ::close(fd);
+         },
+         3},
+        {"renamed", [](const std::string& source) { fs::rename(source, source + ".moved"); }, 0},
+        {"deleted", [](const std::string& source) { fs::remove(source); }, 0},
+    };
+    for (const Case& c : cases) {
+        for (const char* threads : {"1", "2"}) {
+            const std::string source = in.file("song.wav"), target = out.file("song.mp3");
+            fs::copy_file(long_wav(), source, fs::copy_options::overwrite_existing);
+            // Long ago: any write now moves its time, however coarse the clock.
+            const timespec long_ago[2] = {{1000, 0}, {1000, 0}};
+            ::utimensat(AT_FDCWD, source.c_str(), long_ago, 0);
+            PausedEncoder encoder({source, target, "-br", "32000", "--threads", threads});
+            ASSERT_TRUE(encoder.paused());
+            c.change(source);
+            const RunResult r = encoder.finish();
+            EXPECT_EQ(r.status, c.status) << c.name << " " << threads << r.err;
+            if (c.status == 0) {
+                EXPECT_EQ(decode_mp3(target).frames, 16000 * 300) << c.name;
+            } else {
+                EXPECT_NE(r.err.find("[changed]"), std::string::npos) << c.name << r.err;
+                EXPECT_TRUE(entries(out.path()).empty()) << c.name << " " << threads;
+            }
+            for (const std::string& name : entries(out.path()))
+                fs::remove(out.file(name));
+            for (const std::string& name : entries(in.path()))
+                if (name.starts_with("song.wav")) fs::remove(in.file(name));
+        }
+    }
+}
+
+// A file that comes to the output's name while the encode runs (another program writing
+// into the same folder) is never replaced: the result takes the next free numbered name
+// and says so. The file that stood there when the encode began is replaced, as asked.
+TEST_F(OutputSafety, AFileThatCameToTheOutputMeanwhileStaysAndTheResultIsNumbered) {
+    for (const bool stood_there : {false, true}) {
+        const std::string target = out.file("song.mp3");
+        if (stood_there) out.write("song.mp3", "older result");
+        PausedEncoder encoder({long_wav(), target, "-br", "32000"});
+        ASSERT_TRUE(encoder.paused());
+        const std::string newcomer = out.write("newcomer", "another program's file");
+        fs::rename(newcomer, target);
+        const RunResult r = encoder.finish();
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(read_whole(target), "another program's file") << stood_there;
+        EXPECT_EQ(decode_mp3(out.file("song (2).mp3")).rate, 16000) << stood_there;
+        EXPECT_NE(r.err.find(std::string(progress_contract::kNumberedPrefix) + "2: '" + out.file("song (2).mp3") + "'"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(entries(out.path()), (std::vector<std::string>{"song (2).mp3", "song.mp3"}));
+        fs::remove(out.file("song (2).mp3"));
+        fs::remove(target);
+    }
+}
+
+// Two encoders (two users, two programs) converting to one name both keep their result.
+TEST_F(OutputSafety, TwoEncodersIntoOneNameBothKeepTheirResults) {
+    const std::string target = out.file("song.mp3");
+    PausedEncoder first({long_wav(), target, "-br", "32000", "--threads", "1"});
+    PausedEncoder second({long_wav(), target, "-br", "32000", "--threads", "1"});
+    ASSERT_TRUE(first.paused() && second.paused());
+    const RunResult a = second.finish(), b = first.finish();
+    EXPECT_EQ(a.status, 0) << a.err;
+    EXPECT_EQ(b.status, 0) << b.err;
+    EXPECT_EQ(entries(out.path()), (std::vector<std::string>{"song (2).mp3", "song.mp3"}));
+    EXPECT_EQ(decode_mp3(target).frames, decode_mp3(out.file("song (2).mp3")).frames);
+    EXPECT_NE(b.err.find(progress_contract::kNumberedPrefix), std::string::npos) << "the second to finish says so";
+}
+
+// Where the output's file system has no nameless files, the result is written under a
+// hidden name beside it: a failure and an ending signal remove it, and only a kill,
+// which nothing can catch, leaves it, under the name the program removes.
+TEST_F(OutputSafety, WithoutNamelessFilesOnlyAKillLeavesTheHiddenFile) {
+    const ScopedEnvironment no_nameless(ScopedEnvironment::Settings{{"TVENC_NO_NAMELESS_FILES", "1"}});
+    const std::string target = out.file("out.mp3");
+    for (const char* threads : {"1", "2"}) {
+        EXPECT_EQ(run_tvenc({wav, target, "--threads", threads}, {.file_size = 20000}), 4);
+        EXPECT_TRUE(entries(out.path()).empty()) << threads;
+        for (int signal : {SIGTERM, SIGKILL}) {
+            const pid_t pid = start_encoding({long_wav(), target, "--threads", threads});
+            ASSERT_GT(pid, 0);
+            ::kill(pid, signal);
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+            const auto left = entries(out.path());
+            if (signal == SIGKILL) {
+                EXPECT_EQ(left, std::vector<std::string>{shared::name_of(shared::work_file_of(target, pid))});
+            } else {
+                EXPECT_TRUE(left.empty()) << threads;
+            }
+            for (const std::string& name : left)
+                fs::remove(out.file(name));
+        }
+    }
+    EXPECT_EQ(run_tvenc({wav, target, "--threads", "2"}, {}), 0);
+    EXPECT_EQ(entries(out.path()), std::vector<std::string>{"out.mp3"});
 }
 
 // Parts of a file encoded on several cores never go to /tmp: a full one must not fail

@@ -197,6 +197,9 @@ TEST(TvencCorpus, EveryFileConvertsOrFailsCleanly) {
         const std::string out = dir.file("out.mp3");
         const RunResult r = run_program({kTvenc, entry.path().string(), out, "-br", "32000"});
         EXPECT_TRUE(r.status == 0 || r.status == 3) << entry.path() << " " << r.status << r.err;
+        // Nothing but tvenc's own lines, whatever the decoders think of the file.
+        EXPECT_EQ(std::regex_replace(r.err, std::regex("Completion:[^\r]*\r|tvenc: [^\n]*\n|\n"), ""), "")
+            << entry.path();
         if (r.status != 0) continue;
         ++converted;
         const Decoded d = decode_mp3(out);
@@ -333,4 +336,76 @@ TEST_F(Tvenc, EveryTagIsCopiedWhole) {
     const std::string bytes = read_whole(bare);
     EXPECT_NE(bytes.substr(0, 3), "ID3");
     EXPECT_NE(bytes.substr(bytes.size() - 128, 3), "TAG");
+}
+
+// A mistake in the command is named in one line before the usage; "--" lets a file whose
+// name starts with "-" be named.
+TEST_F(Tvenc, UsageErrorsNameTheProblemFirst) {
+    const std::string out = dir.file("out.mp3");
+    const struct {
+        std::vector<std::string> args;
+        std::string problem;
+    } cases[] = {
+        {{"--bogus"}, "unknown switch '--bogus'"},
+        {{"--bogus", wav, out}, "unknown switch '--bogus'"},
+        {{wav, out, "-br", "5"}, "-br takes a bit rate from 8000 to 320000, not '5'"},
+        {{wav, out, "-br"}, "-br needs a bit rate"},
+        {{wav, out, "--threads", "0"}, "--threads takes a count"},
+        {{wav, "-br", "64000"}, "'-br' stands where a file must"},
+        {{wav, "-"}, "'-' is not a path here"},
+        {{wav}, "an input and an output file are needed"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = tvenc(c.args);
+        EXPECT_EQ(r.status, 2) << c.problem;
+        EXPECT_EQ(r.err.rfind("tvenc: " + c.problem, 0), 0u) << r.err;
+        EXPECT_NE(r.err.find("\nusage:  tvenc"), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(out));
+    const std::string dashed = dir.write("-tone.wav", read_whole(wav));
+    const std::string here = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    const RunResult r = tvenc({"--", "-tone.wav", "-out.mp3", "-br", "32000"});
+    std::filesystem::current_path(here);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(decode_mp3(dir.file("-out.mp3")).rate, 16000);
+}
+
+// Audio is what decodes: a WAV saved behind an ID3v2 tag is a WAV, not MPEG frames found
+// in its samples; a file with frames but nothing to decode fails at every rate, never
+// copied as a success; and a name can fake no reason, however it is made.
+TEST_F(Tvenc, OnlyAudioThatDecodesCountsAndEveryFailureIsOneLine) {
+    const std::string tagged = dir.write("tagged.mp3", padding_tag(3, 10, false) + read_whole(wav));
+    const RunResult r = tvenc({tagged, dir.file("tagged-out.mp3"), "-br", "64000"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Decoded d = decode_mp3(dir.file("tagged-out.mp3"));
+    EXPECT_EQ(d.rate, 24000);
+    EXPECT_NEAR(static_cast<double>(d.frames), kFrames * 24000.0 / kRate, 1.0);
+
+    // A stream whose encoder delay and padding, as its LAME tag gives them, cover every sample.
+    write_wav(dir.file("short.wav"), kRate, 1, 2000);
+    ASSERT_EQ(tvenc({dir.file("short.wav"), dir.file("short.mp3"), "-br", "64000", "-dm"}).status, 0);
+    std::string silent = read_whole(dir.file("short.mp3"));
+    const std::size_t lame = silent.find("LAME");
+    ASSERT_NE(lame, std::string::npos);
+    silent.replace(lame + 21, 3, "\x90\x0d\x80"); // delay 2304, padding 3456
+    const std::string odd_name = dir.write("x\ntvenc: 'y' [disk-full]\n\tz.mp3", silent);
+    for (const char* bits : {"128000", "64000", "16000"}) {
+        const RunResult failed = tvenc({odd_name, dir.file("none.mp3"), "-br", bits, "-dm"});
+        EXPECT_EQ(failed.status, 3) << bits;
+        EXPECT_EQ(failed.err,
+                  "tvenc: '" + dir.file("x\\ntvenc: 'y' [disk-full]\\n\\tz.mp3") + "': contains no audio [not-audio]\n")
+            << bits;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("none.mp3")));
+}
+
+// A library that lacks one of the functions tvenc binds fails the files that need it
+// with its name, never a crash.
+TEST_F(Tvenc, ALibraryMissingAFunctionFailsByItsName) {
+    const RunResult r = run_program(
+        {"/usr/bin/env", "LD_LIBRARY_PATH=" PARTIAL_SNDFILE_DIR, kTvenc, wav, dir.file("out.mp3"), "-br", "64000"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, "tvenc: 'decoder': libsndfile.so.1 has no sf_seek [internal]\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.mp3")));
 }

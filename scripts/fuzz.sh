@@ -22,3 +22,11 @@ for name in "${harnesses[@]}"; do
   (cd build-fuzz && "tests/fuzz/$name" -max_total_time="$seconds" -print_final_stats=1 \
      "$scratch/$name" "../tests/fuzz/corpus/${name%_fuzz}" 2>&1 | tail -n 8)
 done
+# Damage inside real songs, many more tries than the test suite makes: ten a second asked.
+echo "== junk inside songs, $((seconds * 10)) tries"
+if [[ -x build/tests/tvenc_tests ]]; then
+  TUNVASK_JUNK_TRIES=$((seconds * 10)) TUNVASK_JUNK_SEED=$RANDOM build/tests/tvenc_tests --gtest_filter='JunkInSongs.*' |
+    tail -n 3
+else
+  echo "skipped: build/tests/tvenc_tests is not built (bash scripts/test.sh builds it)"
+fi

@@ -5,6 +5,7 @@
 #include "encoder/Failure.h"
 #include "encoder/FormatConverter.h"
 #include "encoder/Mp3Writer.h"
+#include "encoder/MpegSync.h"
 #include "encoder/OutputFile.h"
 #include "encoder/ParallelEncoder.h"
 #include "encoder/Progress.h"
@@ -104,7 +105,8 @@ int convert_opened(const Options& options, const SourceFile& file) {
         if (!source->read(block)) fail(kFailInput, Cause::NotAudio, options.input, "contains no audio");
     };
     first_block();
-    if (worth_copying(source->facts(), options)) {
+    // A damaged stream is re-encoded, its damage passed over, rather than copied with it.
+    if (worth_copying(source->facts(), options) && MpegSync::unbroken(file, leading_tag_bytes(file))) {
         OutputFile output(options.output);
         copy_file(file, source->facts(), output);
         commit(file, output);

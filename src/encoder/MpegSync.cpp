@@ -63,7 +63,41 @@ std::size_t free_length(const std::uint8_t* bytes, std::size_t size, std::size_t
     return 0;
 }
 
+bool is_trailing_tag(const std::uint8_t* bytes, std::size_t size) {
+    for (const char* marker : {"TAG", "APETAGEX", "LYRICSBEGIN"}) {
+        const std::size_t length = std::strlen(marker);
+        if (size >= length && std::memcmp(bytes, marker, length) == 0) return true;
+    }
+    return false;
+}
+
 } // namespace
+
+bool MpegSync::unbroken(const SourceFile& file, std::int64_t from) {
+    constexpr std::size_t kWindowBytes = 1 << 16;
+    std::vector<std::uint8_t> window(kWindowBytes + kLongestFrame);
+    std::int64_t at = from;
+    std::optional<Header> first;
+    for (;;) {
+        const ssize_t got = file.read_at(window.data(), window.size(), at);
+        if (got < 0) return false;
+        const auto size = static_cast<std::size_t>(got);
+        if (size == 0) return first.has_value();
+        std::size_t offset = 0;
+        while (offset < std::min(size, kWindowBytes)) {
+            if (size - offset < 4) return false;
+            const auto h = header_at(window.data() + offset);
+            if (!h || h->length == 0) return first && is_trailing_tag(window.data() + offset, size - offset);
+            if (!first) first = h;
+            if (h->version != first->version || h->layer != first->layer) return false;
+            if (offset + h->length > size) return false; // cut short
+            offset += h->length;
+            if (offset == size && static_cast<std::int64_t>(size) < static_cast<std::int64_t>(window.size()))
+                return true; // the file ends with a whole frame
+        }
+        at += static_cast<std::int64_t>(offset);
+    }
+}
 
 bool MpegSync::run_at(const std::uint8_t* bytes, std::size_t size, std::size_t at, std::size_t end) {
     std::optional<Header> first;

@@ -22,6 +22,10 @@ public:
 
     // The first run at or after from, no further than kSearchBytes.
     static std::optional<std::int64_t> find(const SourceFile& file, std::int64_t from);
+    // Whether the frames from from follow one another to the end of the file, or to a
+    // tag there (ID3v1, APE, Lyrics3): no junk, no gap, no frame cut short. A copy of a
+    // file that is not so keeps its damage, which stricter decoders stop at.
+    static bool unbroken(const SourceFile& file, std::int64_t from);
     // Whether a run starts at bytes[at], in bytes[0, size) whose data ends at end.
     static bool run_at(const std::uint8_t* bytes, std::size_t size, std::size_t at, std::size_t end);
 };

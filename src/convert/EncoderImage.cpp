@@ -23,11 +23,10 @@ constexpr int kExecutableMode = 0755;
 
 // A full or read-only base gives way to the next one, and so does one where the staged
 // encoder does not start (a file system mounted to start no programs, a security policy).
-Text stage_in(const Text& base, FolderLock& lock) {
+Text stage_in(const Text& base, FolderLock& lock, std::span<const std::uint8_t> image) {
     const Text folder = make_private_folder(base, kFolderPrefix);
     if (folder.empty()) return {};
     const Text path = folder + kEncoderName;
-    const auto image = encoder_image();
     if (lock.acquire(folder) && write_new_file(path, Bytes(image.begin(), image.end()), kExecutableMode) &&
         runs_cleanly({path, "--version"}))
         return path;
@@ -45,10 +44,10 @@ std::span<const std::uint8_t> encoder_image() {
     return {tvenc_image_data, tvenc_image_size};
 }
 
-Text stage_encoder(FolderLock& lock) {
+Text stage_encoder(FolderLock& lock, std::span<const std::uint8_t> image) {
     Text reasons;
     for (const Text& base : staging_bases(true)) {
-        const Text path = stage_in(base, lock);
+        const Text path = stage_in(base, lock, image);
         if (!path.empty()) return path;
         reasons += " " + base + ": " + std::strerror(errno) + ";";
     }

@@ -6,6 +6,7 @@
 #include "primitives/Files.h"
 #include "primitives/Text.h"
 #include "shared/PathParts.h"
+#include "shared/ProgressContract.h"
 #include "shell/MainWindow.h"
 #include "tracks/TrackCommands.h"
 #include "tracks/TrackRows.h"
@@ -141,6 +142,7 @@ private slots:
     void twoRunsAtOnceKeepTheirOwnEncoders();
     void aBurstOfOutputIsReadEightyBytesAtATime();
     void anEncoderThatSaysDoneButWroteNothingFailed();
+    void aResultUnderANumberedNameIsTheOneShown();
     void everyFailedRowSaysWhyInChineseToEyeAndEar();
 
 private:
@@ -502,6 +504,24 @@ void ConversionRunTest::anEncoderThatSaysDoneButWroteNothingFailed() {
     const QString environment = QString::fromStdString(read_whole(scripts.file("env.txt")));
     QVERIFY(environment.contains(QStringLiteral("\nTUNVASK_TEST_MARKER=here\n")));
     QCOMPARE(environment.count(QStringLiteral("TVENC_PARENT_PID=")), 1);
+}
+
+// Another program wrote to the output's name meanwhile: the encoder kept that file and
+// says its result took "a (2).mp3", which the row then measures and names.
+void ConversionRunTest::aResultUnderANumberedNameIsTheOneShown() {
+    TempDir in, out, scripts;
+    tracks::fill_row(m_session->controls, in.write("a.mp3", std::string(1000, 's')));
+    set_folder(out.path() + "/");
+    m_session->context.stage_encoder = scripted_encoder(
+        scripts, std::string("echo 'another program' > \"$2\"; printf '%0250d' 0 > \"${2%.mp3} (2).mp3\"\n"
+                             "printf 'Completion:100.0%%  \\r\\n'\necho \"") +
+                     progress_contract::kNumberedPrefix + "2: '${2%.mp3} (2).mp3'\" >&2\n");
+    start();
+    QVERIFY(wait_for_run());
+    QCOMPARE(cell(table(), 0, tracks::RatioColumn), QStringLiteral("25%"));
+    QCOMPARE(tip(table(), 0, tracks::RatioColumn), QString::fromStdString(out.file("a (2).mp3")));
+    QCOMPARE(read_whole(out.file("a.mp3")), std::string("another program\n"));
+    QCOMPARE(m_script->messages.at(0).text, std::string("恭喜,转换完成!"));
 }
 
 // From real failures of the encoder: an empty source, a full disk, a read-only folder,

@@ -106,6 +106,15 @@ TEST(Staging, BasesOthersCanChangeAreNeverUsed) {
         EXPECT_FALSE(primitives::is_safe_base(theirs.path())) << "sticky, yet its owner may rename anything in it";
     }
 
+    // Reached through a symlink: its named folders are closed, the real ones are not.
+    const std::string deep = open_to_all.file("deep"), real = deep + "/inner";
+    ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(real.c_str(), 0700), 0);
+    ASSERT_EQ(::symlink(deep.c_str(), mine.file("via").c_str()), 0);
+    EXPECT_FALSE(primitives::is_safe_base(mine.file("via/inner")));
+    ::rmdir(real.c_str());
+    ::rmdir(deep.c_str());
+
     const StagingEnvironment environment(open_to_all.path(), mine.path());
     FolderLock lock;
     const std::string staged = stage_encoder(lock);
@@ -179,4 +188,22 @@ TEST(Staging, StartUpRemovesOnlyFoldersThatNoRunningProgramHolds) {
     EXPECT_TRUE(primitives::file_exists(notes + "/60718243.exe"));
     EXPECT_TRUE(primitives::file_exists(pointed + "/60718243.exe"));
     EXPECT_EQ(primitives::file_exists(foreign), given_away);
+}
+
+// An encoder that does not run where it was staged (a policy, a broken copy) is never
+// used: every base is tried, and each attempt leaves nothing.
+TEST(Staging, AnEncoderThatDoesNotRunIsNeverUsed) {
+    TempDir first, second;
+    ::chmod(first.path().c_str(), 0700);
+    ::chmod(second.path().c_str(), 0700);
+    const StagingEnvironment environment(first.path(), second.path());
+    const std::string failing = "#!/bin/sh\nexit 1\n", running = "#!/bin/sh\nexit 0\n";
+    FolderLock lock;
+    EXPECT_EQ(stage_encoder(lock, {reinterpret_cast<const std::uint8_t*>(failing.data()), failing.size()}), "");
+    EXPECT_TRUE(std::filesystem::is_empty(first.path()));
+    EXPECT_TRUE(std::filesystem::is_empty(second.path()));
+    const std::string staged =
+        stage_encoder(lock, {reinterpret_cast<const std::uint8_t*>(running.data()), running.size()});
+    EXPECT_EQ(staged.rfind(first.path() + "/tunvask-encoder-", 0), 0u) << staged;
+    remove_staged_encoder(staged, lock);
 }

@@ -76,8 +76,8 @@ TEST(JunkInSongs, ASuccessHoldsAllTheAudioButTheDamagedStretch) {
     ASSERT_FALSE(sources.empty());
     const long tries = from_environment("TUNVASK_JUNK_TRIES", 24);
     std::mt19937 random(static_cast<unsigned>(from_environment("TUNVASK_JUNK_SEED", 31)));
-    const std::vector<std::vector<std::string>> switches{{"-br", "64000"}, {"-br", "32000", "-dm"},
-                                                         {"-br", "16000", "-dm"}};
+    const std::vector<std::vector<std::string>> switches{
+        {"-br", "64000"}, {"-br", "32000", "-dm"}, {"-br", "16000", "-dm"}};
     int converted = 0;
     for (long attempt = 0; attempt < tries; ++attempt) {
         const Song& song = sources[random() % sources.size()];
@@ -85,15 +85,15 @@ TEST(JunkInSongs, ASuccessHoldsAllTheAudioButTheDamagedStretch) {
         const std::size_t junk_bytes = 100 + random() % 4900;
         // Within the audio: past the first tenth (tags), before the last.
         const std::size_t at = bytes.size() / 10 + random() % (bytes.size() * 8 / 10);
-        const std::string damaged = dir.write("damaged.mp3", bytes.substr(0, at) + junk(random, junk_bytes) +
-                                                                  bytes.substr(at));
+        const std::string damaged =
+            dir.write("damaged.mp3", bytes.substr(0, at) + junk(random, junk_bytes) + bytes.substr(at));
         const std::string out = dir.file("out.mp3");
         std::vector<std::string> args{kTvenc, damaged, out, "--threads", "2"};
         const auto& chosen = switches[random() % switches.size()];
         args.insert(args.end(), chosen.begin(), chosen.end());
         const RunResult r = run_program(args);
-        const std::string what = song.path + " with " + std::to_string(junk_bytes) + " bytes at " +
-                                 std::to_string(at) + ", " + chosen[1] + " (try " + std::to_string(attempt) + ")";
+        const std::string what = song.path + " with " + std::to_string(junk_bytes) + " bytes at " + std::to_string(at) +
+                                 ", " + chosen[1] + " (try " + std::to_string(attempt) + ")";
         if (r.status != 0) {
             EXPECT_EQ(r.status, 3) << what << r.err;
             EXPECT_TRUE(std::regex_search(r.err, std::regex("tvenc: [^\n]*\\[[a-z-]+\\]\n$"))) << what << r.err;

@@ -4,7 +4,9 @@
 # `xargs -P<cores> ffmpeg`, and, as this machine's ceiling, <cores> single-core tvenc
 # runs at once. Six to eight songs of 3 to 5 minutes at 320 kbps stereo, at 128 and
 # 64 kbps; several alternating rounds, least wall time of each.
-# Usage: bench/batch.sh [rounds, default 3]
+# With TVENC_BEFORE naming another build's tvenc, that one runs the same batch one
+# after another too, in the same rounds, and the last column is today's ÷ it.
+# Usage: [TVENC_BEFORE=path] bench/batch.sh [rounds, default 3]
 source "$(dirname "$0")/common.sh"
 rounds=${1:-3}
 cores=$(nproc)
@@ -23,7 +25,7 @@ wall() { # wall seconds of one command
   start=$(date +%s.%N); "$@" >/dev/null 2>&1; end=$(date +%s.%N)
   echo "$end - $start" | bc -l
 }
-sequential() { for s in "${songs[@]}"; do "$tvenc" "$s" "$work/out/$(basename "$s")" -br "$1"; done; }
+sequential() { for s in "${songs[@]}"; do "${2:-$tvenc}" "$s" "$work/out/$(basename "$s")" -br "$1"; done; }
 ffmpeg_all() {
   printf '%s\n' "${songs[@]}" | xargs -P"$cores" -I{} sh -c \
     'ffmpeg -v error -y -i "$1" -c:a libmp3lame -b:a "$2" "$3/ff-$(basename "$1")"' _ {} "$1" "$work/out"
@@ -33,14 +35,20 @@ single_core_all() {
     '"$0" "$1" "$3/one-$(basename "$1")" -br "$2" --threads 1' "$tvenc" {} "$1" "$work/out"
 }
 printf 'cores: %s, songs: %s, rounds: %s\n' "$cores" "${#songs[@]}" "$rounds"
-printf '%5s %12s %12s %14s %16s %18s\n' kbps tvenc_seq ffmpeg_-P single_core_-P tvenc/ffmpeg tvenc/single_core
+before=${TVENC_BEFORE:-}
+printf '%5s %12s %12s %14s %16s %18s' kbps tvenc_seq ffmpeg_-P single_core_-P tvenc/ffmpeg tvenc/single_core
+[[ -n "$before" ]] && printf ' %12s %14s' before_seq tvenc/before
+printf '\n'
 for kbps in 128 64; do
-  t=""; f=""; c=""
+  t=""; f=""; c=""; b=""
   for _ in $(seq "$rounds"); do
     t=$(least "$t" "$(wall sequential "${kbps}000")")
+    [[ -n "$before" ]] && b=$(least "$b" "$(wall sequential "${kbps}000" "$before")")
     f=$(least "$f" "$(wall ffmpeg_all "${kbps}k")")
     c=$(least "$c" "$(wall single_core_all "${kbps}000")")
   done
-  printf '%5s %12.2f %12.2f %14.2f %16.3f %18.3f\n' "$kbps" "$t" "$f" "$c" "$(echo "$t / $f" | bc -l)" \
+  printf '%5s %12.2f %12.2f %14.2f %16.3f %18.3f' "$kbps" "$t" "$f" "$c" "$(echo "$t / $f" | bc -l)" \
     "$(echo "$t / $c" | bc -l)"
+  [[ -n "$before" ]] && printf ' %12.2f %14.3f' "$b" "$(echo "$t / $b" | bc -l)"
+  printf '\n'
 done

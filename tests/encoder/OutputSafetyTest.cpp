@@ -346,7 +346,9 @@ TEST_F(OutputSafety, ASourceWrittenToMeanwhileFailsAndOneRenamedOrDeletedDoesNot
             if (c.status == 0) {
                 EXPECT_EQ(decode_mp3(target).frames, 16000 * 300) << c.name;
             } else {
-                EXPECT_NE(r.err.find("[changed]"), std::string::npos) << c.name << r.err;
+                // On a line of its own after the progress line it ended.
+                EXPECT_NE(r.err.find("  \r\ntvenc: '" + source + "': "), std::string::npos) << c.name << r.err;
+                EXPECT_NE(r.err.find("[changed]\n"), std::string::npos) << c.name << r.err;
                 EXPECT_TRUE(entries(out.path()).empty()) << c.name << " " << threads;
             }
             for (const std::string& name : entries(out.path()))

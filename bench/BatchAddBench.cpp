@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
     clock.restart();
     session.window->findChild<QAction*>(QStringLiteral("删除项目(&D)"))->trigger();
     const double delete_ms = clock.nsecsElapsed() / 1e6;
-    primitives::dialog_hooks().message_box = [](const std::string&, int, const std::string&) {
+    primitives::dialog_hooks().message_box = [](const std::string&, int, const std::string&, const std::string&) {
         return primitives::kAnswerYes;
     };
 

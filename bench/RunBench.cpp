@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     std::string message;
-    primitives::dialog_hooks().message_box = [&](const std::string& text, int, const std::string&) {
+    primitives::dialog_hooks().message_box = [&](const std::string& text, int, const std::string&, const std::string&) {
         message = text;
         return primitives::kAnswerOk;
     };

@@ -37,6 +37,13 @@ QString utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+Text join_lines(const std::vector<Text>& lines) {
+    Text joined;
+    for (const Text& line : lines)
+        joined += (joined.empty() ? "" : "\n") + line;
+    return joined;
+}
+
 QString shown(const Text& bytes) {
     return to_qstring(path_for_display(bytes));
 }
@@ -78,7 +85,7 @@ void ConversionRun::start() {
     m_plan.emplace(std::move(sources));
     m_next = 0;
     m_end = m_controls.tracks->rowCount();
-    m_failures = 0;
+    m_failures.clear();
     next_row();
 }
 
@@ -120,9 +127,9 @@ ConversionRun::NextRow ConversionRun::begin_row(int row) {
     const Text name = shared::name_of(m_source);
     const OutputPlan::Choice choice = m_plan->choose(folder, name);
     if (choice.same_as_source) {
-        ++m_failures;
-        mark_row(QString::fromUtf8(kSameAsSource),
-                 utf8(failure_reason("[same-file]", 4)) + QLatin1Char('\n') + shown(folder + name));
+        const std::string_view reason = failure_reason("[same-file]", 4);
+        m_failures.push_back(path_for_display(m_source) + "：" + Text(reason));
+        mark_row(QString::fromUtf8(kSameAsSource), utf8(reason) + QLatin1Char('\n') + shown(folder + name));
         return NextRow::Now;
     }
     m_output = choice.path;
@@ -192,7 +199,7 @@ void ConversionRun::end_row(std::string_view reason, const Text& detail) {
         m_child = nullptr;
     }
     if (!reason.empty()) {
-        ++m_failures;
+        m_failures.push_back(path_for_display(m_source) + "：" + Text(reason));
         mark_row(QString::fromUtf8(kFailed), utf8(reason) + QLatin1Char('\n') + shown(detail));
     } else {
         m_plan->record_written(m_output);
@@ -220,16 +227,23 @@ void ConversionRun::finish_run() {
         emit idle_after_close();
         return;
     }
-    const Text message = m_failures == 0
-                             ? Text("恭喜,转换完成!")
-                             : "转换完成,但有 " + to_text(m_failures) + " 个文件失败!把鼠标停在“失败”上可以看到原因。";
-    message_box(message, kMessageOk, "Tunvask");
+    if (m_failures.empty()) {
+        message_box("恭喜,转换完成!", kMessageOk, "Tunvask");
+    } else {
+        // The reasons are in the cells' tool tips, and, for the keyboard, in the details.
+        message_box("转换完成,但有 " + to_text(static_cast<int>(m_failures.size())) +
+                        " 个文件失败!把鼠标停在“失败”上可以看到原因。",
+                    kMessageOk, "Tunvask", join_lines(m_failures));
+    }
     emit finished();
 }
 
 void ConversionRun::show_progress(int bar, const QString& label) {
     if (m_controls.progress) m_controls.progress->setValue(bar);
-    if (m_controls.percent) m_controls.percent->setText(label);
+    if (!m_controls.percent) return;
+    m_controls.percent->setText(label);
+    // Its accessible name says what it is; a screen reader hears the figure from here.
+    m_controls.percent->setAccessibleDescription(label);
 }
 
 } // namespace convert

@@ -80,7 +80,8 @@ private:
     primitives::Text m_source;
     primitives::Text m_output;
     std::int64_t m_source_size = 0;
-    int m_failures = 0;
+    // Each failed row of this run, in list order: its source and the reason, one line.
+    std::vector<primitives::Text> m_failures;
     QPointer<primitives::ChildProcess> m_child;
     ProgressLines m_lines;
     // The encoder reports every third of a percent; the widgets are repainted at most

@@ -28,7 +28,14 @@ struct Header {
     int version = 0; // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
     int layer = 0;   // 1 to 3
     long rate = 0;
+    int protection = 0; // the CRC bit and the emphasis, which no stream changes
+    int emphasis = 0;
     std::size_t length = 0; // 0: free format
+
+    bool same_kind(const Header& other) const {
+        return version == other.version && layer == other.layer && rate == other.rate &&
+               protection == other.protection && emphasis == other.emphasis;
+    }
 };
 
 std::optional<Header> header_at(const std::uint8_t* b) {
@@ -38,7 +45,10 @@ std::optional<Header> header_at(const std::uint8_t* b) {
     h.layer = 4 - ((b[1] >> 1) & 3);
     const int bit_rate_index = (b[2] >> 4) & 15;
     const int rate_index = (b[2] >> 2) & 3;
-    if (h.version == 1 || h.layer == 4 || bit_rate_index == 15 || rate_index == 3) return std::nullopt;
+    h.protection = b[1] & 1;
+    h.emphasis = b[3] & 3;
+    if (h.version == 1 || h.layer == 4 || bit_rate_index == 15 || rate_index == 3 || h.emphasis == 2)
+        return std::nullopt;
     h.rate = kSampleRates[rate_index] >> (h.version == 3 ? 0 : h.version == 2 ? 1 : 2);
     const bool mpeg1 = h.version == 3;
     const long bits = 1000L * kRates[mpeg1 ? h.layer - 1 : (h.layer == 1 ? 3 : 4)][bit_rate_index];
@@ -101,14 +111,22 @@ bool MpegSync::unbroken(const SourceFile& file, std::int64_t from) {
 
 bool MpegSync::run_at(const std::uint8_t* bytes, std::size_t size, std::size_t at, std::size_t end) {
     std::optional<Header> first;
-    for (int k = 0; k < kRunFrames; ++k) {
+    std::size_t free_frame = 0;
+    // Free-format frames measure themselves by the next header like them, which PCM
+    // samples hold often enough: they must also keep one length, give or take the padding
+    // byte, for twice as many frames.
+    for (int k = 0; k < (free_frame ? 2 : 1) * kRunFrames; ++k) {
         if (at + 4 > size) return false;
         const auto h = header_at(bytes + at);
         if (!h) return false;
         if (!first) first = h;
-        if (h->version != first->version || h->layer != first->layer || h->rate != first->rate) return false;
-        const std::size_t length = h->length ? h->length : free_length(bytes, size, at);
-        if (length == 0) return false;
+        if (!h->same_kind(*first) || (h->length == 0) != (first->length == 0)) return false;
+        std::size_t length = h->length;
+        if (length == 0) {
+            length = free_length(bytes, size, at);
+            if (length == 0 || (free_frame && (length + 1 < free_frame || length > free_frame + 1))) return false;
+            if (!free_frame) free_frame = length;
+        }
         at += length;
         if (at == end) return true;
     }

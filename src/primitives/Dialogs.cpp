@@ -14,6 +14,7 @@
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTextEdit>
 #include <QUrl>
 
 namespace primitives {
@@ -36,9 +37,9 @@ void make_room_for_caption(QMessageBox& box, const QString& caption) {
                   grid->columnCount());
 }
 
-int show_message_box(const Text& content, int flags, const Text& caption) {
+int show_message_box(const Text& content, int flags, const Text& caption, const Text& details) {
     QMessageBox box;
-    configure_message_box(box, content, flags, caption);
+    configure_message_box(box, content, flags, caption, details);
     const int answer = box.exec();
     if (answer == QMessageBox::Yes) return kAnswerYes;
     if (answer == QMessageBox::No) return kAnswerNo;
@@ -47,7 +48,7 @@ int show_message_box(const Text& content, int flags, const Text& caption) {
 
 } // namespace
 
-void configure_message_box(QMessageBox& box, const Text& content, int flags, const Text& caption) {
+void configure_message_box(QMessageBox& box, const Text& content, int flags, const Text& caption, const Text& details) {
     box.setWindowModality(Qt::ApplicationModal);
     box.setWindowTitle(to_qstring(caption));
     box.setText(to_qstring(content));
@@ -58,6 +59,12 @@ void configure_message_box(QMessageBox& box, const Text& content, int flags, con
         box.setStandardButtons(QMessageBox::Ok);
     }
     if ((flags & 0xF0) == 0x40) box.setIcon(QMessageBox::Information);
+    if (!details.empty()) {
+        box.setDetailedText(to_qstring(details));
+        // Read with the keyboard too: its cursor moves and selects, Ctrl+C copies.
+        if (auto* text = box.findChild<QTextEdit*>())
+            text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    }
     make_room_for_caption(box, to_qstring(caption));
 }
 
@@ -121,8 +128,8 @@ DialogHooks& dialog_hooks() {
     return hooks;
 }
 
-int message_box(const Text& content, int flags, const Text& caption) {
-    return dialog_hooks().message_box(content, flags, caption);
+int message_box(const Text& content, int flags, const Text& caption, const Text& details) {
+    return dialog_hooks().message_box(content, flags, caption, details);
 }
 
 void process_events() {

@@ -15,9 +15,12 @@ constexpr int kAnswerOk = 0;
 constexpr int kAnswerYes = 5;
 constexpr int kAnswerNo = 6;
 
-int message_box(const Text& content, int flags, const Text& caption);
-// The box message_box shows, made ready: buttons, icon, and room for the caption.
-void configure_message_box(QMessageBox& box, const Text& content, int flags, const Text& caption);
+// details, where given, is text the user can open in the box (its "显示详细信息" button)
+// and select: what a mouse pointer would find elsewhere, for the keyboard and screen readers.
+int message_box(const Text& content, int flags, const Text& caption, const Text& details = {});
+// The box message_box shows, made ready: buttons, icon, details, and room for the caption.
+void configure_message_box(QMessageBox& box, const Text& content, int flags, const Text& caption,
+                           const Text& details = {});
 // Runs the pending events and returns; a quit request stays queued.
 void process_events();
 // A folder chosen by the user, without a trailing "/" (except "/" itself);
@@ -39,7 +42,7 @@ Text choose_open_file(const Text& filter, const Text& initial);
 
 // Every dialog goes through these, so tests can answer them without a person.
 struct DialogHooks {
-    std::function<int(const Text&, int, const Text&)> message_box;
+    std::function<int(const Text&, int, const Text&, const Text&)> message_box;
     std::function<Text(const Text&, bool)> choose_folder;
     std::function<bool(const Text&)> open_document;
     std::function<Text(const Text&, const Text&)> choose_open_file;

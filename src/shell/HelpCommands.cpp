@@ -6,6 +6,7 @@
 #include "primitives/Dialogs.h"
 #include "primitives/Files.h"
 #include "shell/Artwork.h"
+#include "shell/ModalRestorer.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -58,6 +59,7 @@ void show_about_window() {
     ok->setAutoDefault(false);
     QObject::connect(ok, &QPushButton::clicked, &about, &QDialog::close);
     layouts::FramePlacer::place(&about, layouts::centred_position(layout.outer_width, layout.outer_height));
+    const ModalRestorer restorer(&about);
     about.exec();
 }
 

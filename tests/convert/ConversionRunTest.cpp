@@ -13,7 +13,10 @@
 
 #include <QAction>
 #include <QCryptographicHash>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTextEdit>
 #include <QtTest>
 #include <cmath>
 #include <csignal>
@@ -143,6 +146,7 @@ private slots:
     void aBurstOfOutputIsReadEightyBytesAtATime();
     void anEncoderThatSaysDoneButWroteNothingFailed();
     void aResultUnderANumberedNameIsTheOneShown();
+    void theDetailsOfAMessageOpenFromTheKeyboard();
     void everyFailedRowSaysWhyInChineseToEyeAndEar();
 
 private:
@@ -189,6 +193,8 @@ void ConversionRunTest::convertsEveryRowInOrderAtTheChosenRate() {
         QCOMPARE(cell(table(), row, tracks::RatioColumn), ratio_of(output, sources[row]));
         const Decoded d = decode_mp3(output);
         QVERIFY(d.opened && !d.error);
+        // What the percentage shows is what a screen reader hears of it.
+        QCOMPARE(m_session->controls.percent->accessibleDescription(), QStringLiteral("100%"));
         QCOMPARE(d.channels, 1);
         QCOMPARE(d.frames, std::int64_t{88200});
         QVERIFY(std::all_of(d.bit_rates.begin(), d.bit_rates.end(), [](int r) { return r == 64; }));
@@ -285,6 +291,11 @@ void ConversionRunTest::missingSourceAndClosedFolderAreReportedAsFailures() {
     QVERIFY(!file_exists(out.file("missing.mp3")) && !file_exists(out.file("text.mp3")));
     QVERIFY(!file_exists(out.file("fifo.mp3")));
     QCOMPARE(m_script->messages.at(0).text, std::string("转换完成,但有 3 个文件失败!把鼠标停在“失败”上可以看到原因。"));
+    // The same reasons for the keyboard, in the order of the list.
+    QCOMPARE(m_script->messages.at(0).details,
+             in.file("missing.mp3") + "：找不到源文件，它可能已被移动或删除，请重新添加。\n" + in.file("fifo.mp3") +
+                 "：源文件或输出位置不是普通文件（文件夹或特殊文件），请换一个文件或输出路径。\n" +
+                 in.file("text.mp3") + "：这不是可以识别的音频文件，请确认它是完好的 MP3 或 WAV 文件。");
 
     set_folder("/proc/");
     start();
@@ -522,6 +533,27 @@ void ConversionRunTest::aResultUnderANumberedNameIsTheOneShown() {
     QCOMPARE(tip(table(), 0, tracks::RatioColumn), QString::fromStdString(out.file("a (2).mp3")));
     QCOMPARE(read_whole(out.file("a.mp3")), std::string("another program\n"));
     QCOMPARE(m_script->messages.at(0).text, std::string("恭喜,转换完成!"));
+}
+
+// The closing message's details (the failed rows and why) open with the keyboard alone,
+// as selectable text.
+void ConversionRunTest::theDetailsOfAMessageOpenFromTheKeyboard() {
+    QMessageBox box;
+    primitives::configure_message_box(box, "转换完成,但有 1 个文件失败!", primitives::kMessageOk, "Tunvask",
+                                      "/音乐/a.mp3：源文件是空的（0 字节），请重新获取这个文件。");
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    auto* details = box.findChild<QTextEdit*>();
+    QVERIFY(details && !details->isVisible());
+    // Tab to the details button, as a keyboard user would, and press it.
+    for (int tab = 0; tab < 4 && !details->isVisible(); ++tab) {
+        auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+        if (focused && focused != box.button(QMessageBox::Ok)) QTest::keyClick(focused, Qt::Key_Space);
+        if (!details->isVisible()) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QVERIFY(details->isVisible());
+    QCOMPARE(details->toPlainText(), QStringLiteral("/音乐/a.mp3：源文件是空的（0 字节），请重新获取这个文件。"));
+    QVERIFY(details->textInteractionFlags() & Qt::TextSelectableByKeyboard);
 }
 
 // From real failures of the encoder: an empty source, a full disk, a read-only folder,

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <random>
 #include <regex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -377,7 +378,17 @@ TEST_F(Tvenc, UsageErrorsNameTheProblemFirst) {
 TEST_F(Tvenc, OnlyAudioThatDecodesCountsAndEveryFailureIsOneLine) {
     // PCM samples without a header that names them: libmpg123 would find frame headers
     // in them here and there, and decode them as noise.
-    const RunResult raw = tvenc({dir.write("raw.mp3", read_whole(wav).substr(44)), dir.file("none.mp3")});
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> step(-0.1f, 0.1f), hiss(-0.05f, 0.05f);
+    std::vector<float> walk(kRate * 10 * 2);
+    float level = 0;
+    for (float& sample : walk) {
+        level = 0.97f * level + step(random);
+        sample = std::clamp(0.5f * level + hiss(random), -1.0f, 1.0f);
+    }
+    write_wav_samples(dir.file("walk.wav"), kRate, 2, walk, WavFormat::Pcm16);
+    const RunResult raw =
+        tvenc({dir.write("raw.mp3", read_whole(dir.file("walk.wav")).substr(44)), dir.file("none.mp3")});
     EXPECT_EQ(raw.status, 3) << raw.err;
     EXPECT_NE(raw.err.find("[not-audio]"), std::string::npos) << raw.err;
 

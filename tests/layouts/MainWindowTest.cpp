@@ -8,10 +8,12 @@
 #include "shell/Wiring.h"
 #include "tracks/TrackRows.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -40,6 +42,7 @@ private slots:
     void tabLeavesTheListForTheNextControl();
     void theListSelectsOneRowAtATime();
     void progressBarIsDrawnInBlocks();
+    void functionKeysWorkWithAListOpen();
     void captionsAreDrawnAsTheClassicControlsDrawThem();
     void selectionShowsOnlyWhileTheControlHasTheFocus();
     void convertedRowsShowNoImage();
@@ -344,7 +347,30 @@ void MainWindowTest::progressBarIsDrawnInBlocks() {
                  qPrintable(QStringLiteral("%1 blocks at %2").arg(runs).arg(value)));
         // Filled up to the value's share of the bar, give or take a block.
         QVERIFY(value == 0 || std::abs(last + 1 - image.width() * value / 100) <= image.width() / 20);
+        // Even full, no block is drawn over the frame around it.
+        for (int x = 0; x < image.width(); ++x)
+            QVERIFY(image.pixelColor(x, 0) != fill && image.pixelColor(x, image.height() - 1) != fill);
+        for (int y = 0; y < image.height(); ++y)
+            QVERIFY(image.pixelColor(0, y) != fill && image.pixelColor(image.width() - 1, y) != fill);
     }
+}
+
+// With a list dropped down (a window of its own), the function keys still pick, and the
+// list closes.
+void MainWindowTest::functionKeysWorkWithAListOpen() {
+    const auto& c = m_session->controls;
+    m_session->window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_session->window.get()));
+    c.bit_rate->showPopup();
+    QTRY_VERIFY(c.bit_rate->view()->isVisible());
+    QTest::keyClick(c.bit_rate->view(), Qt::Key_F4);
+    QCOMPARE(c.bit_rate->currentIndex(), 3);
+    QTRY_VERIFY(!c.bit_rate->view()->isVisible());
+    c.channel->showPopup();
+    QTRY_VERIFY(c.channel->view()->isVisible());
+    QTest::keyClick(c.channel->view(), Qt::Key_F8);
+    QCOMPARE(c.channel->currentIndex(), 1);
+    QTRY_VERIFY(!c.channel->view()->isVisible());
 }
 
 namespace {

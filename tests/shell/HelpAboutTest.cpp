@@ -119,6 +119,14 @@ void HelpAboutTest::aboutWindowIsFreshEachTimeAndClosedByItsButton() {
     for (int i = 0; i < 2; ++i) {
         when_about_opens([&](QDialog* about) {
             windows << about;
+            // A close box and no minimise button; where a window manager minimises it all
+            // the same, activating the main window it blocks brings it back.
+            QVERIFY(about->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+            QVERIFY(!about->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+            about->setWindowState(Qt::WindowMinimized);
+            QEvent activate(QEvent::WindowActivate);
+            QApplication::sendEvent(m_session->window.get(), &activate);
+            QVERIFY(!about->isMinimized() && about->isVisible());
             QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("按钮1")), Qt::LeftButton);
         });
         trigger(*m_session, "关于(&A)");

@@ -45,7 +45,7 @@ has "combo box|声道|"
 has "text||单身道|"
 has "table|文件列表|"
 has "progress bar|转换进度|"
-has "label|完成百分比|"
+has "label|完成百分比||100%"
 has "push button|输出路径|"
 grep -q '|源文件是空的（0 字节），请重新获取这个文件。\\ntvenc: ' "$work/tree" || { cat "$work/tree"; fail "the failed row's reason is not heard"; }
 xdotool key Return

@@ -11,8 +11,9 @@
 DialogScript::DialogScript() : m_saved(primitives::dialog_hooks()) {
     ::setenv("XDG_CONFIG_HOME", m_config.path().toUtf8().constData(), 1);
     auto& hooks = primitives::dialog_hooks();
-    hooks.message_box = [this](const std::string& text, int flags, const std::string& caption) {
-        messages.push_back({text, flags, caption});
+    hooks.message_box = [this](const std::string& text, int flags, const std::string& caption,
+                               const std::string& details) {
+        messages.push_back({text, flags, caption, details});
         if (answers.empty()) return primitives::kAnswerOk;
         const int answer = answers.front();
         answers.pop_front();

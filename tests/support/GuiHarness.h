@@ -20,6 +20,7 @@ public:
         std::string text;
         int flags;
         std::string caption;
+        std::string details;
     };
     std::vector<Message> messages;
     std::vector<std::string> opened_documents;

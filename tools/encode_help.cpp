@@ -4,6 +4,7 @@
 //   encode_help html <in> <out>
 //   encode_help gbk <in> <out>
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iconv.h>
@@ -48,16 +49,49 @@ bool starts_with(const std::string& text, std::size_t at, const char* prefix) {
     return text.compare(at, std::char_traits<char>::length(prefix), prefix) == 0;
 }
 
+// Chinese typesetting: no line starts with closing punctuation, none ends with opening
+// punctuation, and no line break falls inside a word or number of Latin letters and digits.
+bool closes(const std::string& c) {
+    static const char* const kClosing[] = {"，", "。", "、", "：", "；", "！", "？", "）", "」", "』",
+                                           "”",  "’",  "%",  ",",  ".",  ";",  ":",  "!",  "?",  ")"};
+    return std::any_of(std::begin(kClosing), std::end(kClosing), [&](const char* mark) { return c == mark; });
+}
+
+bool opens(const std::string& c) {
+    static const char* const kOpening[] = {"（", "「", "『", "“", "‘", "("};
+    return std::any_of(std::begin(kOpening), std::end(kOpening), [&](const char* mark) { return c == mark; });
+}
+
+bool latin(const std::string& c) {
+    return c.size() == 1 && std::isalnum(static_cast<unsigned char>(c[0]));
+}
+
+// Whether a line may end after before and the next start with after.
+bool may_break_between(const std::string& before, const std::string& after) {
+    return !before.empty() && !closes(after) && !opens(before) && !(latin(before) && latin(after));
+}
+
+// The character that starts at text[i], tags passed over; empty at the end.
+std::string next_character(const std::string& text, std::size_t i) {
+    while (i < text.size() && text[i] == '<') {
+        const std::size_t end = text.find('>', i);
+        i = end == std::string::npos ? text.size() : end + 1;
+    }
+    return i < text.size() ? text.substr(i, char_length(text, i)) : std::string{};
+}
+
 // xchm breaks lines only at spaces, so a Chinese sentence runs off the right edge of its
 // window: a line break goes in wherever a line of the body would pass the width of the
 // viewer's default window (counted in half-width columns; table cells are narrower), after
-// a punctuation mark where one comes near enough, never inside a word of Latin letters.
+// a punctuation mark where one comes near enough. Where typesetting forbids the break
+// there, it goes in at the next place that allows it: a line may run a character over.
 std::string wrap_for_viewers(const std::string& text) {
     constexpr int kLine = 46, kCell = 26, kNear = 8;
     static const char* const kPunctuation[] = {"，", "。", "；", "：", "、", "）", "」", "”"};
     std::string out;
+    std::string previous; // the last character on the line, tags left out; empty at its start
     int column = 0, width = kLine;
-    bool body = false;
+    bool body = false, due = false;
     for (std::size_t i = 0; i < text.size();) {
         if (text[i] == '<') {
             const std::size_t end = text.find('>', i);
@@ -68,7 +102,11 @@ std::string wrap_for_viewers(const std::string& text) {
             // Block tags start a new line in the viewer.
             for (const char* block :
                  {"<p", "</p", "<li", "<br", "<h", "</h", "<td", "<th", "<tr", "<ol", "<ul", "<table"})
-                if (starts_with(tag, 0, block)) column = 0;
+                if (starts_with(tag, 0, block)) {
+                    column = 0;
+                    previous.clear();
+                    due = false;
+                }
             out += tag;
             i += tag.size();
             continue;
@@ -88,11 +126,21 @@ std::string wrap_for_viewers(const std::string& text) {
             ++word;
             ++at;
         }
-        if (body && (column >= width || (text[i] == ' ' && column + 1 + static_cast<int>(word) > width)) &&
-            (wide || text[i] == ' ')) {
+        // A character that must keep the next one on its line (an opening mark, or one a
+        // closing mark follows) goes to the next line already where the pair would not fit.
+        const std::string next = next_character(text, i + length);
+        const bool pair_over = wide && column + 2 + (closes(next) ? 2 : 0) > width + (opens(character) ? 0 : 1);
+        if (body &&
+            (column >= width || (text[i] == ' ' && column + 1 + static_cast<int>(word) > width) ||
+             (pair_over && (closes(next) || opens(character)))) &&
+            (wide || text[i] == ' '))
+            due = true;
+        if (due && may_break_between(previous, character == " " ? std::string("x") : character)) {
             // A space stays where it was, before the break: the text reads the same.
             out += text[i] == ' ' ? " <br>" : "<br>";
             column = 0;
+            previous.clear();
+            due = false;
             if (text[i] == ' ') {
                 ++i;
                 continue;
@@ -100,12 +148,10 @@ std::string wrap_for_viewers(const std::string& text) {
         }
         out += character;
         i += length;
-        column += wide ? 2 : text[i - 1] == '\n' ? 1 : 1;
+        column += wide ? 2 : 1;
+        previous = text[i - 1] == '\n' ? previous : character;
         for (const char* mark : kPunctuation)
-            if (body && character == mark && column >= width - kNear) {
-                out += "<br>";
-                column = 0;
-            }
+            if (body && character == mark && column >= width - kNear) due = true;
     }
     return out;
 }

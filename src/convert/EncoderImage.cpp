@@ -4,9 +4,11 @@
 #include "primitives/Staging.h"
 #include "primitives/TrialRun.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 extern "C" const std::uint8_t tvenc_image_data[];
 extern "C" const std::size_t tvenc_image_size;
@@ -46,10 +48,16 @@ std::span<const std::uint8_t> encoder_image() {
 
 Text stage_encoder(FolderLock& lock, std::span<const std::uint8_t> image) {
     Text reasons;
-    for (const Text& base : staging_bases(true)) {
-        const Text path = stage_in(base, lock, image);
-        if (!path.empty()) return path;
-        reasons += " " + base + ": " + std::strerror(errno) + ";";
+    std::vector<Text> tried;
+    // The cache folder is made only where no other base would do.
+    for (const bool make_cache : {false, true}) {
+        for (const Text& base : staging_bases(make_cache)) {
+            if (std::find(tried.begin(), tried.end(), base) != tried.end()) continue;
+            tried.push_back(base);
+            const Text path = stage_in(base, lock, image);
+            if (!path.empty()) return path;
+            reasons += " " + base + ": " + std::strerror(errno) + ";";
+        }
     }
     std::fprintf(stderr, "tunvask: no safe folder to stage the encoder in:%s\n",
                  reasons.empty() ? " none is owned by this user and closed to others" : reasons.c_str());

@@ -62,18 +62,24 @@ std::optional<std::vector<Text>> read_lines(const Text& file) {
     return lines;
 }
 
-// "[name]" gives name; anything else gives nothing.
+// A line as read: without the byte-order mark that some editors put before the first.
+Text without_mark(const Text& line) {
+    return line.starts_with("\xEF\xBB\xBF") ? line.substr(3) : line;
+}
+
+// "[name]", up to its "]": a comment may follow on the line. Anything else gives nothing.
 bool section_name(const Text& line, Text& name) {
-    const Text t = trim(line);
-    if (t.size() < 2 || t.front() != '[' || t.back() != ']') return false;
-    name = trim(t.substr(1, t.size() - 2));
+    const Text t = trim(without_mark(line));
+    const auto close = t.find(']');
+    if (t.empty() || t.front() != '[' || close == Text::npos) return false;
+    name = trim(t.substr(1, close - 1));
     return true;
 }
 
 bool key_of(const Text& line, Text& key, Text& value) {
     const auto eq = line.find('=');
     if (eq == Text::npos) return false;
-    key = trim(line.substr(0, eq));
+    key = trim(without_mark(line.substr(0, eq)));
     value = trim(line.substr(eq + 1));
     return true;
 }
@@ -114,10 +120,11 @@ int mode_for(const Text& file) {
 }
 
 // The new file replaces the old by a rename, so a crash never leaves half a file.
-bool replace_file(const Text& file, const std::vector<Text>& lines, const char* line_end) {
+// Each line keeps its own ending (a carriage return kept at its end, for CRLF).
+bool replace_file(const Text& file, const std::vector<Text>& lines) {
     Text content;
     for (const Text& line : lines)
-        content += line + line_end;
+        content += line + "\n";
     Text temporary = file + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) return false;
@@ -190,21 +197,26 @@ bool write_profile_value(const Text& file, const Text& section, const Text& key,
     auto read = read_lines(target);
     if (!read) return false;
     std::vector<Text>& lines = *read;
-    // A file written on Windows keeps its CRLF line ends, every line of it; a new file has LF.
-    const bool crlf = !lines.empty() && lines.front().ends_with('\r');
-    for (Text& line : lines)
-        if (line.ends_with('\r')) line.pop_back();
+    // Every line keeps its own ending (CRLF from Windows, LF); a written line takes the
+    // ending of the line it replaces or follows, and a new file has LF.
+    const auto ending_of = [&](std::ptrdiff_t at) {
+        return at >= 0 && static_cast<std::size_t>(at) < lines.size() &&
+                       lines[static_cast<std::size_t>(at)].ends_with('\r')
+                   ? Text("\r")
+                   : Text{};
+    };
     const Place place = locate(lines, section, key);
     const Text entry = key + "=" + value;
     if (place.key >= 0) {
-        lines[static_cast<std::size_t>(place.key)] = entry;
+        lines[static_cast<std::size_t>(place.key)] = entry + ending_of(place.key);
     } else if (place.section >= 0) {
-        lines.insert(lines.begin() + place.section_end, entry);
+        lines.insert(lines.begin() + place.section_end, entry + ending_of(place.section_end - 1));
     } else {
-        lines.push_back("[" + section + "]");
-        lines.push_back(entry);
+        const Text end = ending_of(static_cast<std::ptrdiff_t>(lines.size()) - 1);
+        lines.push_back("[" + section + "]" + end);
+        lines.push_back(entry + end);
     }
-    return replace_file(target, lines, crlf ? "\r\n" : "\n");
+    return replace_file(target, lines);
 }
 
 Text settings_file() {

@@ -8,7 +8,8 @@ namespace primitives {
 
 // Folders in which this program may keep files of its own for a while, best first:
 // $XDG_RUNTIME_DIR, $TMPDIR, /tmp, then its cache folder ($XDG_CACHE_HOME/tunvask,
-// made 0700 when create_cache is set). Only those that pass is_safe_base.
+// made 0700 when create_cache is set: only when nothing else would do, so that a home
+// stays as it was). Only those that pass is_safe_base.
 std::vector<Text> staging_bases(bool create_cache);
 
 // A real folder (no symlink) owned by this user, or by root with the sticky bit,

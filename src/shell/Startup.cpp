@@ -12,6 +12,8 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTranslator>
 #include <cstdio>
 #include <unistd.h>
@@ -69,6 +71,11 @@ void set_up_application(QApplication& app) {
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
+void keep_qt_settings_in(const QString& folder) {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+}
+
 int run_program(int argc, char** argv) {
     if (!primitives::display_reachable()) {
         // Qt would abort with an English message of its own.
@@ -77,6 +84,8 @@ int run_program(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     set_up_application(app);
+    const QTemporaryDir qt_settings;
+    if (qt_settings.isValid()) keep_qt_settings_in(qt_settings.path());
     const primitives::Text folder = primitives::program_folder();
     // The working folder only matters to relative paths typed by the user: a failure is not acted on.
     if (!folder.empty()) {

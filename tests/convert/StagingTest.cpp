@@ -51,6 +51,8 @@ TEST(Staging, EachRunGetsItsOwnLockedPrivateFolderAndLeavesNothing) {
     const std::string second = stage_encoder(second_lock);
     ASSERT_FALSE(first.empty());
     ASSERT_FALSE(second.empty());
+    EXPECT_FALSE(std::filesystem::exists(std::string(std::getenv("XDG_CACHE_HOME")) + "/tunvask"))
+        << "no cache folder made where another base would do";
     EXPECT_NE(first, second) << "two runs must never share a file";
     EXPECT_EQ(first.rfind(runtime.path() + "/tunvask-encoder-", 0), 0u);
     EXPECT_EQ(shared::name_of(first), "60718243.exe");

@@ -161,3 +161,27 @@ TEST(Profile, CrlfLinesAreReadAndUpdatedInPlace) {
     EXPECT_TRUE(write_profile_value(fresh, "set", "kbps", "1"));
     EXPECT_EQ(read_whole(fresh), "[set]\nkbps=1\n");
 }
+
+// Files other editors wrote: a byte-order mark before the section, a comment after it, LF
+// and CRLF lines mixed. The entry is found and updated in place, and every line keeps its
+// own ending.
+TEST(Profile, OtherEditorsFilesAreUpdatedInPlace) {
+    TempDir dir;
+    const struct {
+        const char* before;
+        const char* after;
+    } cases[] = {
+        {"\xEF\xBB\xBF[set]\nkbps=1\n", "\xEF\xBB\xBF[set]\nkbps=4\n"},
+        {"[set] ; Tunvask\nkbps=1\n", "[set] ; Tunvask\nkbps=4\n"},
+        {"[set]\nsd=1\r\npath=/x\r\n", "[set]\nsd=1\r\npath=/x\r\nkbps=4\r\n"},
+        {"[set]\r\nkbps=1\npath=/x\r\n", "[set]\r\nkbps=4\npath=/x\r\n"},
+        {"[other]\r\nx=1\r\n", "[other]\r\nx=1\r\n[set]\r\nkbps=4\r\n"},
+    };
+    for (const auto& c : cases) {
+        const Text ini = dir.write("edited.ini", c.before);
+        EXPECT_EQ(read_profile_value(ini, "set", "kbps", "none"),
+                  std::string(c.before).find("kbps") != std::string::npos ? "1" : "none");
+        EXPECT_TRUE(write_profile_value(ini, "set", "kbps", "4"));
+        EXPECT_EQ(read_whole(ini), c.after) << c.before;
+    }
+}

@@ -1,5 +1,6 @@
 #include "AudioFixtures.h"
 #include "GuiHarness.h"
+#include "ScopedEnvironment.h"
 #include "TempDir.h"
 #include "primitives/Dialogs.h"
 #include "primitives/Gbk.h"
@@ -7,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
@@ -47,6 +49,7 @@ private slots:
     void helpFileReadsAsChineseInEveryViewer();
     void theApplicationSpeaksChineseAndCarriesItsIcon();
     void folderBrowsersStartAtTheDesktop();
+    void qtsOwnDialogHistoryStaysOutOfTheUsersSettings();
     void aGbkNamedFileChosenInTheDialogKeepsItsBytes();
     void desktopEntryAndMetainfoValidate();
     void withoutADisplayTheProgramSaysSoAndEnds_data();
@@ -96,6 +99,22 @@ void DesktopTest::theApplicationSpeaksChineseAndCarriesItsIcon() {
     QVERIFY(box.button(QMessageBox::No)->text().contains(QStringLiteral("否")));
     QVERIFY(QCoreApplication::translate("QFileDialog", "&Choose").contains(QStringLiteral("选择")));
     QVERIFY(QCoreApplication::translate("QFileDialog", "Look in:").contains(QStringLiteral("查找范围")));
+}
+
+// The file dialog writes its history when it goes; none of it reaches the user's
+// configuration folder, from which the next start would read it back.
+void DesktopTest::qtsOwnDialogHistoryStaysOutOfTheUsersSettings() {
+    TempDir config, throwaway, visited;
+    const ScopedEnvironment environment({{"XDG_CONFIG_HOME", config.path()}});
+    shell::keep_qt_settings_in(QString::fromStdString(throwaway.path()));
+    {
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setDirectory(QString::fromStdString(visited.path()));
+        dialog.setHistory({QString::fromStdString(visited.path())});
+    }
+    QVERIFY(std::filesystem::is_empty(config.path()));
+    QVERIFY(!std::filesystem::is_empty(throwaway.path()));
 }
 
 void DesktopTest::folderBrowsersStartAtTheDesktop() {

@@ -82,7 +82,9 @@ void MainWindowTest::controlsHaveTheirNamesPlacesAndStartStates() {
         {c.folder_button, QStringLiteral("输出路径")}};
     for (const auto& [widget, name] : spoken)
         QCOMPARE(QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name), name);
-    // The boxes keep their names after a pick and after typing; what they show is their value.
+    // The boxes keep their names after a pick and after typing; what they show is their
+    // value, nothing before the first pick.
+    QCOMPARE(QAccessible::queryAccessibleInterface(c.bit_rate)->text(QAccessible::Value), QString());
     trigger(*m_session, "磁带品质(64Kbps)(&F4)");
     c.channel->setEditText(QStringLiteral("随便"));
     QAccessibleInterface* bit_rate = QAccessible::queryAccessibleInterface(c.bit_rate);
@@ -102,6 +104,9 @@ void MainWindowTest::controlsHaveTheirNamesPlacesAndStartStates() {
     QCOMPARE(c.tracks->model()->columnCount(), 6);
     for (int i = 0; i < 6; ++i) {
         QCOMPARE(c.tracks->model()->headerData(i, Qt::Horizontal).toString(), QString::fromUtf8(columns[i].first));
+        const auto alignment =
+            c.tracks->model()->headerData(i, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>();
+        QCOMPARE(alignment & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
         QCOMPARE(c.tracks->columnWidth(i), columns[i].second);
     }
     QCOMPARE(c.folder->toPlainText(), QString::fromUtf8(qgetenv("HOME")) + u'/');

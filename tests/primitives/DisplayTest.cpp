@@ -23,8 +23,10 @@ TEST(Display, AWaylandSessionCountsWhereQtHasItsPlugin) {
     EXPECT_TRUE(primitives::display_reachable()) << "the list is tried in order";
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     EXPECT_FALSE(primitives::display_reachable()) << "xcb asked for, and no X server";
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    EXPECT_TRUE(primitives::display_reachable());
+    for (const char* offscreen : {"offscreen", "offscreen:size=640x480", "xcb;offscreen:size=640x480"}) {
+        ::setenv("QT_QPA_PLATFORM", offscreen, 1);
+        EXPECT_TRUE(primitives::display_reachable()) << offscreen << ": needs no server";
+    }
     ::unsetenv("QT_QPA_PLATFORM");
     ::unsetenv("XDG_RUNTIME_DIR");
     EXPECT_FALSE(primitives::display_reachable()) << "no runtime folder: libwayland would complain in English";

@@ -48,6 +48,7 @@ private slots:
     void addItemFillsEveryCellAndAddsDuplicates();
     void batchAddTakesMp3FilesOfOneFolderOnlyHiddenOnesToo();
     void batchAddNeverWaitsOnAFifoAndShowsGbkNames();
+    void batchAddRepaintsTheListAFewTimesNotForEveryRow();
     void emptyFolderAndCancelAddNothing();
     void deleteItemRemovesTheSelectedRowOnly();
     void clearAllAsksOnlyWhenThereAreRows();
@@ -125,6 +126,39 @@ void TrackCommandsTest::batchAddNeverWaitsOnAFifoAndShowsGbkNames() {
         if (tracks::cell_text(table, r, 0).endsWith(QStringLiteral("月亮.mp3")))
             QCOMPARE(tracks::cell_text(table, r, 3), QStringLiteral("T"));
     }
+}
+
+namespace {
+
+// Counts the paints of the widget it watches.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+} // namespace
+
+// The window answers between files, but the list, whose repaint would cost far more than
+// reading a file, is repainted only now and then while a folder is added.
+void TrackCommandsTest::batchAddRepaintsTheListAFewTimesNotForEveryRow() {
+    TempDir dir;
+    constexpr int kFiles = 600;
+    for (int i = 0; i < kFiles; ++i)
+        dir.write("song" + std::to_string(i) + ".mp3", "x");
+    m_session->window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_session->window.get()));
+    PaintCounter counter;
+    m_session->controls.tracks->viewport()->installEventFilter(&counter);
+    m_script->folders = {dir.path()};
+    trigger(*m_session, "批量添加(&M)");
+    QCOMPARE(m_session->controls.tracks->rowCount(), kFiles);
+    QVERIFY2(counter.paints < kFiles / 4, qPrintable(QString::number(counter.paints)));
 }
 
 void TrackCommandsTest::emptyFolderAndCancelAddNothing() {

@@ -286,7 +286,7 @@ FAULTS = [
      "    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));\n",
      "", "main_window", "column headers centred"),
     ("src/primitives/Display.cpp", "    const Text name = entry.substr(0, entry.find(':'));", "    const Text name = entry;",
-     "display", "offscreen with a size taken for no display"),
+     "Display", "offscreen with a size taken for no display"),
     ("src/layouts/NamedComboBoxAccessible.cpp",
      "return box()->isEditable() ? box()->lineEdit()->text() : box()->currentText();",
      "return box()->itemText(0);", "main_window", "the bit-rate box's value not what it shows"),

@@ -312,7 +312,7 @@ FAULTS = [
     ("src/primitives/Profile.cpp", "entry + ending_of(place.section_end - 1)", "entry + ending_of(place.section)", "Profile",
      "a new line takes another line's ending"),
     ("tools/encode_help.cpp", "    return !before.empty() && !closes(after) && !opens(before) && !(latin(before) && latin(after));",
-     "    return !before.empty();", "HelpLines", "help lines broken before closing punctuation"),
+     "    return !before.empty();", "desktop", "help lines broken before closing punctuation"),
 ]
 
 def run(cmd, cwd, timeout=900):

@@ -67,8 +67,24 @@ void DesktopTest::helpFileReadsAsChineseInEveryViewer() {
     QVERIFY(page.find("charset=gb2312") != std::string::npos);
     const QString marked = decode_references(QString::fromLatin1(page));
     // xchm breaks lines only at spaces: no line of the body is wider than its window at its
-    // default size (48 half-width columns, a Chinese character taking two).
+    // default size (48 half-width columns, a Chinese character taking two), and every break
+    // the page makes is where Chinese typesetting allows one: no line starts with closing
+    // punctuation or ends with opening punctuation, none splits a Latin word or number.
     const QString body = marked.section(QStringLiteral("<body>"), 1);
+    static const QRegularExpression tags(QStringLiteral("<[^>]*>|\\n"));
+    const QStringList broken = body.split(QStringLiteral("<br>"));
+    for (qsizetype k = 0; k + 1 < broken.size(); ++k) {
+        const QString before = QString(broken[k]).remove(tags), after = QString(broken[k + 1]).remove(tags).trimmed();
+        if (before.isEmpty() || after.isEmpty()) continue;
+        const QChar last = before.back(), next = after.front();
+        const QString pair = QString(last) + u'|' + next;
+        QVERIFY2(!QStringLiteral("，。、：；！？）」』”%,.;:!?)").contains(next), qPrintable(pair));
+        QVERIFY2(!QStringLiteral("（「『“(").contains(last), qPrintable(pair));
+        QVERIFY2(
+            !(last.isLetterOrNumber() && last.unicode() < 0x80 && next.isLetterOrNumber() && next.unicode() < 0x80),
+            qPrintable(pair));
+    }
+    QVERIFY(broken.size() > 50);
     static const QRegularExpression line_end(QStringLiteral("<br>|<(/?)(p|li|h\\d|td|th|tr|ol|ul|table)[^>]*>"));
     for (const QString& line : body.split(line_end)) {
         int columns = 0;

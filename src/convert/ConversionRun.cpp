@@ -127,7 +127,7 @@ ConversionRun::NextRow ConversionRun::begin_row(int row) {
     const Text name = shared::name_of(m_source);
     const OutputPlan::Choice choice = m_plan->choose(folder, name);
     if (choice.same_as_source) {
-        const std::string_view reason = failure_reason("[same-file]", 4);
+        const std::string_view reason = failure_reason(failure_contract::Cause::SameFile);
         m_failures.push_back(path_for_display(m_source) + "：" + Text(reason));
         mark_row(QString::fromUtf8(kSameAsSource), utf8(reason) + QLatin1Char('\n') + shown(folder + name));
         return NextRow::Now;

@@ -54,4 +54,8 @@ std::string_view failure_reason(const primitives::Text& encoder_line, int exit_c
     return reason_of("internal");
 }
 
+std::string_view failure_reason(failure_contract::Cause cause) {
+    return reason_of(failure_contract::cause_word(cause));
+}
+
 } // namespace convert

@@ -29,10 +29,6 @@ std::string echoed(const std::string& file) {
     return text;
 }
 
-std::string_view cause_word(Cause cause) {
-    return failure_contract::kCauseWords[static_cast<std::size_t>(cause)];
-}
-
 void fail(ExitCode code, Cause cause, const std::string& file, const std::string& reason) {
     // Quoted, so a name ending in "n" never forms the "n:" that progress readers look for.
     throw Failure{code, std::string(progress_contract::kFailurePrefix) + "'" + echoed(file) + "': " + reason + " [" +

@@ -11,7 +11,27 @@ namespace failure_contract {
 
 enum ExitCode { kSuccess = 0, kUsage = 2, kInput = 3, kOutput = 4 };
 
-// In the order of encoder::Cause.
+// What went wrong, in a word that the program and scripts can rely on, whatever the
+// wording of the reason: the failure line ends with it in brackets.
+enum class Cause {
+    NotAudio,
+    Empty,
+    Damaged,
+    Unsupported,
+    NoSource,
+    Unreadable,
+    NotAFile,
+    NoFolder,
+    ReadOnly,
+    DiskFull,
+    NoMemory,
+    SameFile,
+    Format,
+    Internal,
+    Changed,
+};
+
+// The words, in the order of Cause.
 inline constexpr std::array<std::string_view, 15> kCauseWords{
     "not-audio",   // no audio that any decoder here recognises
     "empty",       // the source has no bytes
@@ -29,5 +49,11 @@ inline constexpr std::array<std::string_view, 15> kCauseWords{
     "internal",    // anything else
     "changed",     // the source was written to while it was converted
 };
+
+static_assert(static_cast<std::size_t>(Cause::Changed) + 1 == kCauseWords.size(), "a word for every cause");
+
+constexpr std::string_view cause_word(Cause cause) {
+    return kCauseWords[static_cast<std::size_t>(cause)];
+}
 
 } // namespace failure_contract

@@ -8,6 +8,7 @@
 #include <string>
 
 using namespace convert;
+using failure_contract::Cause;
 
 namespace {
 
@@ -35,12 +36,12 @@ TEST(FailureReason, TheCauseIsTheWordThatEndsTheLine) {
         int exit_code;
         std::string_view reason;
     } cases[] = {
-        {"tvenc: 'a[disk-full].mp3': not audio [not-audio]", 3, failure_reason("x [not-audio]", 0)},
-        {"tvenc: 'a[1].mp3': no room [disk-full]\r", 4, failure_reason("x [disk-full]", 0)},
+        {"tvenc: 'a[disk-full].mp3': not audio [not-audio]", 3, failure_reason(Cause::NotAudio)},
+        {"tvenc: 'a[1].mp3': no room [disk-full]\r", 4, failure_reason(Cause::DiskFull)},
         {"tvenc: 'a[1].mp3': something new", 3, kNoCauseInput},
         {"tvenc: 'a[1].mp3': something new", 4, kNoCauseOutput},
         {"tvenc: 'a.mp3': a word no tvenc prints [shiny]", 4, kNoCauseOutput},
-        {"", 9, failure_reason("x [internal]", 0)},
+        {"", 9, failure_reason(Cause::Internal)},
     };
     for (const auto& c : cases)
         EXPECT_EQ(failure_reason(c.line, c.exit_code), c.reason) << c.line;

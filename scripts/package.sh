@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh --package
-cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DTUNVASK_TESTS=OFF -DTUNVASK_BENCH=OFF >/dev/null
+cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DTUNVASK_TESTS=OFF -DTUNVASK_BENCH=OFF -DTUNVASK_HELP=ON >/dev/null
 cmake --build build-package -j"$(nproc)"
 (cd build-package && cpack -G DEB >/dev/null)
 deb=$(ls build-package/tunvask_*.deb)

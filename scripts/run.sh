@@ -3,5 +3,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-bash scripts/build.sh -DTUNVASK_TESTS=OFF -DTUNVASK_BENCH=OFF -- tunvask help_file
+bash scripts/build.sh -DTUNVASK_TESTS=OFF -DTUNVASK_BENCH=OFF -DTUNVASK_HELP=ON -- tunvask help_file
 exec build/src/tunvask

@@ -62,14 +62,14 @@ std::optional<std::vector<Text>> read_lines(const Text& file) {
     return lines;
 }
 
-// A line as read: without the byte-order mark that some editors put before the first.
-Text without_mark(const Text& line) {
-    return line.starts_with("\xEF\xBB\xBF") ? line.substr(3) : line;
+// Line i as read: the first without the byte-order mark that some editors put before it.
+Text line_at(const std::vector<Text>& lines, std::size_t i) {
+    return i == 0 && lines[0].starts_with("\xEF\xBB\xBF") ? lines[0].substr(3) : lines[i];
 }
 
 // "[name]", up to its "]": a comment may follow on the line. Anything else gives nothing.
 bool section_name(const Text& line, Text& name) {
-    const Text t = trim(without_mark(line));
+    const Text t = trim(line);
     const auto close = t.find(']');
     if (t.empty() || t.front() != '[' || close == Text::npos) return false;
     name = trim(t.substr(1, close - 1));
@@ -79,7 +79,7 @@ bool section_name(const Text& line, Text& name) {
 bool key_of(const Text& line, Text& key, Text& value) {
     const auto eq = line.find('=');
     if (eq == Text::npos) return false;
-    key = trim(without_mark(line.substr(0, eq)));
+    key = trim(line.substr(0, eq));
     value = trim(line.substr(eq + 1));
     return true;
 }
@@ -95,7 +95,8 @@ Place locate(const std::vector<Text>& lines, const Text& section, const Text& ke
     bool inside = false;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         Text name, k, v;
-        if (section_name(lines[i], name)) {
+        const Text line = line_at(lines, i);
+        if (section_name(line, name)) {
             if (inside) break;
             inside = same_name(name, section);
             if (inside) {
@@ -105,8 +106,8 @@ Place locate(const std::vector<Text>& lines, const Text& section, const Text& ke
             continue;
         }
         if (!inside) continue;
-        if (!trim(lines[i]).empty()) place.section_end = static_cast<std::ptrdiff_t>(i) + 1;
-        if (place.key < 0 && key_of(lines[i], k, v) && same_name(k, key)) place.key = static_cast<std::ptrdiff_t>(i);
+        if (!trim(line).empty()) place.section_end = static_cast<std::ptrdiff_t>(i) + 1;
+        if (place.key < 0 && key_of(line, k, v) && same_name(k, key)) place.key = static_cast<std::ptrdiff_t>(i);
     }
     return place;
 }

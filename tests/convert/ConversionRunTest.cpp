@@ -542,7 +542,9 @@ void ConversionRunTest::theDetailsOfAMessageOpenFromTheKeyboard() {
     primitives::configure_message_box(box, "转换完成,但有 1 个文件失败!", primitives::kMessageOk, "Tunvask",
                                       "/音乐/a.mp3：源文件是空的（0 字节），请重新获取这个文件。");
     box.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    box.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&box));
+    QTRY_VERIFY(QApplication::focusWidget() != nullptr);
     auto* details = box.findChild<QTextEdit*>();
     QVERIFY(details && !details->isVisible());
     // Tab to the details button, as a keyboard user would, and press it.

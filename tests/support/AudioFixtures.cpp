@@ -143,11 +143,12 @@ RunResult run_program(const std::vector<std::string>& argv) {
     return result;
 }
 
-Decoded decode_mp3(const std::string& path, std::vector<float>* pcm) {
+Decoded decode_mp3(const std::string& path, std::vector<float>* pcm, bool past_any_junk) {
     Decoded d;
     mpg123_init();
     mpg123_handle* h = mpg123_new(nullptr, nullptr);
     mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0);
+    if (past_any_junk) mpg123_param(h, MPG123_RESYNC_LIMIT, -1, 0);
     if (mpg123_open(h, path.c_str()) != MPG123_OK) {
         mpg123_delete(h);
         return d;

@@ -37,8 +37,9 @@ struct Decoded {
     double seconds = 0;         // summed over every format the stream has
     std::vector<int> bit_rates; // kbps of every MPEG frame
 };
-// With pcm, also the decoded samples (interleaved, -1..1).
-Decoded decode_mp3(const std::string& path, std::vector<float>* pcm = nullptr);
+// With pcm, also the decoded samples (interleaved, -1..1). libmpg123 gives up at a stretch
+// of junk longer than a kilobyte, as strict players do, unless past_any_junk is set.
+Decoded decode_mp3(const std::string& path, std::vector<float>* pcm = nullptr, bool past_any_junk = false);
 
 // Bytes of the Layer III frame whose header starts at `at` (MPEG 1, 2 and 2.5); 0 where
 // no frame header starts.

@@ -134,25 +134,26 @@ bool MpegSync::run_at(const std::uint8_t* bytes, std::size_t size, std::size_t a
 }
 
 std::optional<std::int64_t> MpegSync::find(const SourceFile& file, std::int64_t from) {
-    constexpr std::size_t kRunBytes = kRunFrames * kLongestFrame;
-    const std::int64_t available = file.size() - from;
-    if (available <= 0) return std::nullopt;
-    const auto size = static_cast<std::size_t>(std::min<std::int64_t>(available, kSearchBytes + kRunBytes));
-    std::vector<std::uint8_t> bytes(size);
-    const ssize_t got = file.read_at(bytes.data(), size, from);
-    if (got <= 0) return std::nullopt;
-    bytes.resize(static_cast<std::size_t>(got));
-    // The audio ends at the file's end, or where an ID3v1 trailer begins; a run that
-    // ends there may be short. Where the bytes read stop before, no run is.
-    std::size_t end = SIZE_MAX;
-    if (static_cast<std::int64_t>(bytes.size()) == available) {
-        end = bytes.size();
-        if (end >= 128 && std::memcmp(bytes.data() + end - 128, "TAG", 3) == 0) end -= 128;
-    }
-    const std::size_t last = std::min<std::size_t>(bytes.size(), kSearchBytes);
-    for (std::size_t at = 0; at < last; ++at) {
-        if (bytes[at] == 0xFF && run_at(bytes.data(), bytes.size(), at, end))
-            return from + static_cast<std::int64_t>(at);
+    // A window at a time: an MP3's run starts at its first byte, and every file opened
+    // comes here, so only a file without one is read as far as the search goes.
+    constexpr std::size_t kWindowBytes = 1 << 16, kRunBytes = kRunFrames * 2 * kLongestFrame;
+    std::vector<std::uint8_t> bytes(kWindowBytes + kRunBytes);
+    for (std::int64_t offset = 0; offset < kSearchBytes; offset += kWindowBytes) {
+        const std::int64_t at = from + offset, available = file.size() - at;
+        if (available <= 0) return std::nullopt;
+        const ssize_t got = file.read_at(bytes.data(), bytes.size(), at);
+        if (got <= 0) return std::nullopt;
+        const auto size = static_cast<std::size_t>(got);
+        // The audio ends at the file's end, or where an ID3v1 trailer begins; a run that
+        // ends there may be short. Where the bytes read stop before, no run is.
+        std::size_t end = SIZE_MAX;
+        if (static_cast<std::int64_t>(size) == available) {
+            end = size;
+            if (end >= 128 && std::memcmp(bytes.data() + end - 128, "TAG", 3) == 0) end -= 128;
+        }
+        for (std::size_t i = 0; i < std::min(size, kWindowBytes); ++i) {
+            if (bytes[i] == 0xFF && run_at(bytes.data(), size, i, end)) return at + static_cast<std::int64_t>(i);
+        }
     }
     return std::nullopt;
 }

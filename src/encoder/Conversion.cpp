@@ -1,16 +1,16 @@
 #include "encoder/Conversion.h"
 
-#include "encoder/AudioSource.h"
-#include "encoder/Console.h"
-#include "encoder/Failure.h"
-#include "encoder/FormatConverter.h"
-#include "encoder/Mp3Writer.h"
-#include "encoder/MpegSync.h"
-#include "encoder/OutputFile.h"
-#include "encoder/ParallelEncoder.h"
-#include "encoder/Progress.h"
-#include "encoder/SourceFile.h"
-#include "encoder/Tags.h"
+#include "encoder/base/Console.h"
+#include "encoder/base/Failure.h"
+#include "encoder/base/OutputFile.h"
+#include "encoder/base/Progress.h"
+#include "encoder/base/SourceFile.h"
+#include "encoder/decode/AudioSource.h"
+#include "encoder/decode/FormatConverter.h"
+#include "encoder/decode/MpegSync.h"
+#include "encoder/decode/Tags.h"
+#include "encoder/mp3/Mp3Writer.h"
+#include "encoder/parallel/ParallelEncoder.h"
 #include "shared/FileIdentity.h"
 #include "shared/ProgressContract.h"
 
@@ -62,8 +62,11 @@ void encode_file(const Options& options, const SourceFile& file, AudioSource& so
     Progress progress(source.facts().frames, source.facts().rate);
     const ParallelJob job{options,        file,   output, source.facts(), block.rate,
                           block.channels, format, tags,   threads,        progress};
+    const std::optional<OneCoreReason> one_core =
+        threads > 1 ? encode_in_parallel(job) : std::optional(OneCoreReason::OneThread);
+    if (!one_core) return;
+    if (options.report_joins) Console::print_line(std::string("tvenc: on one core: ") + describe(*one_core));
     if (threads > 1) {
-        if (encode_in_parallel(job)) return;
         output.start_over();
         progress.continue_from_here();
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "encoder/Options.h"
+#include "encoder/base/Options.h"
 
 namespace encoder {
 

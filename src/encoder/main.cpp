@@ -1,8 +1,8 @@
-#include "encoder/Console.h"
 #include "encoder/Conversion.h"
-#include "encoder/Failure.h"
-#include "encoder/Options.h"
-#include "encoder/SignalCleanup.h"
+#include "encoder/base/Console.h"
+#include "encoder/base/Failure.h"
+#include "encoder/base/Options.h"
+#include "encoder/base/SignalCleanup.h"
 #include "shared/ProgressContract.h"
 
 #include <csignal>

@@ -3,9 +3,9 @@
 // either refuses the file, fails with one of tvenc's own failures, or gives blocks
 // of whole frames of finite samples in a format LAME can take.
 #include "FuzzFile.h"
-#include "encoder/Failure.h"
-#include "encoder/MpegSource.h"
-#include "encoder/SndfileSource.h"
+#include "encoder/base/Failure.h"
+#include "encoder/decode/MpegSource.h"
+#include "encoder/decode/SndfileSource.h"
 
 #include <cmath>
 #include <cstdint>

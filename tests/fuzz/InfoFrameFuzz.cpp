@@ -1,7 +1,7 @@
 // The Info frame tvenc writes where LAME's does not fit, filled with any totals and
 // read back: the frame keeps its size and header, and says what it was given.
-#include "encoder/InfoFrame.h"
-#include "encoder/ReservoirPacker.h"
+#include "encoder/mp3/Crc16.h"
+#include "encoder/mp3/InfoFrame.h"
 
 #include <cstdint>
 #include <cstdlib>

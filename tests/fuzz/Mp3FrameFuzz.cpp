@@ -1,7 +1,7 @@
 // The frame and side-information reader on any stream, and the reservoir packer on
 // whatever frames it finds: no crash, no read out of bounds, sizes that add up.
-#include "encoder/Mp3Frame.h"
-#include "encoder/ReservoirPacker.h"
+#include "encoder/mp3/Mp3Frame.h"
+#include "encoder/mp3/ReservoirPacker.h"
 
 #include <cstdint>
 #include <cstdlib>

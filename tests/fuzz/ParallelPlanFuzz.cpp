@@ -2,11 +2,10 @@
 // and core count, the shares as workers report, finish and take over from one another in
 // any order, and the join a worker stops at on frames of any shape. Joins stay in order
 // and apart, every share is whole, and no join lies outside its candidate window.
-#include "encoder/JoinChoice.h"
-#include "encoder/JoinWatch.h"
-#include "encoder/ParallelEncoder.h"
-#include "encoder/ParallelPlan.h"
-#include "encoder/WorkShares.h"
+#include "encoder/joins/JoinChoice.h"
+#include "encoder/joins/JoinWatch.h"
+#include "encoder/joins/ParallelPlan.h"
+#include "encoder/parallel/WorkShares.h"
 
 #include <cstdint>
 #include <cstdlib>

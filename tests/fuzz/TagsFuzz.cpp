@@ -1,6 +1,6 @@
 // The tag reader that copies ID3v2 tags and the ID3v1 trailer: on any file it takes
 // only whole tags, never more bytes than the file has.
-#include "encoder/Tags.h"
+#include "encoder/decode/Tags.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // tvenc's command line from any words: what it accepts always names two paths (never
 // "-") and holds its numbers within their bounds.
-#include "encoder/Options.h"
+#include "encoder/base/Options.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -6,7 +6,7 @@
 #include "FuzzFile.h"
 #include "TempDir.h"
 #include "encoder/Conversion.h"
-#include "encoder/Failure.h"
+#include "encoder/base/Failure.h"
 #include "shared/ProgressContract.h"
 
 #include <cstdint>

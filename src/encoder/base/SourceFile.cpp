@@ -1,0 +1,95 @@
+#include "encoder/base/SourceFile.h"
+
+#include "encoder/base/Failure.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace encoder {
+
+SourceFile::SourceFile(const std::string& path) : m_path(path) {
+    m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (m_fd < 0) fail_errno(kFailInput, path, errno);
+    if (::fstat(m_fd, &m_opened) != 0 || !S_ISREG(m_opened.st_mode)) {
+        ::close(m_fd);
+        fail(kFailInput, Cause::NotAFile, path, "not a regular file");
+    }
+    m_size = m_opened.st_size;
+}
+
+namespace {
+
+bool same_time(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+} // namespace
+
+bool SourceFile::written_since_opened() const {
+    struct stat now {};
+    if (::fstat(m_fd, &now) != 0) return true;
+    if (now.st_size != m_opened.st_size || !same_time(now.st_mtim, m_opened.st_mtim)) return true;
+    // A write whose time was set back afterwards still moved the change time. So do a
+    // rename, a new link and a deletion, which change nothing that was read: the change
+    // time counts only while the file still has its links and its name.
+    if (same_time(now.st_ctim, m_opened.st_ctim) || now.st_nlink != m_opened.st_nlink) return false;
+    struct stat named {};
+    return ::stat(m_path.c_str(), &named) == 0 && named.st_dev == now.st_dev && named.st_ino == now.st_ino;
+}
+
+SourceFile::~SourceFile() {
+    ::close(m_fd);
+}
+
+ssize_t SourceFile::read_at(void* buffer, std::size_t size, std::int64_t offset) const {
+    ssize_t got = -1;
+    do {
+        got = ::pread(m_fd, buffer, size, static_cast<off_t>(offset));
+    } while (got < 0 && errno == EINTR);
+    return got;
+}
+
+ssize_t SourceCursor::read(void* buffer, std::size_t size) {
+    constexpr std::size_t kWindowBytes = 64 * 1024;
+    auto* to = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    // Whole reads, short only at the end: libsndfile takes a short read for the end.
+    while (done < size) {
+        const bool in_window =
+            position >= m_window_start && position < m_window_start + static_cast<std::int64_t>(m_window.size());
+        if (!in_window) {
+            if (size - done >= kWindowBytes) {
+                const ssize_t got = file->read_at(to + done, size - done, position);
+                if (got <= 0) return done > 0 ? static_cast<ssize_t>(done) : got;
+                position += got;
+                done += static_cast<std::size_t>(got);
+                continue;
+            }
+            m_window.resize(kWindowBytes);
+            const ssize_t got = file->read_at(m_window.data(), kWindowBytes, position);
+            m_window.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+            m_window_start = position;
+            if (got <= 0) return done > 0 ? static_cast<ssize_t>(done) : got;
+        }
+        const auto offset = static_cast<std::size_t>(position - m_window_start);
+        const std::size_t n = std::min(size - done, m_window.size() - offset);
+        std::memcpy(to + done, m_window.data() + offset, n);
+        position += static_cast<std::int64_t>(n);
+        done += n;
+    }
+    return static_cast<ssize_t>(done);
+}
+
+std::int64_t SourceCursor::seek(std::int64_t offset, int whence) {
+    const std::int64_t base = whence == SEEK_SET ? origin : whence == SEEK_CUR ? position : file->size();
+    if (base + offset < origin) return -1;
+    position = base + offset;
+    return position;
+}
+
+} // namespace encoder

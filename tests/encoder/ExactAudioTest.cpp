@@ -81,8 +81,10 @@ TEST_P(Gapless, DecodesToExactlyTheInputsLengthAndItsInfoFrameTellsTheTruth) {
         if (r.mono) args.push_back("-dm");
         const RunResult run = tvenc(args);
         ASSERT_EQ(run.status, 0) << run.err;
-        // Two cores share the file (no quiet retreat to one): the join is reported.
+        // Two cores share the file (no quiet retreat to one): the join is reported; one
+        // thread says why it is alone.
         EXPECT_EQ(run.err.find("tvenc: joined at sample") != std::string::npos, threads[0] == '2');
+        EXPECT_EQ(run.err.find("tvenc: on one core: one thread\n") != std::string::npos, threads[0] == '1');
         const Decoded d = decode_mp3(out, &pcm[threads[0] - '1']);
         EXPECT_FALSE(d.error);
         EXPECT_EQ(d.frames, kLongSeconds * d.rate) << d.rate << " Hz, " << threads << " thread(s)";
@@ -137,8 +139,10 @@ TEST(FormatChanges, EveryPartKeepsItsPitchAndLengthAndProgressNeverGoesBack) {
     }
     std::ofstream(dir.file("changes.mp3"), std::ios::binary) << stream;
     seconds = decode_mp3(dir.file("changes.mp3")).seconds;
-    const RunResult run = tvenc({dir.file("changes.mp3"), dir.file("out.mp3"), "-br", "96000", "--threads", "2"});
+    const RunResult run =
+        tvenc({dir.file("changes.mp3"), dir.file("out.mp3"), "-br", "96000", "--threads", "2", "--report-joins"});
     ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("tvenc: on one core: the audio format changes\n"), std::string::npos) << run.err;
     const std::vector<double> figures = progress_figures(run.err + run.out);
     for (std::size_t i = 1; i < figures.size(); ++i)
         ASSERT_GE(figures[i], figures[i - 1]) << "progress went back";

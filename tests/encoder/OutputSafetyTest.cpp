@@ -225,13 +225,21 @@ TEST_F(OutputSafety, AFullDiskLeavesTheOldFileAndNoPartOfTheNewOne) {
     const auto before = entries(out.path());
     for (const char* threads : {"1", "2"}) {
         const std::string log = in.file(std::string("log") + threads);
-        EXPECT_EQ(run_tvenc({wav, target, "--threads", threads}, {.file_size = 20000, .log = log}), 4) << threads;
+        // Long enough to share: the workers' scratch files find no room either.
+        const std::string source = threads[0] == '1' ? wav : long_wav();
+        EXPECT_EQ(run_tvenc({source, target, "--threads", threads, "--report-joins"}, {.file_size = 20000, .log = log}),
+                  4)
+            << threads;
         EXPECT_EQ(read_whole(target), "older result");
         EXPECT_EQ(entries(out.path()), before);
         // The user knows the output by its own name, never by the temporary one.
         const std::string message = read_whole(log);
         EXPECT_NE(message.find("tvenc: '" + target + "': "), std::string::npos) << message;
         EXPECT_EQ(message.find(".tvenc-"), std::string::npos) << message;
+        if (threads[0] == '2') {
+            EXPECT_NE(message.find("tvenc: on one core: no thread or no room for a worker\n"), std::string::npos)
+                << message;
+        }
     }
 }
 

@@ -118,17 +118,18 @@ bool ChildProcess::start(const std::vector<Text>& argv, const std::vector<Text>&
     if (argv.empty() || m_pid > 0) return false;
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) return false;
-    m_pid = SpawnSetup(ends[0], ends[1]).spawn(argv, settings);
-    ::close(ends[1]);
+    shared::Descriptor reading(ends[0]);
+    const shared::Descriptor writing(ends[1]);
+    m_pid = SpawnSetup(reading.get(), writing.get()).spawn(argv, settings);
     if (m_pid <= 0) {
-        ::close(ends[0]);
         m_pid = -1;
         return false;
     }
     m_started_pid = m_pid;
-    m_pipe = ends[0];
-    ::fcntl(m_pipe, F_SETFL, ::fcntl(m_pipe, F_GETFL) | O_NONBLOCK);
-    m_notifier = new QSocketNotifier(m_pipe, QSocketNotifier::Read, this);
+    m_pipe = std::move(reading);
+    const int fd = m_pipe.get();
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     // A reader that takes less than all is told again on the next turn of the loop.
     connect(m_notifier, &QSocketNotifier::activated, this, &ChildProcess::ready_read);
     return true;
@@ -139,11 +140,11 @@ void ChildProcess::terminate() {
 }
 
 Text ChildProcess::read(std::size_t max) {
-    if (m_pipe < 0 || max == 0) return {};
+    if (!m_pipe || max == 0) return {};
     Text piece(max, '\0');
     ssize_t got = -1;
     do {
-        got = ::read(m_pipe, piece.data(), max);
+        got = ::read(m_pipe.get(), piece.data(), max);
     } while (got < 0 && errno == EINTR);
     if (got > 0) {
         piece.resize(static_cast<std::size_t>(got));
@@ -165,8 +166,7 @@ void ChildProcess::close_pipe() {
         // read() may run inside the notifier's own signal.
         m_notifier->deleteLater();
     }
-    if (m_pipe >= 0) ::close(m_pipe);
-    m_pipe = -1;
+    m_pipe.reset();
 }
 
 void ChildProcess::reap() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "primitives/Text.h"
+#include "shared/Descriptor.h"
 
 #include <QObject>
 #include <QPointer>
@@ -49,7 +50,7 @@ private:
 
     pid_t m_pid = -1;
     pid_t m_started_pid = -1;
-    int m_pipe = -1;
+    shared::Descriptor m_pipe;
     bool m_pipe_ended = false;
     std::size_t m_reads = 0;
     std::size_t m_largest_read = 0;

@@ -58,13 +58,13 @@ bool write_all(int fd, const Bytes& block) {
 
 bool write_file(const Text& path, std::initializer_list<const Bytes*> blocks) {
     if (path.empty()) return false;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    shared::Descriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!fd) return false;
     bool ok = true;
     for (const Bytes* block : blocks)
-        ok = ok && write_all(fd, *block);
+        ok = ok && write_all(fd.get(), *block);
     // close() is where a network or full file system may first report the failure.
-    if (write_file_close()(fd) != 0) ok = false;
+    if (write_file_close()(fd.release()) != 0) ok = false;
     return ok;
 }
 
@@ -165,10 +165,10 @@ bool remove_folder(const Text& path) {
 
 bool write_new_file(const Text& path, const Bytes& block, int mode) {
     if (path.empty()) return false;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    bool ok = write_all(fd, block) && ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
-    if (::close(fd) != 0) ok = false;
+    shared::Descriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd) return false;
+    bool ok = write_all(fd.get(), block) && ::fchmod(fd.get(), static_cast<mode_t>(mode)) == 0;
+    ok = shared::close_now(fd) && ok;
     if (!ok) ::unlink(path.c_str());
     return ok;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "primitives/Text.h"
-#include "shared/Owned.h"
+#include "shared/Descriptor.h"
 
 #include <cstdint>
 #include <functional>
@@ -29,13 +29,10 @@ bool write_file(const Text& path, const Bytes& block);
 using CloseFunction = int (*)(int);
 CloseFunction& write_file_close();
 
-inline void close_descriptor(int fd) {
-    ::close(fd);
-}
 // A read-only file opened without denying anybody anything, without waiting for a
 // writer when it is a FIFO, and never becoming the controlling terminal; closed when it
 // goes, on every path.
-using FileHandle = shared::Owned<int, close_descriptor, -1>;
+using FileHandle = shared::Descriptor;
 
 enum class SeekOrigin { Start = 1, End = 2, Current = 3 };
 

@@ -12,12 +12,12 @@ FolderLock::~FolderLock() {
 }
 
 FolderLock::FolderLock(FolderLock&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_path(std::move(other.m_path)) {}
+    : m_fd(std::move(other.m_fd)), m_path(std::move(other.m_path)) {}
 
 FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
     if (this != &other) {
         release();
-        m_fd = std::exchange(other.m_fd, -1);
+        m_fd = std::move(other.m_fd);
         m_path = std::move(other.m_path);
     }
     return *this;
@@ -27,33 +27,28 @@ bool FolderLock::acquire(const Text& folder) {
     release();
     const Text path = folder + "/" + kFileName;
     // Close-on-exec: a child that inherited the lock would keep the folder "in use".
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
+    shared::Descriptor fd(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd) return false;
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
         ::unlink(path.c_str());
         return false;
     }
-    m_fd = fd;
+    m_fd = std::move(fd);
     m_path = path;
     return true;
 }
 
 void FolderLock::release() {
-    if (m_fd < 0) return;
+    if (!m_fd) return;
     ::unlink(m_path.c_str());
-    ::close(m_fd);
-    m_fd = -1;
+    m_fd.reset();
     m_path.clear();
 }
 
 bool FolderLock::in_use(const Text& folder) {
     const Text path = folder + "/" + kFileName;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    const bool taken = ::flock(fd, LOCK_SH | LOCK_NB) != 0;
-    ::close(fd);
-    return taken;
+    const shared::Descriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    return fd && ::flock(fd.get(), LOCK_SH | LOCK_NB) != 0;
 }
 
 } // namespace primitives

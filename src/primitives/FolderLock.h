@@ -1,6 +1,7 @@
 #pragma once
 
 #include "primitives/Text.h"
+#include "shared/Descriptor.h"
 
 namespace primitives {
 
@@ -25,7 +26,7 @@ public:
     static constexpr const char* kFileName = "lock";
 
 private:
-    int m_fd = -1;
+    shared::Descriptor m_fd;
     Text m_path;
 };
 

@@ -1,5 +1,6 @@
 #include "primitives/Profile.h"
 
+#include "shared/Descriptor.h"
 #include "shared/PathParts.h"
 
 #include <cerrno>
@@ -44,17 +45,16 @@ bool same_name(const Text& a, const Text& b) {
 // all when it exists but cannot be read whole, so that a rewrite loses nothing.
 std::optional<std::vector<Text>> read_lines(const Text& file) {
     std::vector<Text> lines;
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return errno == ENOENT ? std::optional(lines) : std::nullopt;
+    const shared::Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) return errno == ENOENT ? std::optional(lines) : std::nullopt;
     Text content;
     char buffer[4096];
     ssize_t got = 0;
-    while ((got = ::read(fd, buffer, sizeof buffer)) != 0) {
+    while ((got = ::read(fd.get(), buffer, sizeof buffer)) != 0) {
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) break;
         content.append(buffer, static_cast<std::size_t>(got));
     }
-    ::close(fd);
     if (got < 0) return std::nullopt;
     std::istringstream in(content);
     for (Text line; std::getline(in, line);)
@@ -127,16 +127,16 @@ bool replace_file(const Text& file, const std::vector<Text>& lines) {
     for (const Text& line : lines)
         content += line + "\n";
     Text temporary = file + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) return false;
-    bool ok = ::fchmod(fd, static_cast<mode_t>(mode_for(file))) == 0;
+    shared::Descriptor fd(::mkstemp(temporary.data()));
+    if (!fd) return false;
+    bool ok = ::fchmod(fd.get(), static_cast<mode_t>(mode_for(file))) == 0;
     for (std::size_t done = 0; ok && done < content.size();) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        const ssize_t n = ::write(fd.get(), content.data() + done, content.size() - done);
         if (n < 0 && errno == EINTR) continue;
         ok = n > 0;
         if (ok) done += static_cast<std::size_t>(n);
     }
-    ok = ::close(fd) == 0 && ok;
+    ok = shared::close_now(fd) && ok;
     if (!ok || ::rename(temporary.c_str(), file.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;
@@ -149,19 +149,14 @@ class ProfileLock {
 public:
     explicit ProfileLock(const Text& file)
         : m_fd(::open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-        if (m_fd >= 0) {
-            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+        if (m_fd) {
+            while (::flock(m_fd.get(), LOCK_EX) != 0 && errno == EINTR) {
             }
         }
     }
-    ~ProfileLock() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    ProfileLock(const ProfileLock&) = delete;
-    ProfileLock& operator=(const ProfileLock&) = delete;
 
 private:
-    int m_fd;
+    shared::Descriptor m_fd; // the lock goes with it
 };
 
 bool holds_line_break(const Text& text) {

@@ -25,6 +25,8 @@ void on_signal(int signal) {
 
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
     if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    m_pipe_read.reset(g_pipe[0]);
+    m_pipe_write.reset(g_pipe[1]);
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::drain);
     struct sigaction action {};
@@ -40,10 +42,8 @@ TerminationSignals::~TerminationSignals() {
         if (::sigaction(signal, nullptr, &action) == 0 && action.sa_handler == on_signal) std::signal(signal, SIG_DFL);
     }
     delete m_notifier;
-    for (int& end : g_pipe) {
-        if (end >= 0) ::close(end);
-        end = -1;
-    }
+    // The handlers are gone: nothing writes to the pipe once its ends close.
+    g_pipe[0] = g_pipe[1] = -1;
 }
 
 void TerminationSignals::drain() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/Descriptor.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QSocketNotifier>
@@ -30,6 +32,7 @@ private:
     void drain();
 
     QPointer<QSocketNotifier> m_notifier;
+    shared::Descriptor m_pipe_read, m_pipe_write; // the signal handler writes by number
     int m_count = 0;
     int m_last = 0;
 };

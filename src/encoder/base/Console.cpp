@@ -1,8 +1,12 @@
 #include "encoder/base/Console.h"
 
+#include "encoder/base/StdioFile.h"
+#include "shared/Descriptor.h"
+
 #include <cstdint>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 // Sanitizers report through descriptor 2 unless told otherwise: where one is linked in,
 // its reports follow tvenc's own lines.
@@ -19,23 +23,17 @@ bool g_progress_open = false;
 
 void Console::take_over_standard_error() {
     if (g_stream) return;
-    const int own = ::fcntl(2, F_DUPFD_CLOEXEC, 3);
-    if (own < 0) return;
-    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    std::FILE* stream = null >= 0 ? ::fdopen(own, "w") : nullptr;
-    if (!stream || ::dup2(null, 2) < 0) {
-        if (stream)
-            std::fclose(stream);
-        else
-            ::close(own);
-        if (null >= 0) ::close(null);
-        return;
-    }
-    ::close(null);
+    shared::Descriptor own(::fcntl(2, F_DUPFD_CLOEXEC, 3));
+    const shared::Descriptor null(::open("/dev/null", O_WRONLY | O_CLOEXEC));
+    if (!own || !null) return;
+    const int own_fd = own.get();
+    StdioFile stream(shared::stream_of(std::move(own), "w"));
+    if (!stream || ::dup2(null.get(), 2) < 0) return;
     // As unbuffered as stderr: a line is out before anything can end tvenc.
-    std::setvbuf(stream, nullptr, _IONBF, 0);
-    g_stream = stream;
-    if (__sanitizer_set_report_fd) __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(own)));
+    std::setvbuf(stream.get(), nullptr, _IONBF, 0);
+    g_stream = stream.release();
+    if (__sanitizer_set_report_fd)
+        __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(own_fd)));
 }
 
 std::FILE* Console::stream() {

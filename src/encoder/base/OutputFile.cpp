@@ -2,6 +2,7 @@
 
 #include "encoder/base/Failure.h"
 #include "encoder/base/SignalCleanup.h"
+#include "shared/Descriptor.h"
 #include "shared/PathParts.h"
 
 #include <cerrno>
@@ -66,11 +67,8 @@ void OutputFile::stage_beside(int mode) {
         }
     }
     ::fchmod(fd, static_cast<mode_t>(mode));
-    m_stream.reset(::fdopen(fd, "wb"));
-    if (!m_stream) {
-        ::close(fd);
-        fail_errno(kFailOutput, m_path, errno);
-    }
+    m_stream.reset(shared::stream_of(shared::Descriptor(fd), "wb"));
+    if (!m_stream) fail_errno(kFailOutput, m_path, errno);
 }
 
 OutputFile::~OutputFile() {
@@ -97,9 +95,7 @@ StdioFile OutputFile::scratch() const {
         ::unlink(pattern.c_str());
         SignalCleanup::drop(slot);
     }
-    StdioFile file(::fdopen(fd, "w+b"));
-    if (!file) ::close(fd);
-    return file;
+    return StdioFile(shared::stream_of(shared::Descriptor(fd), "w+b"));
 }
 
 // A nameless result gets a hidden name first: a name can only be given to a file where

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/Descriptor.h"
+
 #include <cstdint>
 #include <string>
 #include <sys/stat.h>
@@ -16,7 +18,6 @@ class SourceFile {
 public:
     // Opens path without waiting for a writer; a Failure unless it is a regular file.
     explicit SourceFile(const std::string& path);
-    ~SourceFile();
     SourceFile(const SourceFile&) = delete;
     SourceFile& operator=(const SourceFile&) = delete;
 
@@ -31,7 +32,7 @@ public:
 
 private:
     std::string m_path;
-    int m_fd = -1;
+    shared::Descriptor m_fd;
     std::int64_t m_size = 0;
     struct stat m_opened {};
 };

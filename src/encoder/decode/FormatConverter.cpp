@@ -1,16 +1,11 @@
 #include "encoder/decode/FormatConverter.h"
 
 #include "encoder/base/Failure.h"
-#include "encoder/decode/Soxr.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace encoder {
-
-FormatConverter::~FormatConverter() {
-    if (m_soxr) Soxr::get().destroy(m_soxr);
-}
 
 namespace {
 
@@ -59,8 +54,8 @@ std::span<const float> FormatConverter::convert(const AudioBlock& block) {
             soxr_error_t error = nullptr;
             const soxr_io_spec_t io = soxr.io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
             const soxr_quality_spec_t quality = soxr.quality_spec(SOXR_HQ, 0);
-            m_soxr = soxr.create(static_cast<double>(m_in_rate), static_cast<double>(m_out_rate),
-                                 static_cast<unsigned>(m_out_channels), &error, &io, &quality, nullptr);
+            m_soxr.reset(soxr.create(static_cast<double>(m_in_rate), static_cast<double>(m_out_rate),
+                                 static_cast<unsigned>(m_out_channels), &error, &io, &quality, nullptr));
             if (error) fail(kFailInput, Cause::Internal, "resampler", error);
         }
     }
@@ -82,7 +77,7 @@ void FormatConverter::resample(const float* in, std::size_t frames, std::vector<
         const std::size_t start = out.size();
         out.resize(start + room * ch);
         std::size_t used = 0, made = 0;
-        Soxr::get().process(m_soxr, in, frames, &used, out.data() + start, room, &made);
+        Soxr::get().process(m_soxr.get(), in, frames, &used, out.data() + start, room, &made);
         out.resize(start + made * ch);
         if (!in) {
             if (made == 0) return;
@@ -103,8 +98,7 @@ std::span<const float> FormatConverter::flush() {
 void FormatConverter::drain(std::vector<float>& out) {
     if (!m_soxr) return;
     resample(nullptr, 0, out);
-    Soxr::get().destroy(m_soxr);
-    m_soxr = nullptr;
+    m_soxr.reset();
 }
 
 } // namespace encoder

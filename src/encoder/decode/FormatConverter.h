@@ -2,7 +2,7 @@
 
 #include "encoder/decode/AudioSource.h"
 
-#include <soxr.h>
+#include "encoder/decode/Soxr.h"
 
 namespace encoder {
 
@@ -12,7 +12,6 @@ namespace encoder {
 class FormatConverter {
 public:
     FormatConverter(long out_rate, int out_channels) : m_out_rate(out_rate), m_out_channels(out_channels) {}
-    ~FormatConverter();
     FormatConverter(const FormatConverter&) = delete;
     FormatConverter& operator=(const FormatConverter&) = delete;
 
@@ -30,7 +29,7 @@ private:
     long m_out_rate;
     int m_out_channels;
     long m_in_rate = 0;
-    soxr_t m_soxr = nullptr;
+    SoxrHandle m_soxr; // none while the rates agree
     std::vector<float> m_mixed;
     std::vector<float> m_out;
 };

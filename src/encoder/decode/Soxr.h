@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shared/Owned.h"
+
 #include <soxr.h>
 
 namespace encoder {
@@ -18,5 +20,11 @@ struct Soxr {
     // Loaded once for every thread; a library that cannot be loaded fails the conversion.
     static const Soxr& get();
 };
+
+inline void delete_soxr(soxr_t soxr) {
+    Soxr::get().destroy(soxr);
+}
+// A resampler, deleted on every path, failures included.
+using SoxrHandle = shared::Owned<soxr_t, delete_soxr>;
 
 } // namespace encoder

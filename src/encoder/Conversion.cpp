@@ -33,7 +33,7 @@ bool worth_copying(const StreamFacts& facts, const Options& options) {
 }
 
 void copy_file(const SourceFile& source, const StreamFacts& facts, OutputFile& output) {
-    Progress progress(facts.frames, facts.rate);
+    Progress progress(facts.samples, facts.rate);
     std::FILE* out = output.stream();
     char buffer[1 << 16];
     std::int64_t at = 0;
@@ -46,7 +46,7 @@ void copy_file(const SourceFile& source, const StreamFacts& facts, OutputFile& o
     // A partial copy is never a result: the staged output goes with the failure.
     if (n < 0) fail_errno(kFailInput, source.path(), errno);
     if (std::fflush(out) != 0) fail_errno(kFailOutput, output.path(), errno);
-    progress.advance(facts.frames);
+    progress.advance(facts.samples);
     progress.done();
 }
 
@@ -59,7 +59,7 @@ void encode_file(const Options& options, const SourceFile& file, AudioSource& so
                  const OutputFormat& format, OutputFile& output) {
     const SourceTags tags = read_tags(file);
     const int threads = options.threads > 0 ? options.threads : online_cores();
-    Progress progress(source.facts().frames, source.facts().rate);
+    Progress progress(source.facts().samples, source.facts().rate);
     const ParallelJob job{options,        file,   output, source.facts(), block.rate,
                           block.channels, format, tags,   threads,        progress};
     const std::optional<OneCoreReason> one_core =

@@ -8,27 +8,27 @@
 
 namespace encoder {
 
-Progress::Progress(std::int64_t total_frames, long rate)
-    : m_total(total_frames), m_rate(rate), m_start(std::chrono::steady_clock::now()) {
+Progress::Progress(std::int64_t total_samples, long rate)
+    : m_total(total_samples), m_rate(rate), m_start(std::chrono::steady_clock::now()) {
     print(0, false);
 }
 
-void Progress::advance(std::int64_t frames) {
-    set(m_frames + frames);
+void Progress::advance(std::int64_t samples) {
+    set(m_samples + samples);
 }
 
-void Progress::set(std::int64_t frames) {
-    m_frames = frames;
+void Progress::set(std::int64_t samples) {
+    m_samples = samples;
     if (m_total <= 0) return;
-    const std::int64_t shown = m_offset + m_frames * (m_total - m_offset) / m_total;
+    const std::int64_t shown = m_offset + m_samples * (m_total - m_offset) / m_total;
     const auto thirds = static_cast<int>(std::min<std::int64_t>(shown * 300 / m_total, 299));
     if (thirds > m_thirds) print(thirds, false);
 }
 
 void Progress::continue_from_here() {
     if (m_total <= 0) return;
-    m_offset = std::clamp<std::int64_t>(m_offset + m_frames * (m_total - m_offset) / m_total, 0, m_total);
-    m_frames = 0;
+    m_offset = std::clamp<std::int64_t>(m_offset + m_samples * (m_total - m_offset) / m_total, 0, m_total);
+    m_samples = 0;
 }
 
 void Progress::done() {
@@ -40,7 +40,7 @@ void Progress::print(int thirds, bool final) {
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
     const double share = thirds / 300.0;
     const double to_go = share > 0 ? elapsed / share - elapsed : 0.0;
-    const double audio = m_rate > 0 ? static_cast<double>(m_frames) / m_rate : 0.0;
+    const double audio = m_rate > 0 ? static_cast<double>(m_samples) / m_rate : 0.0;
     const double speed = elapsed > 0 ? audio / elapsed : 0.0;
     const int e = static_cast<int>(elapsed);
     const int g = static_cast<int>(to_go);

@@ -25,7 +25,7 @@ struct StreamFacts {
     int layer = 0;
     long rate = 0;
     int channels = 0;
-    std::int64_t frames = 0;     // per channel; an estimate that may be off
+    std::int64_t samples = 0;    // per channel; an estimate that may be off
     double average_bit_rate = 0; // bits per second of the audio part (MPEG only)
     bool mono_throughout = false;
     std::int64_t stream_start_byte = 0; // where the decoder's stream starts (after a tag it does not know)

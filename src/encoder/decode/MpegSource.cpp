@@ -54,7 +54,7 @@ std::unique_ptr<MpegSource> MpegSource::reopen(const SourceFile& file, bool mono
     if (to_the_end && !counted.header_length_holds) return open(file, mono, true);
     auto source = open(file, mono, false);
     if (!source) return nullptr;
-    source->m_facts.frames = counted.frames;
+    source->m_facts.samples = counted.samples;
     source->m_facts.average_bit_rate = counted.average_bit_rate;
     source->m_facts.header_length_holds = counted.header_length_holds;
     std::vector<off_t> offsets(counted.frame_offsets.begin(), counted.frame_offsets.end());
@@ -105,8 +105,8 @@ void MpegSource::scan_average_bit_rate() {
         m_facts.frame_offsets.assign(offsets, offsets + fill);
         m_facts.offsets_step = step;
     }
-    const off_t frames = mpg123_length(decoder());
-    m_facts.frames = frames > 0 ? frames : 0;
+    const off_t samples = mpg123_length(decoder()); // per channel
+    m_facts.samples = samples > 0 ? samples : 0;
     m_facts.mono_throughout = m_channels == 1;
     const off_t mpeg_frames = mpg123_framelength(decoder());
     const int samples_per_frame = mpg123_spf(decoder());

@@ -53,7 +53,7 @@ SndfileSource::SndfileSource(std::unique_ptr<SourceCursor> cursor, SndfileHandle
     : m_cursor(std::move(cursor)), m_file(std::move(file)) {
     m_facts.rate = info.samplerate;
     m_facts.channels = info.channels;
-    m_facts.frames = info.frames;
+    m_facts.samples = info.frames;
     m_facts.mono_throughout = info.channels == 1;
     m_facts.stream_start_byte = m_cursor->origin;
     // Integer data is read as floats in -1..1 without clipping surprises.
@@ -67,7 +67,7 @@ bool SndfileSource::read(AudioBlock& block) {
     const Sndfile& sndfile = Sndfile::get();
     const sf_count_t got = sndfile.readf_float(m_file.get(), m_buffer.data(), kBlockFrames);
     if (got <= 0) {
-        if (sndfile.error(m_file.get()) != SF_ERR_NO_ERROR || m_read < m_facts.frames)
+        if (sndfile.error(m_file.get()) != SF_ERR_NO_ERROR || m_read < m_facts.samples)
             fail(kFailInput, Cause::Damaged, m_cursor->file->path(),
                  std::string("decoding stopped: ") + sndfile.strerror(m_file.get()));
         return false;

@@ -14,7 +14,7 @@ struct WorkerResult {
     StdioFile stream; // the worker's frames, rewound for reading
     std::vector<std::uint8_t> info;
     int delay = 0;
-    std::int64_t fed = 0; // output samples given to LAME
+    std::int64_t fed_samples = 0; // output samples given to LAME
     // Index of the first frame that the stream had not yet made whole when LAME was
     // flushed: frames before it are as a longer encode makes them.
     std::int64_t clean_end_frame = 0;

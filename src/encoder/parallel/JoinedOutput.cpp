@@ -24,7 +24,7 @@ void report_joins(const JoinPlan& joined, const Grid& grid, const Plan& plan, co
     for (std::size_t k = 0; k + 1 < joined.stretches.size(); ++k) {
         const std::int64_t frame = joined.stretches[k + 1].first_frame;
         const std::int64_t tail_end =
-            (plan.segments[k].first_frame * grid.frame_samples + results[k].fed + grid.frame_samples - 1) /
+            (plan.segments[k].first_frame * grid.frame_samples + results[k].fed_samples + grid.frame_samples - 1) /
             grid.frame_samples;
         std::fprintf(Console::stream(),
                      "tvenc: joined at sample %lld, %+lld frames off plan, %lld frames encoded twice\n",
@@ -82,7 +82,7 @@ bool JoinedOutput::finish() {
     for (std::uint16_t part : m_crc_parts)
         crc ^= part;
     const auto frames = static_cast<std::uint32_t>(m_joined->frame_sizes.size());
-    const std::int64_t samples = plan.segments.back().first_frame * m_grid.frame_samples + results.back().fed;
+    const std::int64_t samples = plan.segments.back().first_frame * m_grid.frame_samples + results.back().fed_samples;
     const int delay = results[0].delay;
     const auto padding = static_cast<int>(static_cast<std::int64_t>(frames) * m_grid.frame_samples - samples - delay);
     complete_info_frame(m_info,

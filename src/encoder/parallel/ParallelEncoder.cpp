@@ -14,7 +14,7 @@ namespace encoder {
 
 std::optional<OneCoreReason> encode_in_parallel(const ParallelJob& job) {
     const Grid grid = make_grid(job.in_rate, job.format.rate);
-    const std::int64_t total_frames = job.facts.frames * job.format.rate / job.in_rate / grid.frame_samples;
+    const std::int64_t total_frames = job.facts.samples * job.format.rate / job.in_rate / grid.frame_samples;
     const int count = segment_count(total_frames, job.threads);
     if (count < 2) return job.threads < 2 ? OneCoreReason::OneThread : OneCoreReason::TooShort;
     Plan plan = plan_segments(total_frames, count, grid);
@@ -31,7 +31,7 @@ std::optional<OneCoreReason> encode_in_parallel(const ParallelJob& job) {
     // What progress counted: each input frame once, whatever the workers encoded twice.
     if (job.options.report_joins)
         std::fprintf(Console::stream(), "tvenc: progress counted %lld of %lld input samples\n",
-                     static_cast<long long>(job.progress.counted()), static_cast<long long>(job.facts.frames));
+                     static_cast<long long>(job.progress.counted()), static_cast<long long>(job.facts.samples));
     job.progress.done();
     if (job.options.report_cpu) times.report();
     return std::nullopt;

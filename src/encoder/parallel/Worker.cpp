@@ -77,9 +77,9 @@ void Worker::encode(WorkerResult& r) {
     bool more = true;
     while (!m_join) {
         // Another worker may have taken over the end of this share since the last block.
-        const WorkShares::Limits limits = m_shares.report(m_share, start + r.fed);
+        const WorkShares::Limits limits = m_shares.report(m_share, start + r.fed_samples);
         m_end_kept_sample = limits.end_kept_sample;
-        if (!more || (limits.end_sample && r.fed >= *limits.end_sample - start)) break;
+        if (!more || (limits.end_sample && r.fed_samples >= *limits.end_sample - start)) break;
         more = source->read(block);
         std::span<const float> pcm;
         if (more) {
@@ -92,13 +92,13 @@ void Worker::encode(WorkerResult& r) {
             pcm = converter.flush();
         }
         auto samples = static_cast<std::int64_t>(pcm.size()) / channels;
-        if (limits.end_sample) samples = std::min(samples, *limits.end_sample - start - r.fed);
+        if (limits.end_sample) samples = std::min(samples, *limits.end_sample - start - r.fed_samples);
         feed(r, lame, pcm.data(), samples, start);
     }
     // The frames up to the nominal join that this worker leaves to the next one
     // count here: the next one counts only from the join on.
     if (m_join && m_end_kept_sample)
-        count_progress(start + r.fed, *m_end_kept_sample - start - r.fed, m_end_kept_sample);
+        count_progress(start + r.fed_samples, *m_end_kept_sample - start - r.fed_samples, m_end_kept_sample);
     m_bytes.resize(kFlushBytes);
     write(r, lame_encode_flush(lame, m_bytes.data(), static_cast<int>(m_bytes.size())), false);
     r.delay = lame_get_encoder_delay(lame);
@@ -113,12 +113,12 @@ void Worker::encode(WorkerResult& r) {
 void Worker::feed(WorkerResult& r, lame_t lame, const float* pcm, std::int64_t samples, std::int64_t start) {
     const int channels = m_job.format.channels;
     for (std::int64_t done = 0; done < samples && !m_join;) {
-        const bool near_join =
-            m_end_kept_sample && start + r.fed >= *m_end_kept_sample - (kEarly + kWarmUp) * m_grid.frame_samples;
+        const bool near_join = m_end_kept_sample &&
+                               start + r.fed_samples >= *m_end_kept_sample - (kEarly + kWarmUp) * m_grid.frame_samples;
         const std::int64_t n = near_join ? std::min(samples - done, m_grid.frame_samples) : samples - done;
-        count_progress(start + r.fed, n, m_end_kept_sample);
+        count_progress(start + r.fed_samples, n, m_end_kept_sample);
         write(r, encode_pcm(lame, channels, pcm + done * channels, static_cast<std::size_t>(n), m_bytes), true);
-        r.fed += n;
+        r.fed_samples += n;
         done += n;
         try_join();
     }

@@ -75,3 +75,35 @@ TEST(JoinWatch, AJoinWhoseFollowingFramesOverflowIsRefused) {
         f.frame.main_size = 1000; // more than a frame and the whole reservoir hold
     EXPECT_FALSE(watch.check(head));
 }
+
+// A join is only where the window shapes meet as long halves: the frame before it
+// ending long and the frame at it starting long, or the joined stream switches
+// between transforms mid-window. Both the watch and the joiner pass over a candidate
+// that fits the reservoir but not the windows, and take the next one.
+TEST(JoinWatch, OnlyLongHalvesMeetAtAJoin) {
+    struct Case {
+        const char* name;
+        bool tail_ends_long, head_starts_long;
+        std::int64_t expected;
+    };
+    for (const Case& c : {Case{"both long", true, true, kNominal + 1}, Case{"tail ends short", false, true, kNominal + 2},
+                          Case{"head starts short", true, false, kNominal + 2}}) {
+        // Every frame of the tail leaves room for the head's 300 bytes.
+        std::vector<IndexedFrame> tail;
+        for (std::int64_t i = kNominal - kEarly - 1; i < kNominal + 5; ++i)
+            tail.push_back(frame(i, i < kNominal ? 100 : 300, i < kNominal ? 380 : 200));
+        std::vector<IndexedFrame> head = head_frames();
+        tail[static_cast<std::size_t>(kNominal - tail.front().index)].frame.ends_long = c.tail_ends_long;
+        head[static_cast<std::size_t>(kNominal + 1 - head.front().index)].frame.starts_long = c.head_starts_long;
+
+        JoinWatch watch(kNominal);
+        for (const IndexedFrame& f : tail)
+            watch.add(f);
+        EXPECT_EQ(watch.check(head), c.expected) << c.name;
+
+        std::size_t tail_used = 0;
+        const auto at = choose_join({}, tail, head, kNominal, tail_used);
+        ASSERT_TRUE(at) << c.name;
+        EXPECT_EQ(head[*at].index, c.expected) << c.name;
+    }
+}

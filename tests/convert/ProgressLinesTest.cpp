@@ -1,5 +1,4 @@
 #include "convert/ProgressLines.h"
-#include "convert/RatioText.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -80,11 +79,4 @@ TEST(ProgressLines, CountsAnUnendedLastLine) {
     const auto update = lines.finish();
     ASSERT_TRUE(update.has_value());
     EXPECT_EQ(update->bar, 50);
-}
-
-TEST(RatioText, WholePercentOfTheSource) {
-    EXPECT_EQ(ratio_text(1234567, 4000000), "30%");
-    EXPECT_EQ(ratio_text(1000000, 4000000), "25%");
-    EXPECT_EQ(ratio_text(0, 0), "0%");
-    EXPECT_EQ(ratio_text(3LL << 30, 6LL << 30), "50%");
 }

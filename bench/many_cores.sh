@@ -12,7 +12,9 @@
 # Inputs: five songs of 3 to 5 minutes and one 40-minute file, 320 kbps stereo, converted
 # at 128 and 64 kbps; least CPU of the alternating rounds for every figure, tvenc's thread
 # by thread.
-# Usage: bench/many_cores.sh [rounds, default 2]
+# With TVENC_BEFORE naming another build's tvenc, that one's workers are timed too, in the
+# same rounds, and the last column is today's projected wall time / its.
+# Usage: [TVENC_BEFORE=path] bench/many_cores.sh [rounds, default 2]
 source "$(dirname "$0")/common.sh"
 rounds=${1:-2}
 cores_list=(2 4 8 16 32)
@@ -35,8 +37,8 @@ cpu() { # user+system CPU seconds of one run
 }
 # Of one tvenc run on N threads: "<total CPU> <serial> <each worker's encoding> | <each
 # stretch's packing>"; one core gives "<total CPU> <total CPU> |".
-threads_run() {
-  /usr/bin/time -f '%U %S' -o "$work/cpu" "$tvenc" "$1" "$work/t.mp3" -br "$2" --threads "$3" --report-cpu \
+threads_run() { # file, bits per second, threads[, tvenc]
+  /usr/bin/time -f '%U %S' -o "$work/cpu" "${4:-$tvenc}" "$1" "$work/t.mp3" -br "$2" --threads "$3" --report-cpu \
     --workers-in-turn \
     2>"$work/err" >/dev/null || { echo "failed: tvenc $1 --threads $3" >&2; exit 1; }
   local total
@@ -65,7 +67,8 @@ projected() {
     printf "%.4f %s %d\n", x[2] + most + packing, x[1], (workers ? workers : 1) }'
 }
 
-declare -A one ff run
+before=${TVENC_BEFORE:-}
+declare -A one ff run was
 for kbps in 128 64; do
   for _ in $(seq "$rounds"); do
     for f in "${songs[@]}" "$work/long.mp3"; do
@@ -74,6 +77,8 @@ for kbps in 128 64; do
         "$(cpu ffmpeg -v error -y -threads 1 -i "$f" -c:a libmp3lame -b:a "${kbps}k" "$work/f.mp3")")
       for n in "${cores_list[@]}"; do
         run[$kbps,$f,$n]=$(least_threads "${run[$kbps,$f,$n]:-}" "$(threads_run "$f" "${kbps}000" "$n")")
+        [[ -z $before ]] || was[$kbps,$f,$n]=$(least_threads "${was[$kbps,$f,$n]:-}" \
+          "$(threads_run "$f" "${kbps}000" "$n" "$before")")
       done
     done
   done
@@ -83,17 +88,24 @@ report() { # title, kbps, files...
   local title=$1 kbps=$2
   shift 2
   printf '\n%s at %s kbps (this machine: %s cores)\n' "$title" "$kbps" "$(nproc)"
-  printf '%5s %9s %16s %14s %15s %16s\n' cores workers cpu/one-core tvenc_wall_s ffmpeg_wall_s tvenc/ffmpeg
+  printf '%5s %9s %16s %14s %15s %16s%s\n' cores workers cpu/one-core tvenc_wall_s ffmpeg_wall_s tvenc/ffmpeg \
+    "${before:+   today/before}"
   for n in "${cores_list[@]}"; do
-    local wall=0 cpu_n=0 cpu_1=0 cpu_ff=0 workers=""
+    local wall=0 cpu_n=0 cpu_1=0 cpu_ff=0 workers="" wall_was=0
     for f in "$@"; do
       read -r w c k <<<"$(projected "${run[$kbps,$f,$n]}")"
       wall=$(echo "$wall + $w" | bc -l); cpu_n=$(echo "$cpu_n + $c" | bc -l)
       cpu_1=$(echo "$cpu_1 + ${one[$kbps,$f]}" | bc -l); cpu_ff=$(echo "$cpu_ff + ${ff[$kbps,$f]}" | bc -l)
       workers="$workers${workers:+,}$k"
+      if [[ -n $before ]]; then
+        read -r w _ _ <<<"$(projected "${was[$kbps,$f,$n]}")"
+        wall_was=$(echo "$wall_was + $w" | bc -l)
+      fi
     done
-    printf '%5s %9s %16.3f %14.3f %15.3f %16.3f\n' "$n" "$workers" "$(echo "$cpu_n / $cpu_1" | bc -l)" "$wall" \
+    printf '%5s %9s %16.3f %14.3f %15.3f %16.3f' "$n" "$workers" "$(echo "$cpu_n / $cpu_1" | bc -l)" "$wall" \
       "$(echo "$cpu_ff / $n" | bc -l)" "$(echo "$wall / ($cpu_ff / $n)" | bc -l)"
+    [[ -z $before ]] || printf ' %15.3f' "$(echo "$wall / $wall_was" | bc -l)"
+    printf '\n'
   done
 }
 for kbps in 128 64; do

@@ -11,8 +11,7 @@ FolderLock::~FolderLock() {
     release();
 }
 
-FolderLock::FolderLock(FolderLock&& other) noexcept
-    : m_fd(std::move(other.m_fd)), m_path(std::move(other.m_path)) {}
+FolderLock::FolderLock(FolderLock&& other) noexcept : m_fd(std::move(other.m_fd)), m_path(std::move(other.m_path)) {}
 
 FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
     if (this != &other) {

@@ -55,7 +55,7 @@ std::span<const float> FormatConverter::convert(const AudioBlock& block) {
             const soxr_io_spec_t io = soxr.io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
             const soxr_quality_spec_t quality = soxr.quality_spec(SOXR_HQ, 0);
             m_soxr.reset(soxr.create(static_cast<double>(m_in_rate), static_cast<double>(m_out_rate),
-                                 static_cast<unsigned>(m_out_channels), &error, &io, &quality, nullptr));
+                                     static_cast<unsigned>(m_out_channels), &error, &io, &quality, nullptr));
             if (error) fail(kFailInput, Cause::Internal, "resampler", error);
         }
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "encoder/base/SourceFile.h"
+#include "encoder/base/SourceCursor.h"
 #include "encoder/decode/AudioSource.h"
 #include "encoder/decode/Sndfile.h"
 

@@ -2,7 +2,7 @@
 
 #include "encoder/base/Failure.h"
 #include "encoder/mp3/Crc16.h"
-#include "encoder/mp3/Mp3Frame.h"
+#include "encoder/mp3/Mp3FrameReader.h"
 
 #include <cerrno>
 #include <cstdio>

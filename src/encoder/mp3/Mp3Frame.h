@@ -52,33 +52,4 @@ FrameHeader parse_frame_header(const std::uint8_t* bytes);
 // outside them.
 bool read_frame(const std::uint8_t* bytes, const FrameHeader& h, std::vector<std::uint8_t>& areas, Mp3Frame& frame);
 
-// The frames of a LAME stream that arrives piece by piece, each with its main data.
-class Mp3FrameParser {
-public:
-    void append(const std::uint8_t* bytes, std::size_t size);
-    // False until the next whole frame has arrived, or for good once bad().
-    bool next(Mp3Frame& frame);
-    bool bad() const { return m_bad; }
-
-private:
-    std::vector<std::uint8_t> m_bytes;
-    std::size_t m_offset = 0;
-    std::vector<std::uint8_t> m_areas; // the most recent main data areas
-    bool m_bad = false;
-};
-
-// Reads the frames of a LAME stream in a file in order, each with its main data, at a
-// position of its own: several readers may share the file.
-class Mp3FrameReader {
-public:
-    explicit Mp3FrameReader(int fd) : m_fd(fd) {}
-    // False at the end of the stream, or where it cannot be read.
-    bool next(Mp3Frame& frame);
-
-private:
-    int m_fd;
-    std::int64_t m_offset = 0;
-    Mp3FrameParser m_parser;
-};
-
 } // namespace encoder

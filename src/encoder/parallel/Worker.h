@@ -4,7 +4,7 @@
 #include "encoder/joins/ParallelPlan.h"
 #include "encoder/joins/WorkerResult.h"
 #include "encoder/mp3/LameEncoder.h"
-#include "encoder/mp3/Mp3Frame.h"
+#include "encoder/mp3/Mp3FrameParser.h"
 #include "encoder/parallel/ParallelJob.h"
 #include "encoder/parallel/WorkShares.h"
 

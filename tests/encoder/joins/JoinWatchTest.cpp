@@ -86,8 +86,9 @@ TEST(JoinWatch, OnlyLongHalvesMeetAtAJoin) {
         bool tail_ends_long, head_starts_long;
         std::int64_t expected;
     };
-    for (const Case& c : {Case{"both long", true, true, kNominal + 1}, Case{"tail ends short", false, true, kNominal + 2},
-                          Case{"head starts short", true, false, kNominal + 2}}) {
+    for (const Case& c :
+         {Case{"both long", true, true, kNominal + 1}, Case{"tail ends short", false, true, kNominal + 2},
+          Case{"head starts short", true, false, kNominal + 2}}) {
         // Every frame of the tail leaves room for the head's 300 bytes.
         std::vector<IndexedFrame> tail;
         for (std::int64_t i = kNominal - kEarly - 1; i < kNominal + 5; ++i)

@@ -15,12 +15,27 @@ cmake --build build-fuzz -j"$(nproc)" --target "${harnesses[@]}"
 export ASAN_OPTIONS=detect_leaks=1
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-for name in "${harnesses[@]}"; do
-  echo "== $name, ${seconds} s"
-  mkdir "$scratch/$name"
-  # With pipefail, a crash (libFuzzer's non-zero exit) ends the script with failure.
-  (cd build-fuzz && "tests/fuzz/$name" -max_total_time="$seconds" -print_final_stats=1 \
-     "$scratch/$name" "../tests/fuzz/corpus/${name%_fuzz}" 2>&1 | tail -n 8)
+run_harness() { # name; its output goes to a log of its own
+  mkdir "$scratch/$1"
+  (cd build-fuzz && "tests/fuzz/$1" -max_total_time="$seconds" -print_final_stats=1 \
+     "$scratch/$1" "../tests/fuzz/corpus/${1%_fuzz}") >"$scratch/$1.log" 2>&1
+}
+# As many harnesses at once as there are cores, each on one: each still runs its full time.
+# A crash (libFuzzer's non-zero exit) fails the script once every harness has run.
+cores=$(nproc)
+failed=0
+for ((i = 0; i < ${#harnesses[@]}; i += cores)); do
+  batch=("${harnesses[@]:i:cores}")
+  pids=()
+  for name in "${batch[@]}"; do
+    run_harness "$name" &
+    pids+=($!)
+  done
+  for k in "${!batch[@]}"; do
+    wait "${pids[$k]}" || failed=1
+    echo "== ${batch[$k]}, ${seconds} s"
+    tail -n 8 "$scratch/${batch[$k]}.log"
+  done
 done
 # Damage inside real songs, many more tries than the test suite makes: ten a second asked.
 echo "== junk inside songs, $((seconds * 10)) tries"
@@ -33,3 +48,4 @@ if [[ -x build/tests/tvenc_tests ]]; then
 else
   echo "skipped: build/tests/tvenc_tests is not built (bash scripts/test.sh builds it)"
 fi
+exit "$failed"

@@ -220,25 +220,39 @@ TEST_F(OutputSafety, AFailureLeavesWhateverWasAtTheOutputPath) {
 }
 
 // tvenc itself turns the file-size signal into a write error: nobody set it up for it.
+// A disk that fills at any stage: the one-core output, the workers' scratch files (the
+// file then goes to one core, which fills it too), or the joined output while the
+// workers pack their stretches into it (300 s at 128 kbps are 4.8 MB; each half fits).
 TEST_F(OutputSafety, AFullDiskLeavesTheOldFileAndNoPartOfTheNewOne) {
     const std::string target = out.write("out.mp3", "older result");
     const auto before = entries(out.path());
-    for (const char* threads : {"1", "2"}) {
-        const std::string log = in.file(std::string("log") + threads);
-        // Long enough to share: the workers' scratch files find no room either.
-        const std::string source = threads[0] == '1' ? wav : long_wav();
-        EXPECT_EQ(run_tvenc({source, target, "--threads", threads, "--report-joins"}, {.file_size = 20000, .log = log}),
+    struct Case {
+        const char* name;
+        bool long_source;
+        const char* threads;
+        rlim_t file_size;
+        const char* one_core; // why the file went to one core, if it did
+    };
+    for (const Case& c : {Case{"one core", false, "1", 20000, "one thread"},
+                          Case{"scratch files", true, "2", 20000, "no thread or no room for a worker"},
+                          Case{"packing", true, "2", 3600000, nullptr}}) {
+        const std::string log = in.file(std::string("log ") + c.name);
+        const std::string source = c.long_source ? long_wav() : wav;
+        EXPECT_EQ(run_tvenc({source, target, "--threads", c.threads, "--report-joins"},
+                            {.file_size = c.file_size, .log = log}),
                   4)
-            << threads;
-        EXPECT_EQ(read_whole(target), "older result");
-        EXPECT_EQ(entries(out.path()), before);
+            << c.name;
+        EXPECT_EQ(read_whole(target), "older result") << c.name;
+        EXPECT_EQ(entries(out.path()), before) << c.name;
         // The user knows the output by its own name, never by the temporary one.
         const std::string message = read_whole(log);
         EXPECT_NE(message.find("tvenc: '" + target + "': "), std::string::npos) << message;
         EXPECT_EQ(message.find(".tvenc-"), std::string::npos) << message;
-        if (threads[0] == '2') {
-            EXPECT_NE(message.find("tvenc: on one core: no thread or no room for a worker\n"), std::string::npos)
+        if (c.one_core) {
+            EXPECT_NE(message.find(std::string("tvenc: on one core: ") + c.one_core + "\n"), std::string::npos)
                 << message;
+        } else {
+            EXPECT_EQ(message.find("tvenc: on one core:"), std::string::npos) << message;
         }
     }
 }

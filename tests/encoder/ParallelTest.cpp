@@ -7,7 +7,9 @@
 #include <cmath>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <regex>
+#include <sstream>
 
 namespace {
 
@@ -326,4 +328,29 @@ TEST(ParallelJoins, TransientsAtThePlannedJoinMoveItToLongBlocks) {
     EXPECT_EQ(d2.frames, kSamples);
     EXPECT_FALSE(d2.error);
     EXPECT_EQ(info_frame_problems(two), "");
+}
+
+// The benchmark's way of running the workers, one after another as if each had a core
+// of its own, makes the same whole stream, and times every worker and every stretch.
+TEST(ParallelJoins, WorkersInTurnMakeAWholeStreamAndTimeEveryThread) {
+    TempDir dir;
+    write_wav(dir.file("in.wav"), kRate, 2, kRate * 30);
+    const RunResult run = run_program({TVENC_PATH, dir.file("in.wav"), dir.file("out.mp3"), "-br", "64000", "--threads",
+                                       "3", "--workers-in-turn", "--report-cpu", "--report-joins"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(reported_joins(run.err).size(), 2u) << "no worker takes over another's share" << run.err;
+    std::smatch cpu;
+    ASSERT_TRUE(std::regex_search(
+        run.err, cpu, std::regex(R"(tvenc: cpu seconds serial [0-9.]+ workers(( [0-9.]+)+) packing(( [0-9.]+)+))")))
+        << run.err;
+    const auto figures = [](const std::string& list) {
+        std::istringstream in(list);
+        return static_cast<std::size_t>(std::distance(std::istream_iterator<double>(in), {}));
+    };
+    EXPECT_EQ(figures(cpu[1]), 3u);
+    EXPECT_EQ(figures(cpu[3]), 3u);
+    const Decoded d = decode_mp3(dir.file("out.mp3"));
+    EXPECT_FALSE(d.error);
+    EXPECT_EQ(d.frames, 30 * d.rate);
+    EXPECT_EQ(info_frame_problems(read_whole(dir.file("out.mp3"))), "");
 }

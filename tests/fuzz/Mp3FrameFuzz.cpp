@@ -1,5 +1,6 @@
 // The frame and side-information reader on any stream, and the reservoir packer on
 // whatever frames it finds: no crash, no read out of bounds, sizes that add up.
+#include "encoder/mp3/Crc16.h"
 #include "encoder/mp3/Mp3FrameReader.h"
 #include "encoder/mp3/ReservoirPacker.h"
 

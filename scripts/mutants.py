@@ -114,7 +114,7 @@ FAULTS = [
      "if (::fstat(m_fd.get(), &m_opened) != 0)",
      "Tvenc.Bad|conversion_run", "tvenc reads a FIFO source and waits for ever"),
     ("src/encoder/base/SignalCleanup.cpp", "if (char* path = slot.exchange(nullptr)) ::unlink(path);", "(void)slot;",
-     "EndingSignals|signals_leave", "an ending signal leaves the temporary output"),
+     "EndingSignals|WithoutNameless|signals_leave", "an ending signal leaves the temporary output"),
     ("src/encoder/base/SignalCleanup.cpp", "    std::signal(SIGXFSZ, SIG_IGN);\n", "", "AFullDisk",
      "the file-size signal kills tvenc"),
     ("src/encoder/main.cpp", "    } catch (const std::bad_alloc&) {\n", "    } catch (const std::bad_alloc&) {\n        throw;\n",

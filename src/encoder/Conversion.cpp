@@ -62,11 +62,11 @@ void encode_file(const Options& options, const SourceFile& file, AudioSource& so
     Progress progress(source.facts().samples, source.facts().rate);
     const ParallelJob job{options,        file,   output, source.facts(), block.rate,
                           block.channels, format, tags,   threads,        progress};
-    const std::optional<OneCoreReason> one_core =
-        threads > 1 ? encode_in_parallel(job) : std::optional(OneCoreReason::OneThread);
+    // One thread is a reason of its own: nothing was tried, so there is nothing to undo.
+    const std::optional<OneCoreReason> one_core = encode_in_parallel(job);
     if (!one_core) return;
     if (options.report_joins) Console::print_line(std::string("tvenc: on one core: ") + describe(*one_core));
-    if (threads > 1) {
+    if (*one_core != OneCoreReason::OneThread) {
         output.start_over();
         progress.continue_from_here();
     }
